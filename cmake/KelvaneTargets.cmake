@@ -1,0 +1,61 @@
+# Shared build settings and small helpers for every target of the project.
+
+option(KELVANE_SANITIZE "Build with AddressSanitizer and UBSan (native builds)" OFF)
+
+set(KELVANE_WARNINGS -Wall -Wextra -Werror -Wshadow -Wconversion -Wno-sign-conversion)
+
+if(WIN32)
+    # Plain Win32, wide characters, no compiler DLLs at run time.
+    add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+    add_link_options(-static -static-libgcc -static-libstdc++)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run)
+endif()
+
+if(KELVANE_SANITIZE AND NOT WIN32)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+# GoogleTest from Debian's sources, built for whichever target this tree builds.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+if(NOT TARGET gtest)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+endif()
+include(GoogleTest)
+
+function(kelvane_warnings target)
+    target_compile_options(${target} PRIVATE ${KELVANE_WARNINGS})
+endfunction()
+
+# kelvane_test(NAME SOURCES... LIBS ...): a GoogleTest executable whose tests CTest discovers.
+# Under wine, discovery runs at test time so that building needs no wine.
+function(kelvane_test name)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    kelvane_warnings(${name})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
+    if(WIN32)
+        target_link_options(${name} PRIVATE -mconsole)
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                         PROPERTIES ${T_PROPERTIES})
+endfunction()
+
+# An import library made from a .def that describes what a vendor DLL exports.
+function(kelvane_import_library name def dll)
+    set(lib ${CMAKE_BINARY_DIR}/importlibs/lib${name}.a)
+    set(extra)
+    foreach(arg ${ARGN})
+        list(APPEND extra ${arg})
+    endforeach()
+    add_custom_command(OUTPUT ${lib}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/importlibs
+        COMMAND i686-w64-mingw32-dlltool ${extra} -d ${def} -D ${dll} -l ${lib}
+        DEPENDS ${def} VERBATIM)
+    add_custom_target(${name}_implib DEPENDS ${lib})
+    add_library(${name}_import INTERFACE)
+    add_dependencies(${name}_import ${name}_implib)
+    target_link_libraries(${name}_import INTERFACE ${lib})
+endfunction()

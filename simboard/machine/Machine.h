@@ -1,0 +1,42 @@
+#pragma once
+// The board's machine state as every process of the board sees it: a named mapping of a state
+// file in the prefix, created and initialised by the first process that opens it.
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "simboard/machine/MachineLogic.h"
+#include "win32/Handles.h"
+
+namespace simboard {
+
+class Machine {
+public:
+    // The state of this process's board, opened on first use. A board that cannot be opened is a
+    // broken installation of the simulator: the process reports it on stderr and ends (code 70).
+    static Machine& instance();
+
+    MachineLayout& state() noexcept { return *m_state; }
+
+    void journal(std::string_view library, std::string_view entry, std::initializer_list<std::uint32_t> args,
+                 std::int32_t result);
+
+    // Back to the power-on state (registers, registration, faults, journal).
+    void reset();
+
+    // Microseconds on a clock that every process of the board shares.
+    static std::uint64_t nowUs();
+    static std::wstring statePath();
+
+private:
+    Machine();
+    win32::UniqueHandle m_mutex;
+    win32::UniqueHandle m_file;
+    win32::UniqueHandle m_mapping;
+    win32::UniqueFileView m_view;
+    MachineLayout* m_state = nullptr;
+};
+
+}  // namespace simboard

@@ -1,0 +1,121 @@
+#include "simboard/machine/MachineLogic.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+namespace simboard {
+
+namespace {
+
+template <typename T>
+std::atomic_ref<T> atomic(T& value) {
+    return std::atomic_ref<T>(value);
+}
+template <typename T>
+std::atomic_ref<T> atomic(const T& value) {
+    return std::atomic_ref<T>(const_cast<T&>(value));
+}
+
+void copyName(char* to, std::size_t capacity, std::string_view from) {
+    const std::size_t n = std::min(capacity - 1, from.size());
+    std::memcpy(to, from.data(), n);
+    std::memset(to + n, 0, capacity - n);
+}
+
+std::string nameOf(const char* text, std::size_t capacity) { return std::string(text, strnlen(text, capacity)); }
+
+}  // namespace
+
+void initializeMachine(MachineLayout& m) {
+    std::memset(static_cast<void*>(&m), 0, sizeof(MachineLayout));
+    m.magic = kMachineMagic;
+    m.layoutVersion = kLayoutVersion;
+    m.size = sizeof(MachineLayout);
+}
+
+bool consumeFault(std::int32_t& counter) {
+    auto c = atomic(counter);
+    std::int32_t n = c.load();
+    while (n != 0) {
+        if (n < 0) return true;
+        if (c.compare_exchange_weak(n, n - 1)) return true;
+    }
+    return false;
+}
+
+void setFault(std::int32_t& counter, std::int32_t value) { atomic(counter).store(value); }
+std::int32_t faultValue(const std::int32_t& counter) { return atomic(counter).load(); }
+
+std::uint32_t loadWord(const std::uint32_t& word) { return atomic(word).load(); }
+void storeWord(std::uint32_t& word, std::uint32_t value) { atomic(word).store(value); }
+
+bool readRegister(MachineLayout& m, std::uint32_t deviceId, std::uint32_t& value) {
+    value = 0;
+    if (consumeFault(m.faults.acpiReadFails)) return false;
+    RegisterBankState& r = m.registers;
+    switch (deviceId) {
+        case kAcpiFlagRegister: value = loadWord(r.flag); return true;
+        case kAcpiSelectorRegister: value = loadWord(r.selector); return true;
+        case kAcpiDataRegister: {
+            const std::uint32_t selector = loadWord(r.selector);
+            if (selector > 2) return false;
+            value = loadWord(r.words[selector]);
+            return true;
+        }
+        default: return false;
+    }
+}
+
+bool writeRegister(MachineLayout& m, std::uint32_t deviceId, std::uint32_t value) {
+    if (consumeFault(m.faults.acpiWriteFails)) return false;
+    RegisterBankState& r = m.registers;
+    switch (deviceId) {
+        case kAcpiFlagRegister: storeWord(r.flag, value); return true;
+        case kAcpiSelectorRegister: storeWord(r.selector, value); return true;
+        case kAcpiDataRegister: {
+            const std::uint32_t selector = loadWord(r.selector);
+            if (selector > 2) return false;
+            storeWord(r.words[selector], value);
+            return true;
+        }
+        default: return false;
+    }
+}
+
+void appendJournal(MachineLayout& m, std::uint64_t timeUs, std::uint32_t processId, std::string_view library,
+                   std::string_view entry, std::initializer_list<std::uint32_t> args, std::int32_t result) {
+    const std::uint64_t seq = atomic(m.journalLastSeq).fetch_add(1) + 1;
+    JournalEntry& e = m.journal[seq % kJournalCapacity];
+    atomic(e.seq).store(0, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    e.timeUs = timeUs;
+    e.processId = processId;
+    e.result = result;
+    copyName(e.library, sizeof e.library, library);
+    copyName(e.entry, sizeof e.entry, entry);
+    e.argCount = static_cast<std::uint32_t>(std::min<std::size_t>(args.size(), std::size(e.args)));
+    std::copy_n(args.begin(), e.argCount, e.args);
+    atomic(e.seq).store(seq, std::memory_order_release);
+}
+
+std::uint64_t lastJournalSeq(const MachineLayout& m) { return atomic(m.journalLastSeq).load(); }
+
+std::vector<JournalRecord> readJournal(const MachineLayout& m, std::uint64_t afterSeq) {
+    const std::uint64_t last = lastJournalSeq(m);
+    const std::uint64_t oldestHeld = last >= kJournalCapacity ? last - kJournalCapacity + 1 : 1;
+    std::vector<JournalRecord> out;
+    for (std::uint64_t seq = std::max(afterSeq + 1, oldestHeld); seq <= last; ++seq) {
+        const JournalEntry& e = m.journal[seq % kJournalCapacity];
+        if (atomic(e.seq).load(std::memory_order_acquire) != seq) continue;  // being rewritten
+        JournalRecord r{seq, e.timeUs, e.processId, e.result, nameOf(e.library, sizeof e.library),
+                        nameOf(e.entry, sizeof e.entry),
+                        std::vector<std::uint32_t>(e.args, e.args + std::min<std::uint32_t>(e.argCount, 10))};
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (atomic(e.seq).load(std::memory_order_relaxed) != seq) continue;  // overtaken while copying
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
+}  // namespace simboard

@@ -1,0 +1,97 @@
+#include "simboard/machine/MachineLogic.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace simboard {
+namespace {
+
+class MachineLogicTest : public ::testing::Test {
+protected:
+    std::unique_ptr<MachineLayout> owned = std::make_unique<MachineLayout>();
+    MachineLayout& m = *owned;
+    void SetUp() override { initializeMachine(m); }
+};
+
+TEST_F(MachineLogicTest, DataRegisterReachesTheSelectedWord) {
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        ASSERT_TRUE(writeRegister(m, kAcpiSelectorRegister, i));
+        ASSERT_TRUE(writeRegister(m, kAcpiDataRegister, 100 + i));
+    }
+    std::uint32_t v = 0;
+    for (std::uint32_t i : {2u, 0u, 1u}) {
+        ASSERT_TRUE(writeRegister(m, kAcpiSelectorRegister, i));
+        ASSERT_TRUE(readRegister(m, kAcpiDataRegister, v));
+        EXPECT_EQ(v, 100 + i);
+    }
+    EXPECT_TRUE(writeRegister(m, kAcpiFlagRegister, 1));
+    EXPECT_TRUE(readRegister(m, kAcpiFlagRegister, v));
+    EXPECT_EQ(v, 1u);
+}
+
+TEST_F(MachineLogicTest, UnknownDeviceAndSelectorOutOfRangeFailAndReadZero) {
+    std::uint32_t v = 99;
+    EXPECT_FALSE(readRegister(m, 0x13060003, v));
+    EXPECT_EQ(v, 0u);
+    EXPECT_FALSE(writeRegister(m, 0x12345678, 5));
+    ASSERT_TRUE(writeRegister(m, kAcpiSelectorRegister, 3));
+    v = 99;
+    EXPECT_FALSE(readRegister(m, kAcpiDataRegister, v));
+    EXPECT_EQ(v, 0u);
+    EXPECT_FALSE(writeRegister(m, kAcpiDataRegister, 7));
+    for (auto w : m.registers.words) EXPECT_EQ(w, 0u);
+}
+
+TEST_F(MachineLogicTest, ReadFaultFailsTheNextNReadsOnlyAndLeavesZero) {
+    m.registers.flag = 1;
+    setFault(m.faults.acpiReadFails, 2);
+    std::uint32_t v = 99;
+    EXPECT_TRUE(writeRegister(m, kAcpiSelectorRegister, 0)) << "writes are not affected";
+    EXPECT_FALSE(readRegister(m, kAcpiFlagRegister, v));
+    EXPECT_EQ(v, 0u);
+    EXPECT_FALSE(readRegister(m, kAcpiFlagRegister, v));
+    EXPECT_TRUE(readRegister(m, kAcpiFlagRegister, v));
+    EXPECT_EQ(v, 1u);
+    EXPECT_EQ(faultValue(m.faults.acpiReadFails), 0);
+}
+
+TEST_F(MachineLogicTest, WriteFaultStoresNothingAndAlwaysNeverRunsOut) {
+    setFault(m.faults.acpiWriteFails, kFaultAlways);
+    for (int i = 0; i < 5; ++i) EXPECT_FALSE(writeRegister(m, kAcpiFlagRegister, 1));
+    EXPECT_EQ(m.registers.flag, 0u);
+    EXPECT_EQ(faultValue(m.faults.acpiWriteFails), kFaultAlways);
+    setFault(m.faults.acpiWriteFails, 0);
+    EXPECT_TRUE(writeRegister(m, kAcpiFlagRegister, 1));
+}
+
+TEST_F(MachineLogicTest, JournalKeepsOrderAndArgumentsAndSkipsWhatWasRead) {
+    appendJournal(m, 10, 7, "nuacpi", "Read", {0x13060000}, 1);
+    appendJournal(m, 11, 7, "nuacpi", "Write", {0x13060002, 2, 1}, 1);
+    appendJournal(m, 12, 8, "a-library-name-longer-than-its-field", "Entry", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11},
+                  -5);
+    auto all = readJournal(m);
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].seq, 1u);
+    EXPECT_EQ(all[1].entry, "Write");
+    EXPECT_EQ(all[1].args, (std::vector<std::uint32_t>{0x13060002, 2, 1}));
+    EXPECT_EQ(all[2].library, "a-library-name-");
+    EXPECT_EQ(all[2].args.size(), 10u) << "arguments beyond the entry's room are cut, not overflowed";
+    EXPECT_EQ(all[2].result, -5);
+    EXPECT_EQ(readJournal(m, 2).size(), 1u);
+    EXPECT_EQ(lastJournalSeq(m), 3u);
+}
+
+TEST_F(MachineLogicTest, JournalHoldsTheMostRecentCapacityEntries) {
+    const std::uint64_t total = kJournalCapacity + 5;
+    for (std::uint64_t i = 0; i < total; ++i)
+        appendJournal(m, i, 1, "lib", "e", {static_cast<std::uint32_t>(i)}, 0);
+    auto held = readJournal(m);
+    ASSERT_EQ(held.size(), kJournalCapacity);
+    EXPECT_EQ(held.front().seq, total - kJournalCapacity + 1);
+    EXPECT_EQ(held.back().seq, total);
+    EXPECT_EQ(held.back().args[0], static_cast<std::uint32_t>(total - 1));
+}
+
+}  // namespace
+}  // namespace simboard

@@ -1,0 +1,70 @@
+#include "win32/Application.h"
+
+#include <shlwapi.h>
+
+#include <string>
+
+#include "win32/Text.h"
+
+namespace win32 {
+
+int runMessageLoop() {
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+namespace {
+
+std::wstring executablePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+}  // namespace
+
+std::wstring executableFolder() {
+    std::wstring path = executablePath();
+    path.resize(path.find_last_of(L"\\/") + 1);
+    return path;
+}
+
+std::wstring applicationTitle() {
+    std::wstring path = executablePath();
+    std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+    return name.substr(0, name.find_last_of(L'.'));
+}
+
+bool fileExists(const std::wstring& path) { return ::PathFileExistsW(path.c_str()) != FALSE; }
+
+void showMessage(std::wstring_view text, std::wstring_view caption) {
+    const std::wstring t(text), c(caption);
+    ::MessageBoxW(nullptr, t.c_str(), c.c_str(), MB_OK);
+}
+
+void showMessage(std::wstring_view text) { showMessage(text, applicationTitle()); }
+
+void showException(std::wstring_view message) {
+    const std::wstring t(message), c = applicationTitle();
+    ::MessageBoxW(nullptr, t.c_str(), c.c_str(), MB_OK | MB_ICONSTOP);
+}
+
+void assertionFailed(const char* expression, const char* file, int line) {
+    const std::wstring text = L"Assertion failed: " + widen(expression) + L", file " + widen(file) + L", line " +
+                              std::to_wstring(line);
+    const std::wstring caption = applicationTitle();
+    ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONSTOP);
+    ::ExitProcess(3);
+}
+
+}  // namespace win32

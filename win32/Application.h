@@ -1,0 +1,35 @@
+#pragma once
+// Process-level services of a form program: the message loop, message boxes, assertions, paths.
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace win32 {
+
+// Runs the thread's message loop until WM_QUIT; returns its exit code.
+int runMessageLoop();
+
+// The application's title: the executable's name without folder and ending.
+std::wstring applicationTitle();
+
+// The folder of the running executable, with its trailing separator.
+std::wstring executableFolder();
+
+bool fileExists(const std::wstring& path);
+
+// An informational box with only an OK button and no owner window.
+void showMessage(std::wstring_view text, std::wstring_view caption);
+void showMessage(std::wstring_view text);
+
+// The application's standard display of an exception that reached it.
+void showException(std::wstring_view message);
+
+// Reports a failed assertion in a stop-sign box and ends the program.
+[[noreturn]] void assertionFailed(const char* expression, const char* file, int line);
+
+}  // namespace win32
+
+#define KV_ASSERT(expression) \
+    ((expression) ? static_cast<void>(0) : ::win32::assertionFailed(#expression, __FILE__, __LINE__))

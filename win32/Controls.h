@@ -1,0 +1,48 @@
+#pragma once
+// Child controls of a form: standard Win32 classes, placed in pixels, sharing the form's font.
+
+#include <windows.h>
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace win32 {
+
+struct ControlRect {
+    int left, top, width, height;
+};
+
+HWND createControl(HWND parent, const wchar_t* className, std::wstring_view text, DWORD style,
+                   const ControlRect& rect, HFONT font, DWORD exStyle = 0);
+
+HWND createEdit(HWND parent, std::wstring_view text, const ControlRect& rect, HFONT font);
+HWND createButton(HWND parent, std::wstring_view caption, const ControlRect& rect, HFONT font);
+HWND createLabel(HWND parent, std::wstring_view caption, int left, int top, HFONT font);
+HWND createDropDownList(HWND parent, std::initializer_list<const wchar_t*> items, const ControlRect& rect,
+                        HFONT font);
+HWND createTrackBar(HWND parent, const ControlRect& rect, int minimum, int maximum, int position);
+
+void setText(HWND control, std::wstring_view text);
+int trackBarPosition(HWND trackBar);
+
+// A multi-line edit control used as a log: lines are queued and appended in one go by flush(), and
+// only the most recent maxLines are kept so that a server running for weeks does not grow.
+class MemoLog {
+public:
+    MemoLog(HWND edit, int maxLines);
+    void queue(std::wstring_view line);
+    void flush();
+    void clear();
+    HWND control() const noexcept { return m_edit; }
+    int maxLines() const noexcept { return m_maxLines; }
+
+private:
+    void dropOldest(int lines);
+    HWND m_edit;
+    int m_maxLines;
+    int m_lines = 0;
+    std::wstring m_pending;
+};
+
+}  // namespace win32
