@@ -63,7 +63,7 @@ MemoLog::MemoLog(HWND edit, int maxLines) : m_edit(edit), m_maxLines(maxLines) {
 void MemoLog::queue(std::wstring_view line) {
     m_pending.append(line);
     m_pending.append(L"\r\n");
-    ++m_lines;
+    m_lineLengths.push_back(line.size() + 2);
 }
 
 void MemoLog::flush() {
@@ -73,20 +73,23 @@ void MemoLog::flush() {
     ::SendMessageW(m_edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(m_pending.c_str()));
     m_pending.clear();
     // Trim in batches of a quarter so that the cost of removing text is spread over many appends.
-    if (m_lines > m_maxLines + m_maxLines / 4) dropOldest(m_lines - m_maxLines);
+    const auto limit = static_cast<std::size_t>(m_maxLines);
+    if (m_lineLengths.size() > limit + limit / 4) dropOldest(m_lineLengths.size() - limit);
 }
 
-void MemoLog::dropOldest(int lines) {
-    const auto cut = ::SendMessageW(m_edit, EM_LINEINDEX, lines, 0);
-    ::SendMessageW(m_edit, EM_SETSEL, 0, cut);
+void MemoLog::dropOldest(std::size_t lines) {
+    // Counted from our own line lengths: the control's line numbers count wrapped screen lines.
+    std::size_t cut = 0;
+    for (std::size_t i = 0; i < lines; ++i) cut += m_lineLengths[i];
+    m_lineLengths.erase(m_lineLengths.begin(), m_lineLengths.begin() + static_cast<std::ptrdiff_t>(lines));
+    ::SendMessageW(m_edit, EM_SETSEL, 0, static_cast<LPARAM>(cut));
     ::SendMessageW(m_edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
-    m_lines -= lines;
 }
 
 void MemoLog::clear() {
     ::SetWindowTextW(m_edit, L"");
     m_pending.clear();
-    m_lines = 0;
+    m_lineLengths.clear();
 }
 
 }  // namespace win32

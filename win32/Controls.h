@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -38,10 +39,10 @@ public:
     int maxLines() const noexcept { return m_maxLines; }
 
 private:
-    void dropOldest(int lines);
+    void dropOldest(std::size_t lines);
     HWND m_edit;
     int m_maxLines;
-    int m_lines = 0;
+    std::deque<std::size_t> m_lineLengths;  // of every line in the control or pending, with its CR LF
     std::wstring m_pending;
 };
 

@@ -31,7 +31,8 @@ struct FaultSwitches {
     std::int32_t acpiWriteFails;
     std::int32_t registrationRefusals;
     std::int32_t eventOpenFails;
-    std::int32_t reserved[12];
+    std::int32_t gearlinkSendFails;
+    std::int32_t reserved[11];
 };
 
 struct JournalEntry {

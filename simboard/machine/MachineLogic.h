@@ -24,6 +24,20 @@ bool consumeFault(std::int32_t& counter);
 void setFault(std::int32_t& counter, std::int32_t value);
 std::int32_t faultValue(const std::int32_t& counter);
 
+// The fault switches by the names that simctl and the tests use.
+struct FaultName {
+    const char* name;
+    std::int32_t FaultSwitches::*counter;
+    const char* meaning;
+};
+inline constexpr FaultName kFaultNames[] = {
+    {"acpi-read", &FaultSwitches::acpiReadFails, "ACPI register reads fail (the value reads 0)"},
+    {"acpi-write", &FaultSwitches::acpiWriteFails, "ACPI register writes fail (nothing is stored)"},
+    {"register-refuse", &FaultSwitches::registrationRefusals, "notification registrations are refused"},
+    {"event-open", &FaultSwitches::eventOpenFails, "the hardware event source does not open"},
+    {"gearlink-send", &FaultSwitches::gearlinkSendFails, "the bridge reports a failed send"},
+};
+
 // The ACPI bank: the data register reaches the word chosen by the last selector write.
 // A failed access (fault, unknown id, selector out of range) stores nothing and reads 0.
 bool readRegister(MachineLayout& m, std::uint32_t deviceId, std::uint32_t& value);

@@ -1,0 +1,67 @@
+#pragma once
+// The server's main window: never shown; target of the remote-link notifications, owner of the
+// timers, and a log console (memo plus debugger output).
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "server/bindings/RemoteLink.h"
+#include "server/channel/RemoteChannel.h"
+#include "win32/Controls.h"
+#include "win32/Handles.h"
+#include "win32/Window.h"
+
+namespace kelvane {
+
+inline constexpr wchar_t kMainWindowClass[] = L"TForm1";
+inline constexpr wchar_t kMainWindowCaption[] = L"NOVU Kelvane Server";
+inline constexpr int kMemoMaxLines = 2000;
+
+class TForm1 final : public win32::Window, private LogSink {
+public:
+    TForm1();  // creates the window and runs FormCreate
+    ~TForm1() override;
+
+    void AddLogLine(std::string_view text);
+    void RefreshCardState();
+    void RefreshAllCards();
+    void LoadDefaults();
+
+private:
+    struct Controls {
+        HWND Memo1, Edit4, Button1, Label1, Core, Label2, LabMin1, LabMax1, LabMin2, LabMax2, Button2, m_GpuName,
+            Edit1, Edit2, TrackBar1, TrackBar2, Button3, Edit3, Edit5, Label3, Label4, Label5, Edit6, TrackBar3,
+            Button4, Button5, ComboBox1, Button6, Button7, Button8;
+    };
+
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    LRESULT dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+    void addLine(std::string_view text) override { AddLogLine(text); }
+    void createControls();
+    void FormCreate();
+    void onCommand(HWND control, WORD code);
+    void onTrackBar(HWND trackBar);
+    void RegisterRetryTimerTick();
+    void LoadDefaultTimerTick();
+    void Button1Click();
+    void ComboBox1Change();
+    void showFan(std::uint32_t fan);
+
+    win32::UniqueFont m_font;
+    Controls m_c{};
+    std::unique_ptr<win32::MemoLog> m_memo;
+    std::unique_ptr<win32::Timer> m_loadDefaultTimer;
+    std::unique_ptr<win32::Timer> m_createTrayTimer;
+    std::unique_ptr<win32::Timer> m_registerRetryTimer;
+    bool m_registered = false;
+    std::int32_t m_registerAttempts = 0;
+    std::int32_t m_defaultLoadRuns = 0;
+    CardState m_cards;
+    AcpiRegisters m_registers;
+    RemoteChannel m_channel;
+};
+
+}  // namespace kelvane

@@ -1,0 +1,227 @@
+#include "server/app/MainForm.h"
+
+#include <cstdio>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+#include "server/bindings/GearlinkBridge.h"
+#include "server/form/IntegerText.h"
+#include "win32/Application.h"
+#include "win32/Text.h"
+
+namespace kelvane {
+
+namespace {
+
+// Registered once, before the program runs; nothing sends or handles it.
+[[maybe_unused]] const UINT g_broadcastMessage = ::RegisterWindowMessageW(L"NOVU_KELVANE_BROADCAST_MESSAGE");
+
+constexpr UINT kRegisterRetryMs = 5000;
+constexpr int kRegisterRetryLimit = 12;  // the counter may pass this once more: 13 retries in all
+constexpr UINT kLoadDefaultMs = 2000;
+constexpr int kLoadDefaultLastRun = 5;   // runs 0..6: seven in all
+
+// The window's text conversion error, shown by the exception display of the window's dispatch.
+class ConversionError : public std::runtime_error {
+public:
+    explicit ConversionError(const std::wstring& text)
+        : std::runtime_error(win32::narrow(text)) {}
+};
+
+std::u16string_view asU16(const std::wstring& text) {
+    return {reinterpret_cast<const char16_t*>(text.data()), text.size()};
+}
+
+std::int32_t integerOf(HWND control, bool trimmed = false) {
+    const std::wstring text = win32::windowText(control);
+    const std::u16string_view value = trimmed ? trimText(asU16(text)) : asU16(text);
+    if (auto n = parseInteger(value)) return *n;
+    const std::u16string message = conversionErrorMessage(value);
+    throw ConversionError(std::wstring(message.begin(), message.end()));
+}
+
+// The outer size of a window whose client area is clientWidth x clientHeight.
+SIZE outerSize(int clientWidth, int clientHeight, DWORD style) {
+    RECT r{0, 0, clientWidth, clientHeight};
+    ::AdjustWindowRectEx(&r, style, FALSE, 0);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+}  // namespace
+
+TForm1::TForm1()
+    : m_channel({m_registers, *this, m_cards, nullptr, nullptr, [this](std::uint32_t fan) { showFan(fan); }}) {
+    const DWORD style = WS_OVERLAPPEDWINDOW;
+    const SIZE size = outerSize(581, 512, style);
+    create(kMainWindowClass, kMainWindowCaption, style, 0, {0, 0, size.cx, size.cy});
+    createControls();
+    try {
+        FormCreate();
+    } catch (const std::exception& e) {
+        // FormCreate ends at the failing step; the window lives on without the remaining steps.
+        win32::showException(win32::widen(e.what()));
+    }
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::createControls() {
+    m_font.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"Tahoma"));
+    HWND w = hwnd();
+    HFONT f = m_font.get();
+    using namespace win32;
+    m_c.Memo1 = createControl(w, L"EDIT", L"", WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
+                              {8, 8, 249, 481}, f, WS_EX_CLIENTEDGE);
+    m_c.Edit4 = createEdit(w, L"", {263, 8, 121, 21}, f);
+    m_c.Button1 = createButton(w, L"Send", {390, 8, 75, 25}, f);
+    m_c.Label1 = createLabel(w, L"Name", 267, 56, f);
+    m_c.Core = createLabel(w, L"Core", 267, 115, f);
+    m_c.Label2 = createLabel(w, L"Memory", 271, 159, f);
+    m_c.LabMin1 = createLabel(w, L"LabMin1", 413, 93, f);
+    m_c.LabMax1 = createLabel(w, L"LabMax1", 532, 93, f);
+    m_c.LabMin2 = createLabel(w, L"LabMin2", 413, 149, f);
+    m_c.LabMax2 = createLabel(w, L"LabMax2", 532, 149, f);
+    m_c.Button2 = createButton(w, L"Apply", {413, 309, 75, 25}, f);
+    m_c.m_GpuName = createDropDownList(w, {L"a", L"b", L"c", L"d", L"e"}, {323, 53, 240, 21}, f);
+    setText(m_c.m_GpuName, L"m_GpuName");
+    m_c.Edit1 = createEdit(w, L"Edit1", {323, 112, 65, 21}, f);
+    m_c.Edit2 = createEdit(w, L"Edit2", {323, 156, 65, 21}, f);
+    m_c.TrackBar1 = createTrackBar(w, {413, 112, 150, 33}, 0, 10, 0);
+    m_c.TrackBar2 = createTrackBar(w, {413, 168, 150, 31}, 0, 10, 0);
+    m_c.Button3 = createButton(w, L"Run command", {281, 393, 75, 25}, f);
+    m_c.Edit3 = createEdit(w, L"Edit3", {281, 424, 121, 21}, f);
+    m_c.Edit5 = createEdit(w, L"Edit5", {431, 424, 121, 21}, f);
+    m_c.Label3 = createLabel(w, L"Voltage", 271, 215, f);
+    m_c.Label4 = createLabel(w, L"LabMin2", 413, 205, f);
+    m_c.Label5 = createLabel(w, L"LabMax2", 530, 205, f);
+    m_c.Edit6 = createEdit(w, L"Edit6", {323, 212, 65, 21}, f);
+    m_c.TrackBar3 = createTrackBar(w, {423, 224, 150, 31}, 1000, 2000, 1000);
+    m_c.Button4 = createButton(w, L"Clear memo", {271, 296, 75, 25}, f);
+    m_c.Button5 = createButton(w, L"Load default", {390, 261, 75, 25}, f);
+    m_c.ComboBox1 = createDropDownList(w, {L"0", L"1"}, {323, 80, 61, 21}, f);
+    ::SendMessageW(m_c.ComboBox1, CB_SETCURSEL, 0, 0);
+    m_c.Button6 = createButton(w, L"Button6", {480, 344, 75, 25}, f);
+    m_c.Button7 = createButton(w, L"Write Fan Edit5 data", {341, 448, 113, 25}, f);
+    m_c.Button8 = createButton(w, L"Read Fan to Edit5 ", {460, 448, 113, 25}, f);
+    m_memo = std::make_unique<win32::MemoLog>(m_c.Memo1, kMemoMaxLines);
+
+    m_loadDefaultTimer = std::make_unique<win32::Timer>(w, kLoadDefaultMs, [this] { LoadDefaultTimerTick(); });
+    m_createTrayTimer = std::make_unique<win32::Timer>(w, 1000, [] {});  // never enabled
+}
+
+void TForm1::FormCreate() {
+    openAcpiDevice();
+    ::Sleep(3000);
+    m_registerRetryTimer = std::make_unique<win32::Timer>(hwnd(), kRegisterRetryMs, [this] { RegisterRetryTimerTick(); });
+    m_registered = registerForRemoteLink(hwnd());
+    if (!m_registered) m_registerRetryTimer->setEnabled(true);
+    m_memo->clear();
+    win32::setText(m_c.Edit4, L"");
+    RefreshCardState();
+    m_loadDefaultTimer->setEnabled(true);
+}
+
+void TForm1::AddLogLine(std::string_view text) {
+    const std::wstring line = win32::widen(text);
+    m_memo->queue(line);  // reaches the memo in one append when the current message is done
+    ::OutputDebugStringW(line.c_str());
+}
+
+void TForm1::RefreshCardState() {
+    if (!m_cards.greencardActive) return;
+}
+
+void TForm1::RefreshAllCards() {
+    if (!m_cards.greencardActive) return;
+}
+
+void TForm1::LoadDefaults() {
+    if (!m_cards.greencardActive) return;
+}
+
+void TForm1::RegisterRetryTimerTick() {
+    ++m_registerAttempts;
+    const bool exhausted = m_registerAttempts > kRegisterRetryLimit;
+    if (exhausted) m_registerRetryTimer->setEnabled(false);
+    m_registered = registerForRemoteLink(hwnd());
+    if (!exhausted) m_registerRetryTimer->setEnabled(!m_registered);
+}
+
+void TForm1::LoadDefaultTimerTick() {
+    LoadDefaults();
+    if (m_defaultLoadRuns++ > kLoadDefaultLastRun) m_loadDefaultTimer->setEnabled(false);
+}
+
+void TForm1::Button1Click() {
+    if (win32::windowText(m_c.Edit4).empty()) {
+        static std::minstd_rand random(::GetTickCount());
+        wchar_t text[16];
+        std::swprintf(text, 16, L"0x0000%x", static_cast<unsigned>(random() % 65535));
+        win32::setText(m_c.Edit4, text);
+    }
+    const auto value = static_cast<std::uint32_t>(integerOf(m_c.Edit4));
+    AddLogLine(std::to_string(value));
+    GearlinkBridge& bridge = GearlinkBridge::instance();
+    AddLogLine(bridge.setControlData(value) ? "Send OK" : "Send fail");
+    AddLogLine("flag = 0");
+    bridge.setControlFunction(0);
+}
+
+void TForm1::ComboBox1Change() {
+    (void)integerOf(m_c.ComboBox1);
+    RefreshAllCards();
+}
+
+void TForm1::showFan(std::uint32_t fan) { win32::setText(m_c.Edit5, std::to_wstring(fan)); }
+
+void TForm1::onCommand(HWND control, WORD code) {
+    if (code == BN_CLICKED) {
+        if (control == m_c.Button1) Button1Click();
+        else if (control == m_c.Button4) m_memo->clear();
+        else if (control == m_c.Button5) LoadDefaults();
+    } else if (code == CBN_SELCHANGE) {
+        if (control == m_c.m_GpuName) RefreshAllCards();
+        else if (control == m_c.ComboBox1) ComboBox1Change();
+    }
+}
+
+void TForm1::onTrackBar(HWND trackBar) {
+    const std::wstring position = std::to_wstring(win32::trackBarPosition(trackBar));
+    if (trackBar == m_c.TrackBar1) win32::setText(m_c.Edit1, position);
+    else if (trackBar == m_c.TrackBar2) win32::setText(m_c.Edit2, position);
+    else if (trackBar == m_c.TrackBar3) win32::setText(m_c.Edit6, position);
+}
+
+LRESULT TForm1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    try {
+        result = dispatch(message, wParam, lParam);
+    } catch (const std::exception& e) {
+        win32::showException(win32::widen(e.what()));
+    }
+    m_memo->flush();
+    return result;
+}
+
+LRESULT TForm1::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case kRemoteNotifyMessage:
+            m_channel.onNotification(static_cast<std::uint32_t>(wParam), static_cast<std::uint32_t>(lParam));
+            return 0;
+        case WM_COMMAND:
+            if (lParam) onCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
+            return 0;
+        case WM_HSCROLL:
+            if (lParam) onTrackBar(reinterpret_cast<HWND>(lParam));
+            return 0;
+        case WM_DESTROY:
+            ::PostQuitMessage(0);
+            return 0;
+        default:
+            return win32::Window::handleMessage(message, wParam, lParam);
+    }
+}
+
+}  // namespace kelvane

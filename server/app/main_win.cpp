@@ -1,0 +1,28 @@
+// Program entry of the tuning server: one instance, the hidden main window, the message loop.
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <exception>
+
+#include "server/app/MainForm.h"
+#include "win32/Application.h"
+#include "win32/Handles.h"
+#include "win32/Text.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Held until the process ends; a second instance finds it and leaves without a trace.
+    win32::UniqueHandle instanceMutex(::CreateMutexW(nullptr, FALSE, L"Kelvane"));
+    if (::GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    try {
+        kelvane::TForm1 mainForm;  // never shown
+        win32::runMessageLoop();
+    } catch (const std::exception& e) {
+        win32::showException(win32::widen(e.what()));
+    }
+    return 0;
+}

@@ -1,0 +1,26 @@
+#pragma once
+// The platform side of the remote link: the ACPI registers (imported from nuacpi.dll by ordinal)
+// and the notification registration (imported from novuservice.dll by name).
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "server/channel/RemoteChannel.h"
+
+namespace kelvane {
+
+inline constexpr wchar_t kRemoteLinkClientId[] = L"DCA9F97F-3ED4-4b5c-A2CD-AB5C7422696C";
+
+void openAcpiDevice();
+
+// Registers a window for remote-link notifications; true when the service accepted it.
+bool registerForRemoteLink(HWND window);
+
+class AcpiRegisters final : public RegisterBus {
+public:
+    std::uint32_t read(std::uint32_t deviceId) override;
+    void write(std::uint32_t deviceId, std::uint32_t value) override;
+};
+
+}  // namespace kelvane
