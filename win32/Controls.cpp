@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <stdexcept>
+#include <utility>
 
 #include "win32/Text.h"
 
@@ -68,10 +69,11 @@ void MemoLog::queue(std::wstring_view line) {
 
 void MemoLog::flush() {
     if (m_pending.empty()) return;
+    // Taken out first: the control notifies its parent synchronously, which may flush again.
+    const std::wstring text = std::exchange(m_pending, {});
     const auto end = ::SendMessageW(m_edit, WM_GETTEXTLENGTH, 0, 0);
     ::SendMessageW(m_edit, EM_SETSEL, end, end);
-    ::SendMessageW(m_edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(m_pending.c_str()));
-    m_pending.clear();
+    ::SendMessageW(m_edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
     // Trim in batches of a quarter so that the cost of removing text is spread over many appends.
     const auto limit = static_cast<std::size_t>(m_maxLines);
     if (m_lineLengths.size() > limit + limit / 4) dropOldest(m_lineLengths.size() - limit);

@@ -81,6 +81,30 @@ TEST_F(MemoLogTest, ClearEmptiesControlAndCount) {
     EXPECT_EQ(shownLines(), 10) << "a cleared memo does not trim early";
 }
 
+// A parent that flushes the memo whenever it receives a message, as a form does after each one.
+class FlushingParent : public Window {
+public:
+    FlushingParent() { create(L"KelvaneFlushingParent", L"parent", WS_OVERLAPPEDWINDOW, 0, {0, 0, 300, 300}); }
+    MemoLog* memo = nullptr;
+
+protected:
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (memo) memo->flush();
+        return Window::handleMessage(message, wParam, lParam);
+    }
+};
+
+TEST(MemoLogReentry, AFlushFromTheControlsOwnNotificationAppendsNothingTwice) {
+    FlushingParent parent;
+    HWND edit = createControl(parent.hwnd(), L"EDIT", L"", ES_MULTILINE, {0, 0, 200, 200}, nullptr);
+    MemoLog memo(edit, 100);
+    parent.memo = &memo;
+    memo.queue(L"one");
+    memo.queue(L"two");
+    memo.flush();  // the edit control's EN_CHANGE/EN_UPDATE reach the parent while this runs
+    EXPECT_EQ(windowText(edit), L"one\r\ntwo\r\n");
+}
+
 TEST(TimerTest, TicksThroughTheMessageLoopUntilDisabled) {
     HostWindow host;
     int ticks = 0;

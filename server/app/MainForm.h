@@ -53,6 +53,7 @@ private:
     win32::UniqueFont m_font;
     Controls m_c{};
     std::unique_ptr<win32::MemoLog> m_memo;
+    std::unique_ptr<win32::Timer> m_memoFlushTimer;
     std::unique_ptr<win32::Timer> m_loadDefaultTimer;
     std::unique_ptr<win32::Timer> m_createTrayTimer;
     std::unique_ptr<win32::Timer> m_registerRetryTimer;

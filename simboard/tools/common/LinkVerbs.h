@@ -1,0 +1,65 @@
+#pragma once
+// The remote console's readable verbs: one row per command of the three tables, how to build
+// the request words and how to read the answer words back.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "server/channel/RemoteRequest.h"
+
+namespace simboard {
+
+using Words = std::array<std::uint32_t, 3>;
+
+enum class AnswerShape {
+    None,        // the answer carries nothing but the completed handshake
+    A0,          // one value in A0
+    A0Range,     // A0 = max * 65536 + min
+    A1,
+    A1Range,
+    A2,
+    A2Range,
+    BoardInfo,   // A0 = count, 1, model, version, 1 in nibble/byte fields
+    AllCurrent,  // A0 core, A1 memory << 16 | voltage, A2 fan << 16
+};
+
+struct LinkVerb {
+    std::string_view group;  // "info", "read" or "set"
+    std::string_view name;
+    std::uint32_t groupNumber;
+    std::uint32_t command;
+    AnswerShape shape;
+    std::string_view meaning;
+};
+
+std::span<const LinkVerb> linkVerbs();
+const LinkVerb* findVerb(std::string_view group, std::string_view name);
+
+// Values a request carries; unset ones are sent as 0.
+struct RequestValues {
+    std::uint32_t cardIndex = 0;
+    std::uint32_t core = 0;
+    std::uint32_t memory = 0;
+    std::uint32_t voltage = 0;
+    std::uint32_t fan = 0;
+};
+
+Words buildRequest(const LinkVerb& verb, const RequestValues& values);
+
+// A readable line for the answer of verb, e.g. "min 300, max 1200".
+std::string describeAnswer(const LinkVerb& verb, const Words& answer);
+
+// A readable line for any three request words, e.g. "read core range" or "group 5, command 3".
+std::string describeRequest(const Words& request);
+
+std::string hexWords(const Words& words);
+
+// Decimal, or hexadecimal after 0x; the whole text must be a number that fits 32 bits.
+std::optional<std::uint32_t> parseNumber(std::string_view text);
+
+}  // namespace simboard

@@ -1,0 +1,41 @@
+#pragma once
+// The second machine's side of the remote link: it writes the request words and the flag into the
+// board's registers, notifies the window that the server registered, and waits for the flag to clear.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "simboard/machine/Machine.h"
+#include "simboard/tools/common/LinkVerbs.h"
+
+namespace simboard {
+
+enum class LinkStatus { Answered = 0, NoServer = 2, Timeout = 3 };
+
+struct LinkResult {
+    LinkStatus status = LinkStatus::Answered;
+    Words answer{};
+    std::string error;  // a sentence for the user when status is not Answered
+    bool ok() const { return status == LinkStatus::Answered; }
+};
+
+class RemoteConsole {
+public:
+    explicit RemoteConsole(Machine& machine) : m_machine(machine) {}
+
+    // The window registered for notifications, or nullptr with a reason in `why`.
+    HWND serverWindow(std::string& why) const;
+
+    // One request and its answer; target nullptr means the registered server window.
+    LinkResult request(const Words& words, DWORD timeoutMs, HWND target = nullptr);
+
+    // A notification without touching any register.
+    LinkResult notify(std::uint32_t wParam, std::uint32_t lParam);
+
+private:
+    Machine& m_machine;
+};
+
+}  // namespace simboard

@@ -1,0 +1,278 @@
+#include "simboard/tools/linkctl/Bench.h"
+
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "simboard/tools/common/LinkVerbs.h"
+#include "simboard/tools/common/RemoteConsole.h"
+#include "simboard/tools/common/Stats.h"
+#include "win32/Application.h"
+#include "win32/Handles.h"
+#include "win32/Text.h"
+
+namespace simboard {
+
+namespace {
+
+constexpr DWORD kBenchTimeoutMs = 5000;
+constexpr std::uint32_t kJournalScanEvery = 1000;  // well inside what the journal holds
+constexpr Words kBenchRequest = {0x100A0000, 0, 0};  // read all current values
+
+using AcpiWrite = std::uint32_t(__stdcall*)(std::uint32_t, std::uint32_t, std::uint32_t);
+using AcpiRead = std::uint32_t(__stdcall*)(std::uint32_t, std::uint32_t*);
+
+std::wstring defaultAcpiPath() {
+    const std::wstring here = win32::executableFolder();
+    if (win32::fileExists(here + L"nuacpi.dll")) return here + L"nuacpi.dll";
+    return here + L"..\\standins\\nuacpi.dll";
+}
+
+double microsecondsSince(const LARGE_INTEGER& start) {
+    static const double frequency = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart);
+    }();
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart - start.QuadPart) * 1e6 / frequency;
+}
+
+struct RunResult {
+    std::vector<double> roundTripsUs;
+    double totalSeconds = 0;
+    bool ok = true;
+};
+
+template <typename EveryK>
+RunResult roundTrips(RemoteConsole& console, HWND target, std::uint32_t count, EveryK everyK) {
+    RunResult run;
+    run.roundTripsUs.reserve(count);
+    LARGE_INTEGER begin;
+    ::QueryPerformanceCounter(&begin);
+    double pausedUs = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        LARGE_INTEGER start;
+        ::QueryPerformanceCounter(&start);
+        const LinkResult r = console.request(kBenchRequest, kBenchTimeoutMs, target);
+        run.roundTripsUs.push_back(microsecondsSince(start));
+        if (!r.ok()) {
+            std::fprintf(stderr, "linkctl: request %u failed: %s\n", i, r.error.c_str());
+            run.ok = false;
+            return run;
+        }
+        if ((i + 1) % kJournalScanEvery == 0) {
+            LARGE_INTEGER scan;
+            ::QueryPerformanceCounter(&scan);
+            everyK();
+            pausedUs += microsecondsSince(scan);
+        }
+    }
+    run.totalSeconds = (microsecondsSince(begin) - pausedUs) / 1e6;
+    return run;
+}
+
+void printRun(const char* label, const RunResult& run) {
+    const Summary s = summarize(run.roundTripsUs);
+    std::printf("%-30s median %8.1f us   p99 %8.1f us   %8.0f requests/s\n", label, s.median, s.p99,
+                static_cast<double>(s.count) / run.totalSeconds);
+}
+
+// Pairs the server's flag read with its final flag write, request by request.
+class HandlingTimes {
+public:
+    HandlingTimes(const MachineLayout& m, DWORD serverPid) : m_machine(m), m_pid(serverPid), m_seen(lastJournalSeq(m)) {}
+
+    void scan() {
+        for (const JournalRecord& e : readJournal(m_machine, m_seen)) {
+            m_seen = e.seq;
+            if (e.processId != m_pid || e.library != "nuacpi" || e.args.empty() || e.args[0] != kAcpiFlagRegister)
+                continue;
+            if (e.entry == "Read") {
+                m_flagReadUs = e.timeUs;
+            } else if (e.entry == "Write" && e.args.size() > 1 && e.args[1] == 0 && m_flagReadUs) {
+                times.push_back(static_cast<double>(e.timeUs - m_flagReadUs));
+                m_flagReadUs = 0;
+            }
+        }
+    }
+    std::vector<double> times;
+
+private:
+    const MachineLayout& m_machine;
+    DWORD m_pid;
+    std::uint64_t m_seen;
+    std::uint64_t m_flagReadUs = 0;
+};
+
+struct Memory {
+    long long privateKiB = 0;
+    long long workingSetKiB = 0;
+};
+
+Memory processMemory(DWORD pid) {
+    win32::UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    if (!process || !::GetProcessMemoryInfo(process.get(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                                            sizeof counters))
+        return {};
+    return {static_cast<long long>(counters.PrivateUsage / 1024), static_cast<long long>(counters.WorkingSetSize / 1024)};
+}
+
+// Starts "linkctl respond" and reads the window it answers on from its first output line.
+struct Responder {
+    win32::UniqueHandle process;
+    HWND window = nullptr;
+};
+
+Responder startResponder(const std::wstring& acpiPath) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readRaw = nullptr, writeRaw = nullptr;
+    Responder r;
+    if (!::CreatePipe(&readRaw, &writeRaw, &inherit, 0)) return r;
+    win32::UniqueHandle readEnd(readRaw), writeEnd(writeRaw);
+    ::SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+    wchar_t exe[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring commandLine = L"\"" + std::wstring(exe) + L"\" respond --acpi \"" + acpiPath + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = writeEnd.get();
+    si.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+    si.hStdInput = nullptr;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+        return r;
+    r.process.reset(pi.hProcess);
+    ::CloseHandle(pi.hThread);
+    writeEnd.reset();
+    char line[32] = {};
+    DWORD got = 0, total = 0;
+    while (total < sizeof line - 1 && ::ReadFile(readEnd.get(), line + total, 1, &got, nullptr) && got == 1) {
+        if (line[total] == '\n') break;
+        ++total;
+    }
+    r.window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::strtoul(line, nullptr, 10)));
+    return r;
+}
+
+AcpiRead g_read = nullptr;
+AcpiWrite g_write = nullptr;
+
+LRESULT CALLBACK responderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kelvane::kRemoteNotifyMessage) {
+        std::uint32_t flag = 0, word = 0;
+        g_read(kAcpiFlagRegister, &flag);
+        if (flag != 1) {
+            g_write(kAcpiSelectorRegister, 0, 1);
+            g_write(kAcpiDataRegister, kelvane::kFlagErrorWord, 1);
+        } else {
+            for (std::uint32_t i = 0; i < 3; ++i) {
+                g_write(kAcpiSelectorRegister, i, 1);
+                g_read(kAcpiDataRegister, &word);
+            }
+            for (std::uint32_t i = 0; i < 3; ++i) {
+                g_write(kAcpiSelectorRegister, i, 1);
+                g_write(kAcpiDataRegister, 0, 1);
+            }
+        }
+        g_write(kAcpiFlagRegister, 0, 1);
+        return 0;
+    }
+    if (message == WM_CLOSE) {
+        ::PostQuitMessage(0);
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+int runResponder(const std::string& acpiPath) {
+    const std::wstring path = acpiPath.empty() ? defaultAcpiPath() : win32::widen(acpiPath);
+    win32::UniqueModule acpi(::LoadLibraryW(path.c_str()));
+    if (!acpi) {
+        std::fprintf(stderr, "linkctl: cannot load %s (error %lu)\n", win32::narrow(path).c_str(), ::GetLastError());
+        return 1;
+    }
+    g_write = reinterpret_cast<AcpiWrite>(reinterpret_cast<void*>(::GetProcAddress(acpi.get(), MAKEINTRESOURCEA(2))));
+    g_read = reinterpret_cast<AcpiRead>(reinterpret_cast<void*>(::GetProcAddress(acpi.get(), MAKEINTRESOURCEA(3))));
+    if (!g_write || !g_read) {
+        std::fprintf(stderr, "linkctl: %s lacks ordinal 2 or 3\n", win32::narrow(path).c_str());
+        return 1;
+    }
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = responderProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"KelvaneBenchResponder";
+    ::RegisterClassW(&wc);
+    win32::UniqueWindow window(::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                                 wc.hInstance, nullptr));
+    if (!window) return 1;
+    std::printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(window.get())));
+    std::fflush(stdout);
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+    return 0;
+}
+
+int runBench(std::uint32_t requests, const std::string& acpiPath) {
+    Machine& machine = Machine::instance();
+    RemoteConsole console(machine);
+    std::string why;
+    HWND server = console.serverWindow(why);
+    if (!server) {
+        std::fprintf(stderr, "linkctl: %s\n", why.c_str());
+        return static_cast<int>(LinkStatus::NoServer);
+    }
+    DWORD serverPid = 0;
+    ::GetWindowThreadProcessId(server, &serverPid);
+
+    Responder responder = startResponder(acpiPath.empty() ? defaultAcpiPath() : win32::widen(acpiPath));
+    if (!responder.window) {
+        std::fprintf(stderr, "linkctl: the floor's responder did not start\n");
+        return 1;
+    }
+    const RunResult floor = roundTrips(console, responder.window, requests, [] {});
+    ::PostMessageW(responder.window, WM_CLOSE, 0, 0);
+    ::WaitForSingleObject(responder.process.get(), 5000);
+    if (!floor.ok) return 1;
+
+    const Memory before = processMemory(serverPid);
+    HandlingTimes handling(machine.state(), serverPid);
+    const RunResult served = roundTrips(console, server, requests, [&] { handling.scan(); });
+    handling.scan();
+    const Memory after = processMemory(serverPid);
+    if (!served.ok) return 1;
+
+    std::printf("round trips: %u of \"read all\" (0x%08X), each waited for the cleared flag\n", requests,
+                kBenchRequest[0]);
+    printRun("floor (bare responder)", floor);
+    printRun("server", served);
+    const Summary f = summarize(floor.roundTripsUs), s = summarize(served.roundTripsUs);
+    std::printf("%-30s median x%.2f, p99 x%.2f of the floor\n", "server / floor", s.median / f.median,
+                s.p99 / f.p99);
+    const std::vector<double>& h = handling.times;
+    const Summary all = summarize(h);
+    std::printf("%-30s median %8.1f us   p99 %8.1f us   (%zu requests from the journal)\n",
+                "server handling", all.median, all.p99, all.count);
+    const std::size_t window = std::min<std::size_t>(10000, h.size() / 2);
+    if (window > 0) {
+        const Summary first = summarize({h.begin(), h.begin() + static_cast<std::ptrdiff_t>(window)});
+        const Summary last = summarize({h.end() - static_cast<std::ptrdiff_t>(window), h.end()});
+        std::printf("%-30s first %zu: median %.1f us; last %zu: median %.1f us (%+.1f %%)\n", "handling over the run",
+                    window, first.median, window, last.median, (last.median / first.median - 1) * 100);
+    }
+    std::printf("%-30s private %lld KiB -> %lld KiB (%+lld KiB); working set %lld KiB -> %lld KiB\n",
+                "server memory", before.privateKiB, after.privateKiB, after.privateKiB - before.privateKiB,
+                before.workingSetKiB, after.workingSetKiB);
+    return 0;
+}
+
+}  // namespace simboard
