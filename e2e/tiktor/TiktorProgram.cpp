@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "simboard/machine/Machine.h"
+#include "mainboard/machine/Machine.h"
 #include "win32/Application.h"
 #include "win32/Text.h"
 

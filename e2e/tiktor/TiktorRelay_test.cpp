@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "e2e/tiktor/TiktorProgram.h"
-#include "simboard/machine/Machine.h"
+#include "mainboard/machine/Machine.h"
 #include "win32/Text.h"
 
 namespace tiktor_e2e {

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "simboard/machine/Machine.h"
-#include "simboard/tools/common/LinkVerbs.h"
+#include "mainboard/machine/Machine.h"
+#include "mainboard/tools/common/LinkVerbs.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "simboard/tools/common/RemoteConsole.h"
+#include "mainboard/tools/common/RemoteConsole.h"
 
 namespace simboard {
 

@@ -1,4 +1,4 @@
-#include "simboard/tools/common/Stats.h"
+#include "mainboard/tools/common/Stats.h"
 
 #include <gtest/gtest.h>
 

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "simboard/tools/common/LinkVerbs.h"
-#include "simboard/tools/common/RemoteConsole.h"
-#include "simboard/tools/linkctl/Bench.h"
+#include "mainboard/tools/common/LinkVerbs.h"
+#include "mainboard/tools/common/RemoteConsole.h"
+#include "mainboard/tools/linkctl/Bench.h"
 
 namespace {
 

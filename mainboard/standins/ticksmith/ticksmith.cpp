@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "simboard/machine/Machine.h"
+#include "mainboard/machine/Machine.h"
 
 extern "C" std::uint32_t __stdcall SetClock(std::uint32_t value) {
     simboard::Machine::instance().journal("Ticksmith", "SetClock", {value}, 1);

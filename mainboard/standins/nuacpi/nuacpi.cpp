@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "simboard/machine/Machine.h"
+#include "mainboard/machine/Machine.h"
 
 using simboard::Machine;
 

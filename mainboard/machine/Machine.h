@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "simboard/machine/MachineLogic.h"
+#include "mainboard/machine/MachineLogic.h"
 #include "win32/Handles.h"
 
 namespace simboard {

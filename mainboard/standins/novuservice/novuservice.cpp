@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cwchar>
 
-#include "simboard/machine/Machine.h"
+#include "mainboard/machine/Machine.h"
 
 namespace {
 constexpr wchar_t kRemoteLinkClient[] = L"DCA9F97F-3ED4-4b5c-A2CD-AB5C7422696C";

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "simboard/machine/Machine.h"
+#include "mainboard/machine/Machine.h"
 
 using simboard::Machine;
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "simboard/machine/MachineLayout.h"
+#include "mainboard/machine/MachineLayout.h"
 
 namespace simboard {
 

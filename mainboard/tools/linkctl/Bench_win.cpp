@@ -1,4 +1,4 @@
-#include "simboard/tools/linkctl/Bench.h"
+#include "mainboard/tools/linkctl/Bench.h"
 
 #include <windows.h>
 
@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "simboard/tools/common/LinkVerbs.h"
-#include "simboard/tools/common/RemoteConsole.h"
-#include "simboard/tools/common/Stats.h"
+#include "mainboard/tools/common/LinkVerbs.h"
+#include "mainboard/tools/common/RemoteConsole.h"
+#include "mainboard/tools/common/Stats.h"
 #include "win32/Application.h"
 #include "win32/Handles.h"
 #include "win32/Text.h"

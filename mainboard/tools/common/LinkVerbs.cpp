@@ -1,4 +1,4 @@
-#include "simboard/tools/common/LinkVerbs.h"
+#include "mainboard/tools/common/LinkVerbs.h"
 
 #include <charconv>
 #include <cstdio>

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "simboard/machine/Machine.h"
-#include "simboard/tools/common/LinkVerbs.h"
+#include "mainboard/machine/Machine.h"
+#include "mainboard/tools/common/LinkVerbs.h"
 
 namespace simboard {
 

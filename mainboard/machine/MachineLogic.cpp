@@ -1,4 +1,4 @@
-#include "simboard/machine/MachineLogic.h"
+#include "mainboard/machine/MachineLogic.h"
 
 #include <algorithm>
 #include <atomic>

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "simboard/machine/Machine.h"
+#include "mainboard/machine/Machine.h"
 #include "win32/Text.h"
 
 namespace simboard {
