@@ -10,6 +10,7 @@
 
 #include "server/bindings/RemoteLink.h"
 #include "server/channel/RemoteChannel.h"
+#include "server/form/StartupCounters.h"
 #include "win32/Controls.h"
 #include "win32/Handles.h"
 #include "win32/Window.h"
@@ -19,6 +20,13 @@ namespace kelvane {
 inline constexpr wchar_t kMainWindowClass[] = L"TForm1";
 inline constexpr wchar_t kMainWindowCaption[] = L"NOVU Kelvane Server";
 inline constexpr int kMemoMaxLines = 2000;
+
+// The controls of the main window in declaration order; each carries its number as control id.
+enum class MainControl : int {
+    Memo1 = 1001, Edit4, Button1, Label1, Core, Label2, LabMin1, LabMax1, LabMin2, LabMax2, Button2, m_GpuName,
+    Edit1, Edit2, TrackBar1, TrackBar2, Button3, Edit3, Edit5, Label3, Label4, Label5, Edit6, TrackBar3, Button4,
+    Button5, ComboBox1, Button6, Button7, Button8,
+};
 
 class TForm1 final : public win32::Window, private LogSink {
 public:
@@ -31,19 +39,14 @@ public:
     void LoadDefaults();
 
 private:
-    struct Controls {
-        HWND Memo1, Edit4, Button1, Label1, Core, Label2, LabMin1, LabMax1, LabMin2, LabMax2, Button2, m_GpuName,
-            Edit1, Edit2, TrackBar1, TrackBar2, Button3, Edit3, Edit5, Label3, Label4, Label5, Edit6, TrackBar3,
-            Button4, Button5, ComboBox1, Button6, Button7, Button8;
-    };
-
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     LRESULT dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     void addLine(std::string_view text) override { AddLogLine(text); }
     void createControls();
+    HWND control(MainControl id) const { return ::GetDlgItem(hwnd(), static_cast<int>(id)); }
     void FormCreate();
-    void onCommand(HWND control, WORD code);
-    void onTrackBar(HWND trackBar);
+    void onCommand(MainControl id, WORD code);
+    void onTrackBar(MainControl id);
     void RegisterRetryTimerTick();
     void LoadDefaultTimerTick();
     void Button1Click();
@@ -51,15 +54,14 @@ private:
     void showFan(std::uint32_t fan);
 
     win32::UniqueFont m_font;
-    Controls m_c{};
     std::unique_ptr<win32::MemoLog> m_memo;
     std::unique_ptr<win32::Timer> m_memoFlushTimer;
     std::unique_ptr<win32::Timer> m_loadDefaultTimer;
     std::unique_ptr<win32::Timer> m_createTrayTimer;
     std::unique_ptr<win32::Timer> m_registerRetryTimer;
     bool m_registered = false;
-    std::int32_t m_registerAttempts = 0;
-    std::int32_t m_defaultLoadRuns = 0;
+    RegistrationRetry m_registerRetry;
+    DefaultLoadRuns m_defaultLoadRuns;
     CardState m_cards;
     AcpiRegisters m_registers;
     RemoteChannel m_channel;

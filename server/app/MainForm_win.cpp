@@ -18,9 +18,7 @@ namespace {
 [[maybe_unused]] const UINT g_broadcastMessage = ::RegisterWindowMessageW(L"NOVU_KELVANE_BROADCAST_MESSAGE");
 
 constexpr UINT kRegisterRetryMs = 5000;
-constexpr int kRegisterRetryLimit = 12;  // the counter may pass this once more: 13 retries in all
 constexpr UINT kLoadDefaultMs = 2000;
-constexpr int kLoadDefaultLastRun = 5;   // runs 0..6: seven in all
 constexpr UINT kMemoFlushMs = 100;
 
 // The window's text conversion error, shown by the exception display of the window's dispatch.
@@ -73,45 +71,47 @@ void TForm1::createControls() {
     HWND w = hwnd();
     HFONT f = m_font.get();
     using namespace win32;
-    m_c.Memo1 = createControl(w, L"EDIT", L"", WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
-                              {8, 8, 249, 481}, f, WS_EX_CLIENTEDGE);
-    m_c.Edit4 = createEdit(w, L"", {263, 8, 121, 21}, f);
-    m_c.Button1 = createButton(w, L"Send", {390, 8, 75, 25}, f);
-    m_c.Label1 = createLabel(w, L"Name", 267, 56, f);
-    m_c.Core = createLabel(w, L"Core", 267, 115, f);
-    m_c.Label2 = createLabel(w, L"Memory", 271, 159, f);
-    m_c.LabMin1 = createLabel(w, L"LabMin1", 413, 93, f);
-    m_c.LabMax1 = createLabel(w, L"LabMax1", 532, 93, f);
-    m_c.LabMin2 = createLabel(w, L"LabMin2", 413, 149, f);
-    m_c.LabMax2 = createLabel(w, L"LabMax2", 532, 149, f);
-    m_c.Button2 = createButton(w, L"Apply", {413, 309, 75, 25}, f);
-    m_c.m_GpuName = createDropDownList(w, {L"a", L"b", L"c", L"d", L"e"}, {323, 53, 240, 21}, f);
-    setText(m_c.m_GpuName, L"m_GpuName");
-    m_c.Edit1 = createEdit(w, L"Edit1", {323, 112, 65, 21}, f);
-    m_c.Edit2 = createEdit(w, L"Edit2", {323, 156, 65, 21}, f);
-    m_c.TrackBar1 = createTrackBar(w, {413, 112, 150, 33}, 0, 10, 0);
-    m_c.TrackBar2 = createTrackBar(w, {413, 168, 150, 31}, 0, 10, 0);
-    m_c.Button3 = createButton(w, L"Run command", {281, 393, 75, 25}, f);
-    m_c.Edit3 = createEdit(w, L"Edit3", {281, 424, 121, 21}, f);
-    m_c.Edit5 = createEdit(w, L"Edit5", {431, 424, 121, 21}, f);
-    m_c.Label3 = createLabel(w, L"Voltage", 271, 215, f);
-    m_c.Label4 = createLabel(w, L"LabMin2", 413, 205, f);
-    m_c.Label5 = createLabel(w, L"LabMax2", 530, 205, f);
-    m_c.Edit6 = createEdit(w, L"Edit6", {323, 212, 65, 21}, f);
-    m_c.TrackBar3 = createTrackBar(w, {423, 224, 150, 31}, 1000, 2000, 1000);
-    m_c.Button4 = createButton(w, L"Clear memo", {271, 296, 75, 25}, f);
-    m_c.Button5 = createButton(w, L"Load default", {390, 261, 75, 25}, f);
-    m_c.ComboBox1 = createDropDownList(w, {L"0", L"1"}, {323, 80, 61, 21}, f);
-    ::SendMessageW(m_c.ComboBox1, CB_SETCURSEL, 0, 0);
-    m_c.Button6 = createButton(w, L"Button6", {480, 344, 75, 25}, f);
-    m_c.Button7 = createButton(w, L"Write Fan Edit5 data", {341, 448, 113, 25}, f);
-    m_c.Button8 = createButton(w, L"Read Fan to Edit5 ", {460, 448, 113, 25}, f);
-    m_memo = std::make_unique<win32::MemoLog>(m_c.Memo1, kMemoMaxLines);
+    using enum MainControl;
+    const auto place = [](MainControl id, HWND created) {
+        ::SetWindowLongPtrW(created, GWLP_ID, static_cast<LONG_PTR>(id));
+    };
+    place(Memo1, createControl(w, L"EDIT", L"", WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
+                               {8, 8, 249, 481}, f, WS_EX_CLIENTEDGE));
+    place(Edit4, createEdit(w, L"", {263, 8, 121, 21}, f));
+    place(Button1, createButton(w, L"Send", {390, 8, 75, 25}, f));
+    place(Label1, createLabel(w, L"Name", 267, 56, f));
+    place(Core, createLabel(w, L"Core", 267, 115, f));
+    place(Label2, createLabel(w, L"Memory", 271, 159, f));
+    place(LabMin1, createLabel(w, L"LabMin1", 413, 93, f));
+    place(LabMax1, createLabel(w, L"LabMax1", 532, 93, f));
+    place(LabMin2, createLabel(w, L"LabMin2", 413, 149, f));
+    place(LabMax2, createLabel(w, L"LabMax2", 532, 149, f));
+    place(Button2, createButton(w, L"Apply", {413, 309, 75, 25}, f));
+    place(m_GpuName, createDropDownList(w, {L"a", L"b", L"c", L"d", L"e"}, {323, 53, 240, 21}, f));
+    place(Edit1, createEdit(w, L"Edit1", {323, 112, 65, 21}, f));
+    place(Edit2, createEdit(w, L"Edit2", {323, 156, 65, 21}, f));
+    place(TrackBar1, createTrackBar(w, {413, 112, 150, 33}, 0, 10, 0));
+    place(TrackBar2, createTrackBar(w, {413, 168, 150, 31}, 0, 10, 0));
+    place(Button3, createButton(w, L"Run command", {281, 393, 75, 25}, f));
+    place(Edit3, createEdit(w, L"Edit3", {281, 424, 121, 21}, f));
+    place(Edit5, createEdit(w, L"Edit5", {431, 424, 121, 21}, f));
+    place(Label3, createLabel(w, L"Voltage", 271, 215, f));
+    place(Label4, createLabel(w, L"LabMin2", 413, 205, f));
+    place(Label5, createLabel(w, L"LabMax2", 530, 205, f));
+    place(Edit6, createEdit(w, L"Edit6", {323, 212, 65, 21}, f));
+    place(TrackBar3, createTrackBar(w, {423, 224, 150, 31}, 1000, 2000, 1000));
+    place(Button4, createButton(w, L"Clear memo", {271, 296, 75, 25}, f));
+    place(Button5, createButton(w, L"Load default", {390, 261, 75, 25}, f));
+    place(ComboBox1, createDropDownList(w, {L"0", L"1"}, {323, 80, 61, 21}, f));
+    ::SendMessageW(control(ComboBox1), CB_SETCURSEL, 0, 0);
+    place(Button6, createButton(w, L"Button6", {480, 344, 75, 25}, f));
+    place(Button7, createButton(w, L"Write Fan Edit5 data", {341, 448, 113, 25}, f));
+    place(Button8, createButton(w, L"Read Fan to Edit5 ", {460, 448, 113, 25}, f));
+    m_memo = std::make_unique<win32::MemoLog>(control(Memo1), kMemoMaxLines);
     m_memoFlushTimer = std::make_unique<win32::Timer>(w, kMemoFlushMs, [this] {
         m_memoFlushTimer->setEnabled(false);
         m_memo->flush();
     });
-
     m_loadDefaultTimer = std::make_unique<win32::Timer>(w, kLoadDefaultMs, [this] { LoadDefaultTimerTick(); });
     m_createTrayTimer = std::make_unique<win32::Timer>(w, 1000, [] {});  // never enabled
 }
@@ -123,7 +123,7 @@ void TForm1::FormCreate() {
     m_registered = registerForRemoteLink(hwnd());
     if (!m_registered) m_registerRetryTimer->setEnabled(true);
     m_memo->clear();
-    win32::setText(m_c.Edit4, L"");
+    win32::setText(control(MainControl::Edit4), L"");
     RefreshCardState();
     m_loadDefaultTimer->setEnabled(true);
 }
@@ -150,26 +150,23 @@ void TForm1::LoadDefaults() {
 }
 
 void TForm1::RegisterRetryTimerTick() {
-    ++m_registerAttempts;
-    const bool exhausted = m_registerAttempts > kRegisterRetryLimit;
-    if (exhausted) m_registerRetryTimer->setEnabled(false);
-    m_registered = registerForRemoteLink(hwnd());
-    if (!exhausted) m_registerRetryTimer->setEnabled(!m_registered);
+    const bool again = m_registerRetry.tick([this] { return m_registered = registerForRemoteLink(hwnd()); });
+    m_registerRetryTimer->setEnabled(again);
 }
 
 void TForm1::LoadDefaultTimerTick() {
     LoadDefaults();
-    if (m_defaultLoadRuns++ > kLoadDefaultLastRun) m_loadDefaultTimer->setEnabled(false);
+    if (!m_defaultLoadRuns.afterRun()) m_loadDefaultTimer->setEnabled(false);
 }
 
 void TForm1::Button1Click() {
-    if (win32::windowText(m_c.Edit4).empty()) {
+    if (win32::windowText(control(MainControl::Edit4)).empty()) {
         static std::minstd_rand random(::GetTickCount());
         wchar_t text[16];
         std::swprintf(text, 16, L"0x0000%x", static_cast<unsigned>(random() % 65535));
-        win32::setText(m_c.Edit4, text);
+        win32::setText(control(MainControl::Edit4), text);
     }
-    const auto value = static_cast<std::uint32_t>(integerOf(m_c.Edit4));
+    const auto value = static_cast<std::uint32_t>(integerOf(control(MainControl::Edit4)));
     AddLogLine(std::to_string(value));
     GearlinkBridge& bridge = GearlinkBridge::instance();
     AddLogLine(bridge.setControlData(value) ? "Send OK" : "Send fail");
@@ -178,28 +175,30 @@ void TForm1::Button1Click() {
 }
 
 void TForm1::ComboBox1Change() {
-    (void)integerOf(m_c.ComboBox1);
+    (void)integerOf(control(MainControl::ComboBox1));
     RefreshAllCards();
 }
 
-void TForm1::showFan(std::uint32_t fan) { win32::setText(m_c.Edit5, std::to_wstring(fan)); }
+void TForm1::showFan(std::uint32_t fan) { win32::setText(control(MainControl::Edit5), std::to_wstring(fan)); }
 
-void TForm1::onCommand(HWND control, WORD code) {
+void TForm1::onCommand(MainControl id, WORD code) {
+    using enum MainControl;
     if (code == BN_CLICKED) {
-        if (control == m_c.Button1) Button1Click();
-        else if (control == m_c.Button4) m_memo->clear();
-        else if (control == m_c.Button5) LoadDefaults();
+        if (id == Button1) Button1Click();
+        else if (id == Button4) m_memo->clear();
+        else if (id == Button5) LoadDefaults();
     } else if (code == CBN_SELCHANGE) {
-        if (control == m_c.m_GpuName) RefreshAllCards();
-        else if (control == m_c.ComboBox1) ComboBox1Change();
+        if (id == m_GpuName) RefreshAllCards();
+        else if (id == ComboBox1) ComboBox1Change();
     }
 }
 
-void TForm1::onTrackBar(HWND trackBar) {
-    const std::wstring position = std::to_wstring(win32::trackBarPosition(trackBar));
-    if (trackBar == m_c.TrackBar1) win32::setText(m_c.Edit1, position);
-    else if (trackBar == m_c.TrackBar2) win32::setText(m_c.Edit2, position);
-    else if (trackBar == m_c.TrackBar3) win32::setText(m_c.Edit6, position);
+void TForm1::onTrackBar(MainControl id) {
+    using enum MainControl;
+    const std::wstring position = std::to_wstring(win32::trackBarPosition(control(id)));
+    if (id == TrackBar1) win32::setText(control(Edit1), position);
+    else if (id == TrackBar2) win32::setText(control(Edit2), position);
+    else if (id == TrackBar3) win32::setText(control(Edit6), position);
 }
 
 LRESULT TForm1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -217,10 +216,10 @@ LRESULT TForm1::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
             m_channel.onNotification(static_cast<std::uint32_t>(wParam), static_cast<std::uint32_t>(lParam));
             return 0;
         case WM_COMMAND:
-            if (lParam) onCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
+            if (lParam) onCommand(static_cast<MainControl>(LOWORD(wParam)), HIWORD(wParam));
             return 0;
         case WM_HSCROLL:
-            if (lParam) onTrackBar(reinterpret_cast<HWND>(lParam));
+            if (lParam) onTrackBar(static_cast<MainControl>(::GetDlgCtrlID(reinterpret_cast<HWND>(lParam))));
             return 0;
         case WM_DESTROY:
             ::PostQuitMessage(0);

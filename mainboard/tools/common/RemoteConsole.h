@@ -29,7 +29,8 @@ public:
     HWND serverWindow(std::string& why) const;
 
     // One request and its answer; target nullptr means the registered server window.
-    LinkResult request(const Words& words, DWORD timeoutMs, HWND target = nullptr);
+    LinkResult request(const Words& words, DWORD timeoutMs, HWND target = nullptr,
+                       std::uint32_t lParam = kelvane::kRemoteNotifyLParam);
 
     // A notification without touching any register.
     LinkResult notify(std::uint32_t wParam, std::uint32_t lParam);

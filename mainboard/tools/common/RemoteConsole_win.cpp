@@ -39,14 +39,14 @@ HWND RemoteConsole::serverWindow(std::string& why) const {
     return window;
 }
 
-LinkResult RemoteConsole::request(const Words& words, DWORD timeoutMs, HWND target) {
+LinkResult RemoteConsole::request(const Words& words, DWORD timeoutMs, HWND target, std::uint32_t lParam) {
     std::string why;
     if (!target && !(target = serverWindow(why))) return failure(LinkStatus::NoServer, why);
     RegisterBankState& r = m_machine.state().registers;
     for (int i = 0; i < 3; ++i) storeWord(r.words[i], words[i]);
     storeWord(r.flag, 1);  // last: the request is complete once the flag says so
     if (!::PostMessageW(target, kelvane::kRemoteNotifyMessage, kelvane::kRemoteNotifyWParam,
-                        static_cast<LPARAM>(kelvane::kRemoteNotifyLParam))) {
+                        static_cast<LPARAM>(lParam))) {
         return failure(LinkStatus::NoServer, "cannot post the notification (error " +
                                                  std::to_string(::GetLastError()) + ")");
     }

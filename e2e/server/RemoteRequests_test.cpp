@@ -1,0 +1,145 @@
+// The server end to end: remote-link requests through the board's registers, as the second
+// machine sends them, checked in the answers and in the exact register accesses of the journal.
+
+#include <gtest/gtest.h>
+
+#include "e2e/server/ServerRun.h"
+
+namespace server_e2e {
+namespace {
+
+using simboard::Words;
+constexpr std::uint32_t kFlag = kelvane::kFlagRegister;
+constexpr std::uint32_t kData = kelvane::kDataRegister;
+constexpr std::uint32_t kSelector = kelvane::kSelectorRegister;
+
+struct Access {
+    std::string entry;
+    std::uint32_t id;
+    std::uint32_t value;
+    bool operator==(const Access&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Access& a) {
+    return out << a.entry << "(0x" << std::hex << a.id << ", 0x" << a.value << ")" << std::dec;
+}
+
+// The server's ACPI register accesses after a sequence number, as (entry, device id, value).
+std::vector<Access> registerAccesses(const std::vector<Call>& calls) {
+    std::vector<Access> out;
+    for (const Call& c : calls)
+        if (c.library == "nuacpi" && c.args.size() >= 2) out.push_back({c.entry, c.args[0], c.args[1]});
+    return out;
+}
+
+// The accesses of a whole handshake: flag, three words in, three words out, flag cleared.
+std::vector<Access> handshake(const Words& in, const Words& out) {
+    std::vector<Access> a = {{"Read", kFlag, 1}};
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        a.push_back({"Write", kSelector, i});
+        a.push_back({"Read", kData, in[i]});
+    }
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        a.push_back({"Write", kSelector, i});
+        a.push_back({"Write", kData, out[i]});
+    }
+    a.push_back({"Write", kFlag, 0});
+    return a;
+}
+
+class RemoteRequests : public ServerTest {
+protected:
+    void SetUp() override {
+        ServerTest::SetUp();
+        ASSERT_TRUE(start());
+    }
+
+    // Sends a request and returns the register accesses it caused.
+    std::vector<Access> accessesOf(const Words& words, std::uint32_t lParam = kelvane::kRemoteNotifyLParam) {
+        const std::uint64_t before = e2e::lastSeq();
+        const simboard::LinkResult r = request(words, lParam);
+        EXPECT_TRUE(r.ok()) << r.error;
+        return registerAccesses(calls(before));
+    }
+};
+
+TEST_F(RemoteRequests, BothNotificationFormsAreHandledAlike) {
+    const Words read = {0x10010000, 7, 8};
+    EXPECT_EQ(accessesOf(read, kelvane::kRemoteNotifyLParam), handshake(read, {0, 0, 0}));
+    EXPECT_EQ(accessesOf(read, kelvane::kRemoteNotifyLParamShort), handshake(read, {0, 0, 0}));
+}
+
+TEST_F(RemoteRequests, WithoutACardBackEndSetsAnswerOneAndNothingElseIsFilled) {
+    const Words setAll = {0x20070320, 0x0384044C, 0x002C0000};
+    EXPECT_EQ(accessesOf(setAll), handshake(setAll, {1, 0, 0}));
+    for (const Words& w : {Words{0x00070000, 0, 0}, Words{0x100A0000, 0, 0}, Words{0x20000000, 0, 0}}) {
+        const simboard::LinkResult r = request(w);
+        ASSERT_TRUE(r.ok());
+        EXPECT_EQ(r.answer, (Words{w[0] >> 28 == 2 ? 1u : 0u, 0, 0})) << std::hex << w[0];
+    }
+    EXPECT_TRUE(callsTo("SetControlData").empty());
+}
+
+TEST_F(RemoteRequests, UnknownGroupStillCompletesTheHandshake) {
+    for (std::uint32_t group : {3u, 9u, 15u}) {
+        const Words w = {group << 28 | 0x00010000, 0xFFFFFFFF, 0xFFFFFFFF};
+        EXPECT_EQ(accessesOf(w), handshake(w, {0, 0, 0})) << group;
+        EXPECT_EQ(simboard::loadWord(machine.state().registers.flag), 0u);
+    }
+}
+
+TEST_F(RemoteRequests, FlagOtherThanOneGetsTheErrorAnswerAndNothingElse) {
+    for (std::uint32_t flag : {0u, 2u}) {
+        simboard::storeWord(machine.state().registers.flag, flag);
+        for (std::uint32_t& w : machine.state().registers.words) simboard::storeWord(w, 0xABCD0000 + flag);
+        const std::uint64_t before = e2e::lastSeq();
+        ASSERT_TRUE(console.notify(0x55, 0xEC).ok());
+        ASSERT_TRUE(e2e::waitUntil([&] { return registerAccesses(calls(before)).size() >= 4; }, kAnswerTimeoutMs));
+        // A request behind it shows that nothing more came of the error.
+        const Words marker = {0x10010000, 0, 0};
+        ASSERT_TRUE(request(marker).ok());
+        std::vector<Access> expected = {{"Read", kFlag, flag},
+                                        {"Write", kSelector, 0},
+                                        {"Write", kData, kelvane::kFlagErrorWord},
+                                        {"Write", kFlag, 0}};
+        const std::vector<Access> next = handshake(marker, {0, 0, 0});
+        expected.insert(expected.end(), next.begin(), next.end());
+        EXPECT_EQ(registerAccesses(calls(before)), expected) << "flag " << flag;
+    }
+    const std::string memo = waitForMemo("Flag err...");
+    EXPECT_NE(memo.find("Get Notify....\r\nFlag err...\r\n"), std::string::npos);
+}
+
+TEST_F(RemoteRequests, OtherNotificationsReadNoRegister) {
+    const std::uint64_t before = e2e::lastSeq();
+    for (auto [w, l] : {std::pair{0x54u, 0xA0020000u}, {0x54u, 0xECu}, {0x55u, 0xA0020001u}, {0x55u, 0u}})
+        ASSERT_TRUE(console.notify(w, l).ok());
+    const Words marker = {0x10010000, 1, 2};
+    ASSERT_TRUE(request(marker).ok());
+    EXPECT_EQ(registerAccesses(calls(before)), handshake(marker, {0, 0, 0}));
+}
+
+TEST_F(RemoteRequests, RequestIsLoggedToTheMemo) {
+    ASSERT_TRUE(request({0x20070320, 0x0384044C, 0x002C0000}).ok());
+    const std::string memo = waitForMemo("Data2--->");
+    EXPECT_NE(memo.find("Get Notify....\r\nfun == 0x01\r\ndata -->0\r\n537330464\r\ndata -->1\r\n58983500\r\n"
+                        "data -->2\r\n2883584\r\nData--->\r\n1\r\nData1--->\r\n0\r\nData2--->\r\n0\r\n"),
+              std::string::npos)
+        << memo;
+}
+
+TEST_F(RemoteRequests, MemoKeepsTheMostRecentLinesOfALongRun) {
+    constexpr int kRequests = 250;  // 14 lines each: well past the memo's 2,000
+    for (int i = 0; i < kRequests; ++i) ASSERT_TRUE(request({0x10010000, static_cast<std::uint32_t>(i), 0}).ok());
+    ASSERT_TRUE(request({0x10010000, 777777, 0}).ok());
+    const std::string memo = waitForMemo("777777");
+    std::size_t lines = 0;
+    for (char c : memo) lines += c == '\n';
+    EXPECT_GE(lines, 2000u);
+    EXPECT_LE(lines, 2500u + 14u);
+    EXPECT_TRUE(memo.ends_with("Data2--->\r\n0\r\n")) << "the newest lines are at the end";
+    EXPECT_EQ(memo.find("data -->1\r\n0\r\n"), std::string::npos) << "the oldest requests were dropped";
+}
+
+}  // namespace
+}  // namespace server_e2e

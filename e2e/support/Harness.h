@@ -1,0 +1,81 @@
+#pragma once
+// End-to-end tests run the built programs the way an installation would: from a program folder
+// laid out with the board's stand-in libraries, observed through their windows and the journal.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "win32/Handles.h"
+
+namespace e2e {
+
+inline constexpr DWORD kStartTimeoutMs = 20000;  // a wine process start is slow on a loaded machine
+
+// A file of the build tree, e.g. L"bin\\tiktor.exe" or L"standins\\Evtwatch.dll".
+std::wstring builtFile(std::wstring_view relativePath);
+
+// A fresh folder under the test's own; the files put into it are removed with it.
+class ProgramFolder {
+public:
+    explicit ProgramFolder(std::wstring_view name);
+    ~ProgramFolder();
+    ProgramFolder(const ProgramFolder&) = delete;
+    ProgramFolder& operator=(const ProgramFolder&) = delete;
+
+    void add(const std::wstring& source, const std::wstring& nameInFolder);
+    const std::wstring& path() const { return m_path; }
+
+private:
+    std::wstring m_path;  // with trailing separator
+    std::vector<std::wstring> m_files;
+};
+
+// One run of a program from a program folder, started there as from a shortcut. A run still going
+// when the object goes is terminated.
+class ProgramRun {
+public:
+    ProgramRun(const ProgramFolder& folder, std::wstring_view exeName);
+    ~ProgramRun();
+    ProgramRun(const ProgramRun&) = delete;
+    ProgramRun& operator=(const ProgramRun&) = delete;
+
+    DWORD processId() const { return m_processId; }
+    bool running() const;
+
+    // The exit code once the run has ended; none while it is still running after the time.
+    std::optional<DWORD> waitForExit(DWORD timeoutMs);
+
+    // A top-level window of this run (never-shown ones included), or null.
+    HWND findWindow(const char* className, const char* caption) const;
+
+private:
+    win32::UniqueHandle m_process;
+    DWORD m_processId = 0;
+};
+
+struct Call {
+    std::uint64_t seq;
+    std::string library;
+    std::string entry;
+    std::vector<std::uint32_t> args;
+    std::int32_t result;
+    std::uint64_t timeUs;
+};
+
+// The journaled calls of one process after a sequence number, oldest first.
+std::vector<Call> callsOf(DWORD processId, std::uint64_t afterSeq = 0);
+std::uint64_t lastSeq();
+
+// Polls until the condition holds; false when the time ran out first.
+bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+
+// The text of a control of another process (WM_GETTEXT; GetWindowText gives "" across processes).
+std::string controlText(HWND control);
+
+}  // namespace e2e

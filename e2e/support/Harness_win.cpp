@@ -1,0 +1,116 @@
+#include "e2e/support/Harness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "mainboard/machine/Machine.h"
+#include "win32/Application.h"
+#include "win32/Text.h"
+
+namespace e2e {
+
+namespace {
+
+// The build tree's root as seen from this test executable (set by the build), with a trailing separator.
+std::wstring buildRoot() {
+    std::wstring relative = win32::widen(KV_BUILD_ROOT_FROM_TEST);
+    std::replace(relative.begin(), relative.end(), L'/', L'\\');
+    if (!relative.empty() && relative.back() != L'\\') relative += L'\\';
+    return win32::executableFolder() + relative;
+}
+
+}  // namespace
+
+std::wstring builtFile(std::wstring_view relativePath) { return buildRoot() + std::wstring(relativePath); }
+
+ProgramFolder::ProgramFolder(std::wstring_view name) {
+    const std::wstring runs = win32::executableFolder() + L"program-folders";
+    ::CreateDirectoryW(runs.c_str(), nullptr);
+    m_path = runs + L"\\" + std::wstring(name) + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+    ::SetLastError(0xdeadbeef);
+    if (!::CreateDirectoryW(m_path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+        ADD_FAILURE() << "cannot create " << win32::narrow(m_path) << " (error " << ::GetLastError() << ")";
+    }
+}
+
+ProgramFolder::~ProgramFolder() {
+    for (const std::wstring& file : m_files) ::DeleteFileW(file.c_str());
+    ::RemoveDirectoryW(m_path.c_str());
+}
+
+void ProgramFolder::add(const std::wstring& source, const std::wstring& nameInFolder) {
+    const std::wstring target = m_path + nameInFolder;
+    ::SetLastError(0xdeadbeef);
+    if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) {
+        ADD_FAILURE() << "cannot copy " << win32::narrow(source) << " (error " << ::GetLastError() << ")";
+        return;
+    }
+    m_files.push_back(target);
+}
+
+ProgramRun::ProgramRun(const ProgramFolder& folder, std::wstring_view exeName) {
+    const std::wstring program = folder.path() + std::wstring(exeName);
+    std::wstring commandLine = L"\"" + program + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ::SetLastError(0xdeadbeef);
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.path().c_str(), &startup, &process)) {
+        ADD_FAILURE() << "cannot start " << win32::narrow(program) << " (error " << ::GetLastError() << ")";
+        return;
+    }
+    ::CloseHandle(process.hThread);
+    m_process.reset(process.hProcess);
+    m_processId = process.dwProcessId;
+}
+
+ProgramRun::~ProgramRun() {
+    if (running()) {
+        ::TerminateProcess(m_process.get(), 1);
+        ::WaitForSingleObject(m_process.get(), INFINITE);
+    }
+}
+
+bool ProgramRun::running() const { return m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT; }
+
+std::optional<DWORD> ProgramRun::waitForExit(DWORD timeoutMs) {
+    if (!m_process || ::WaitForSingleObject(m_process.get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+    DWORD code = 0;
+    ::GetExitCodeProcess(m_process.get(), &code);
+    return code;
+}
+
+HWND ProgramRun::findWindow(const char* className, const char* caption) const {
+    for (HWND window = nullptr; (window = ::FindWindowExA(nullptr, window, className, caption));) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner == m_processId) return window;
+    }
+    return nullptr;
+}
+
+std::vector<Call> callsOf(DWORD processId, std::uint64_t afterSeq) {
+    std::vector<Call> calls;
+    for (simboard::JournalRecord& r : simboard::readJournal(simboard::Machine::instance().state(), afterSeq)) {
+        if (r.processId == processId)
+            calls.push_back({r.seq, std::move(r.library), std::move(r.entry), std::move(r.args), r.result, r.timeUs});
+    }
+    return calls;
+}
+
+std::uint64_t lastSeq() { return simboard::lastJournalSeq(simboard::Machine::instance().state()); }
+
+bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    while (!condition()) {
+        if (::GetTickCount64() >= deadline) return false;
+        ::Sleep(2);
+    }
+    return true;
+}
+
+std::string controlText(HWND control) { return win32::narrow(win32::windowText(control)); }
+
+}  // namespace e2e
