@@ -192,6 +192,16 @@ LRESULT CALLBACK responderProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
+constexpr unsigned kDebuggerLines = 2000;
+
+// What one line of debugger output costs here, as the server pays it for every log line.
+double debuggerOutputCostUs() {
+    LARGE_INTEGER start;
+    ::QueryPerformanceCounter(&start);
+    for (unsigned i = 0; i < kDebuggerLines; ++i) ::OutputDebugStringW(L"data -->1");
+    return microsecondsSince(start) / kDebuggerLines;
+}
+
 }  // namespace
 
 int runResponder(const std::string& acpiPath) {
@@ -239,7 +249,11 @@ int runBench(std::uint32_t requests, const std::string& acpiPath) {
         std::fprintf(stderr, "linkctl: the floor's responder did not start\n");
         return 1;
     }
-    const RunResult floor = roundTrips(console, responder.window, requests, [] {});
+    DWORD responderPid = 0;
+    ::GetWindowThreadProcessId(responder.window, &responderPid);
+    HandlingTimes floorHandling(machine.state(), responderPid);
+    const RunResult floor = roundTrips(console, responder.window, requests, [&] { floorHandling.scan(); });
+    floorHandling.scan();
     ::PostMessageW(responder.window, WM_CLOSE, 0, 0);
     ::WaitForSingleObject(responder.process.get(), 5000);
     if (!floor.ok) return 1;
@@ -259,9 +273,13 @@ int runBench(std::uint32_t requests, const std::string& acpiPath) {
     std::printf("%-30s median x%.2f, p99 x%.2f of the floor\n", "server / floor", s.median / f.median,
                 s.p99 / f.p99);
     const std::vector<double>& h = handling.times;
-    const Summary all = summarize(h);
+    const Summary all = summarize(h), bare = summarize(floorHandling.times);
     std::printf("%-30s median %8.1f us   p99 %8.1f us   (%zu requests from the journal)\n",
                 "server handling", all.median, all.p99, all.count);
+    std::printf("%-30s median %8.1f us   p99 %8.1f us   (the 14 register accesses alone)\n",
+                "floor handling", bare.median, bare.p99);
+    std::printf("%-30s %8.1f us per line (%u lines in this process)\n", "debugger output",
+                debuggerOutputCostUs(), kDebuggerLines);
     const std::size_t window = std::min<std::size_t>(10000, h.size() / 2);
     if (window > 0) {
         const Summary first = summarize({h.begin(), h.begin() + static_cast<std::ptrdiff_t>(window)});
