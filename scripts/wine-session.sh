@@ -3,7 +3,8 @@
 
 KV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 KV_BUILD=$KV_ROOT/build
-export WINEPREFIX=$KV_BUILD/wine-prefix
+# KV_WINEPREFIX: a prefix of one's own, so that tests run side by side do not stop each other's wineserver.
+export WINEPREFIX=${KV_WINEPREFIX:-$KV_BUILD/wine-prefix}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 KV_STARTED_XVFB=""
