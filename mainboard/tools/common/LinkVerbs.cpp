@@ -54,7 +54,7 @@ const LinkVerb* findVerb(std::string_view group, std::string_view name) {
     return nullptr;
 }
 
-Words buildRequest(const LinkVerb& verb, const RequestValues& v) {
+Words buildRequest(const LinkVerb& verb, const kelvane::RemoteRequest& v) {
     Words w{};
     w[0] = verb.groupNumber << 28 | (v.cardIndex & 0xF) << 24 | verb.command << 16 | (v.core & 0xFFFF);
     w[1] = (v.memory & 0xFFFF) << 16 | (v.voltage & 0xFFFF);

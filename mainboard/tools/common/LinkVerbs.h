@@ -40,16 +40,9 @@ struct LinkVerb {
 std::span<const LinkVerb> linkVerbs();
 const LinkVerb* findVerb(std::string_view group, std::string_view name);
 
-// Values a request carries; unset ones are sent as 0.
-struct RequestValues {
-    std::uint32_t cardIndex = 0;
-    std::uint32_t core = 0;
-    std::uint32_t memory = 0;
-    std::uint32_t voltage = 0;
-    std::uint32_t fan = 0;
-};
-
-Words buildRequest(const LinkVerb& verb, const RequestValues& values);
+// The words of verb's request carrying the values of `values` (its group and command are the verb's;
+// values are cut to their fields, unset ones are sent as 0).
+Words buildRequest(const LinkVerb& verb, const kelvane::RemoteRequest& values);
 
 // A readable line for the answer of verb, e.g. "min 300, max 1200".
 std::string describeAnswer(const LinkVerb& verb, const Words& answer);
