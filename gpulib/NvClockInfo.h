@@ -1,6 +1,7 @@
 #pragma once
 // The card state record exchanged with the NVIDIA back end: 24 little-endian 32-bit words.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -24,6 +25,7 @@ struct NvClockInfo {
     NvClockEntry fan;     // only fan.current is used
 };
 
+static_assert(std::endian::native == std::endian::little, "the back ends exchange little-endian records");
 static_assert(sizeof(NvClockEntry) == 24);
 static_assert(sizeof(NvClockInfo) == 96);
 static_assert(offsetof(NvClockInfo, memory) == 24);

@@ -58,6 +58,20 @@ TEST(UniqueModule, ReleaseHandsOwnershipOver) {
     EXPECT_TRUE(::FreeLibrary(raw));
 }
 
+TEST(UniqueDeviceInfoList, InvalidHandleValueCountsAsNone) {
+    UniqueDeviceInfoList none;
+    EXPECT_FALSE(none);
+    EXPECT_EQ(none.get(), INVALID_HANDLE_VALUE);
+    UniqueDeviceInfoList list(::SetupDiCreateDeviceInfoList(nullptr, nullptr));
+    ASSERT_TRUE(list);
+    UniqueDeviceInfoList moved(std::move(list));
+    EXPECT_FALSE(list);
+    EXPECT_TRUE(moved);
+    SP_DEVINFO_LIST_DETAIL_DATA_W detail{};
+    detail.cbSize = sizeof detail;
+    EXPECT_TRUE(::SetupDiGetDeviceInfoListDetailW(moved.get(), &detail));
+}
+
 TEST(WindowDC, GivesTheContextBackToItsWindow) {
     WindowDC dc(nullptr);  // the screen
     ASSERT_TRUE(dc);

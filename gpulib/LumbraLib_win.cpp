@@ -1,0 +1,43 @@
+#include "gpulib/LumbraLibImp.h"
+
+#include "gpulib/LibraryLoading.h"
+#include "win32/Application.h"
+
+namespace kelvane {
+
+LumbraLibAccess& GetLumbraLibAccess() {
+    static LumbraLibAccess& access = *new LumbraLibAccess([] { return std::make_unique<LumbraLibImp>(); });
+    return access;
+}
+
+std::uint8_t LumbraLibImp::Init() {
+    m_module = loadBackEndLibrary(
+        win32::executableFolder() + L"Lumbra.dll", [](LoadFailure failure, const std::wstring& path, DWORD) {
+            if (failure == LoadFailure::NotLoadable)
+                win32::showMessage(L"Can not load " + path, kLoadLibraryErrorCaption);
+        });
+    if (!m_module) return 0;
+    const HMODULE module = m_module.get();
+    KV_LUMBRA_EXPORTS(KV_BIND_NAMED_EXPORT)
+    KV_ASSERT(m_pLumbraInit != NULL && m_pLumbraIsSupport != NULL && m_pLumbraGGRPItemInfo != NULL &&
+              m_pLumbraSetItem != NULL && m_pLumbraGetItem != NULL);
+    return static_cast<std::uint8_t>(m_pLumbraInit() & 0xFF);
+}
+
+bool LumbraLibImp::IsItemSupported(std::uint32_t id) {
+    return win32::lowByteSet(win32::callBound(m_pLumbraIsSupport, id));
+}
+
+bool LumbraLibImp::GetGGRPItemInfo(std::uint32_t id, GgrpItemInfo& info) {
+    return win32::lowByteSet(win32::callBound(m_pLumbraGGRPItemInfo, id, &info));
+}
+
+bool LumbraLibImp::SetItem(std::uint32_t id, std::int32_t stepNumber) {
+    return win32::lowByteSet(win32::callBound(m_pLumbraSetItem, id, stepNumber));
+}
+
+bool LumbraLibImp::GetItem(std::uint32_t id, std::int32_t& stepNumber) {
+    return win32::lowByteSet(win32::callBound(m_pLumbraGetItem, id, &stepNumber));
+}
+
+}  // namespace kelvane
