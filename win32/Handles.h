@@ -61,7 +61,7 @@ struct FileViewTraits {  // UnmapViewOfFile
 };
 using UniqueFileView = Unique<FileViewTraits>;
 
-struct DeviceInfoListTraits {  // SetupDiDestroyDeviceInfoList; the Setup API says "none" with INVALID_HANDLE_VALUE
+struct DeviceInfoListTraits {  // SetupDiDestroyDeviceInfoList; "none" is INVALID_HANDLE_VALUE
     using Handle = HDEVINFO;
     static Handle invalid() { return INVALID_HANDLE_VALUE; }
     static bool valid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
