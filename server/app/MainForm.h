@@ -9,7 +9,10 @@
 #include <string_view>
 
 #include "server/bindings/RemoteLink.h"
+#include "server/cards/GreencardCardNames.h"
+#include "server/cards/GreencardCards.h"
 #include "server/channel/RemoteChannel.h"
+#include "server/database/InfoIni.h"
 #include "server/form/StartupCounters.h"
 #include "win32/Controls.h"
 #include "win32/Handles.h"
@@ -50,6 +53,8 @@ private:
     void RegisterRetryTimerTick();
     void LoadDefaultTimerTick();
     void Button1Click();
+    void Button7Click();
+    void Button8Click();
     void ComboBox1Change();
     void showFan(std::uint32_t fan);
 
@@ -63,6 +68,10 @@ private:
     RegistrationRetry m_registerRetry;
     DefaultLoadRuns m_defaultLoadRuns;
     CardState m_cards;
+    GreencardCards m_greencardCards;
+    PrivateProfileFile m_infoIni;
+    GreencardCardNames m_cardNames;
+    InfoIniDatabase m_database;
     AcpiRegisters m_registers;
     RemoteChannel m_channel;
 };

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "gpulib/GpuManager.h"
+#include "gpulib/NvidiaDll.h"
 #include "server/bindings/GearlinkBridge.h"
 #include "server/form/IntegerText.h"
 #include "win32/Application.h"
@@ -50,7 +52,12 @@ SIZE outerSize(int clientWidth, int clientHeight, DWORD style) {
 }  // namespace
 
 TForm1::TForm1()
-    : m_channel({m_registers, *this, m_cards, nullptr, nullptr, [this](std::uint32_t fan) { showFan(fan); }}) {
+    : m_greencardCards(GetNvidiaDll()),
+      m_infoIni(InfoIniPath()),
+      m_cardNames(GetNvidiaDll()),
+      m_database(m_infoIni, m_cardNames),
+      m_channel({m_registers, *this, m_cards, &m_greencardCards, &m_database,
+                 [this](std::uint32_t fan) { showFan(fan); }}) {
     const DWORD style = WS_OVERLAPPEDWINDOW;
     const SIZE size = outerSize(581, 512, style);
     create(kMainWindowClass, kMainWindowCaption, style, 0, {0, 0, size.cx, size.cy});
@@ -124,8 +131,16 @@ void TForm1::FormCreate() {
     if (!m_registered) m_registerRetryTimer->setEnabled(true);
     m_memo->clear();
     win32::setText(control(MainControl::Edit4), L"");
+    // No manager means no supported card: no display device, or devices of different vendors.
+    IGpuManager* manager = GetGpuManager();
+    const bool initialised = manager && manager->Init();
+    m_cards.cardCount = manager ? manager->GetGpuCount() : 0;
+    m_cards.greencardActive = manager && manager->IsNvidiaGpu();
     RefreshCardState();
     m_loadDefaultTimer->setEnabled(true);
+    if (!initialised && !m_cards.greencardActive)
+        win32::showMessage(L"Please install the right VGA driver first!");
+    if (m_cards.greencardActive) m_cards.cardCount = 4;
 }
 
 void TForm1::AddLogLine(std::string_view text) {
@@ -138,11 +153,14 @@ void TForm1::AddLogLine(std::string_view text) {
 }
 
 void TForm1::RefreshCardState() {
-    if (!m_cards.greencardActive) return;
+    if (m_cards.greencardActive) m_greencardCards.readClocks(0, m_cards.record);
 }
 
 void TForm1::RefreshAllCards() {
     if (!m_cards.greencardActive) return;
+    // Each card's read overwrites the previous one: the record holds the last card's clocks.
+    const auto cardCount = static_cast<std::uint32_t>(m_cards.cardCount);
+    for (std::uint32_t card = 0; card < cardCount; ++card) m_greencardCards.readClocks(card, m_cards.record);
 }
 
 void TForm1::LoadDefaults() {
@@ -174,6 +192,18 @@ void TForm1::Button1Click() {
     bridge.setControlFunction(0);
 }
 
+// The fan buttons do not ask whether the NVIDIA back end is active: without its library they
+// change nothing on a card, and the read shows the fan value that the record already holds.
+void TForm1::Button7Click() {
+    m_cards.record.fan.current = integerOf(control(MainControl::Edit5), /*trimmed=*/true);
+    m_greencardCards.applyFan(0, m_cards.record);
+}
+
+void TForm1::Button8Click() {
+    m_greencardCards.readFan(0, m_cards.record);
+    showFan(static_cast<std::uint32_t>(m_cards.record.fan.current));
+}
+
 void TForm1::ComboBox1Change() {
     (void)integerOf(control(MainControl::ComboBox1));
     RefreshAllCards();
@@ -187,6 +217,8 @@ void TForm1::onCommand(MainControl id, WORD code) {
         if (id == Button1) Button1Click();
         else if (id == Button4) m_memo->clear();
         else if (id == Button5) LoadDefaults();
+        else if (id == Button7) Button7Click();
+        else if (id == Button8) Button8Click();
     } else if (code == CBN_SELCHANGE) {
         if (id == m_GpuName) RefreshAllCards();
         else if (id == ComboBox1) ComboBox1Change();
