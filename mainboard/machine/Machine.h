@@ -7,13 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "mainboard/machine/MachineDescription.h"
 #include "mainboard/machine/MachineLogic.h"
 #include "win32/Handles.h"
 
 namespace simboard {
 
 class Machine {
-public:
+  public:
     // The state of this process's board, opened on first use. A board that cannot be opened is a
     // broken installation of the simulator: the process reports it on stderr and ends (code 70).
     static Machine& instance();
@@ -23,14 +24,17 @@ public:
     void journal(std::string_view library, std::string_view entry, std::initializer_list<std::uint32_t> args,
                  std::int32_t result);
 
-    // Back to the power-on state (registers, registration, faults, journal).
+    // Back to the power-on state: the default machine, registers, registration, faults, journal.
     void reset();
+
+    // Puts the described machine in place of the current one; registers, faults and journal stay.
+    void load(const MachineDescription& description);
 
     // Microseconds on a clock that every process of the board shares.
     static std::uint64_t nowUs();
     static std::wstring statePath();
 
-private:
+  private:
     Machine();
     win32::UniqueHandle m_mutex;
     win32::UniqueHandle m_file;

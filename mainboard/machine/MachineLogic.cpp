@@ -4,18 +4,12 @@
 #include <atomic>
 #include <cstring>
 
+#include "mainboard/machine/Hardware.h"
+#include "mainboard/machine/SharedAccess.h"
+
 namespace simboard {
 
 namespace {
-
-template <typename T>
-std::atomic_ref<T> atomic(T& value) {
-    return std::atomic_ref<T>(value);
-}
-template <typename T>
-std::atomic_ref<T> atomic(const T& value) {
-    return std::atomic_ref<T>(const_cast<T&>(value));
-}
 
 void copyName(char* to, std::size_t capacity, std::string_view from) {
     const std::size_t n = std::min(capacity - 1, from.size());
@@ -23,7 +17,9 @@ void copyName(char* to, std::size_t capacity, std::string_view from) {
     std::memset(to + n, 0, capacity - n);
 }
 
-std::string nameOf(const char* text, std::size_t capacity) { return std::string(text, strnlen(text, capacity)); }
+std::string nameOf(const char* text, std::size_t capacity) {
+    return std::string(text, strnlen(text, capacity));
+}
 
 }  // namespace
 
@@ -32,6 +28,9 @@ void initializeMachine(MachineLayout& m) {
     m.magic = kMachineMagic;
     m.layoutVersion = kLayoutVersion;
     m.size = sizeof(MachineLayout);
+    for (const FaultName& f : kFaultNames)
+        if (f.detail) m.faults.*f.detail = FaultDetail{kAnyTarget, kAnyProperty, f.defaultCode};
+    installMachine(m, defaultMachine());
 }
 
 bool consumeFault(std::int32_t& counter) {
@@ -42,6 +41,25 @@ bool consumeFault(std::int32_t& counter) {
         if (c.compare_exchange_weak(n, n - 1)) return true;
     }
     return false;
+}
+
+bool consumeFaultAt(std::int32_t& counter, const FaultDetail& detail, std::uint32_t target,
+                    std::uint32_t property) {
+    if (faultValue(counter) == 0) return false;
+    const FaultDetail aim = faultDetail(detail);
+    if (aim.target != kAnyTarget && aim.target != target) return false;
+    if (aim.property != kAnyProperty && aim.property != property) return false;
+    return consumeFault(counter);
+}
+
+void setFaultDetail(FaultDetail& detail, const FaultDetail& value) {
+    atomic(detail.target).store(value.target);
+    atomic(detail.property).store(value.property);
+    atomic(detail.code).store(value.code);
+}
+
+FaultDetail faultDetail(const FaultDetail& detail) {
+    return {atomic(detail.target).load(), atomic(detail.property).load(), atomic(detail.code).load()};
 }
 
 void setFault(std::int32_t& counter, std::int32_t value) { atomic(counter).store(value); }
@@ -55,15 +73,20 @@ bool readRegister(MachineLayout& m, std::uint32_t deviceId, std::uint32_t& value
     if (consumeFault(m.faults.acpiReadFails)) return false;
     RegisterBankState& r = m.registers;
     switch (deviceId) {
-        case kAcpiFlagRegister: value = loadWord(r.flag); return true;
-        case kAcpiSelectorRegister: value = loadWord(r.selector); return true;
+        case kAcpiFlagRegister:
+            value = loadWord(r.flag);
+            return true;
+        case kAcpiSelectorRegister:
+            value = loadWord(r.selector);
+            return true;
         case kAcpiDataRegister: {
             const std::uint32_t selector = loadWord(r.selector);
             if (selector > 2) return false;
             value = loadWord(r.words[selector]);
             return true;
         }
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -71,15 +94,20 @@ bool writeRegister(MachineLayout& m, std::uint32_t deviceId, std::uint32_t value
     if (consumeFault(m.faults.acpiWriteFails)) return false;
     RegisterBankState& r = m.registers;
     switch (deviceId) {
-        case kAcpiFlagRegister: storeWord(r.flag, value); return true;
-        case kAcpiSelectorRegister: storeWord(r.selector, value); return true;
+        case kAcpiFlagRegister:
+            storeWord(r.flag, value);
+            return true;
+        case kAcpiSelectorRegister:
+            storeWord(r.selector, value);
+            return true;
         case kAcpiDataRegister: {
             const std::uint32_t selector = loadWord(r.selector);
             if (selector > 2) return false;
             storeWord(r.words[selector], value);
             return true;
         }
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -108,7 +136,11 @@ std::vector<JournalRecord> readJournal(const MachineLayout& m, std::uint64_t aft
     for (std::uint64_t seq = std::max(afterSeq + 1, oldestHeld); seq <= last; ++seq) {
         const JournalEntry& e = m.journal[seq % kJournalCapacity];
         if (atomic(e.seq).load(std::memory_order_acquire) != seq) continue;  // being rewritten
-        JournalRecord r{seq, e.timeUs, e.processId, e.result, nameOf(e.library, sizeof e.library),
+        JournalRecord r{seq,
+                        e.timeUs,
+                        e.processId,
+                        e.result,
+                        nameOf(e.library, sizeof e.library),
                         nameOf(e.entry, sizeof e.entry),
                         std::vector<std::uint32_t>(e.args, e.args + std::min<std::uint32_t>(e.argCount, 10))};
         std::atomic_thread_fence(std::memory_order_acquire);

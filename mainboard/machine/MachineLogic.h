@@ -24,11 +24,31 @@ bool consumeFault(std::int32_t& counter);
 void setFault(std::int32_t& counter, std::int32_t value);
 std::int32_t faultValue(const std::int32_t& counter);
 
+// A fault aimed at one device, card or item (and property): true when this call is to fail, which
+// takes one failure off the counter. Calls aimed elsewhere leave the counter alone.
+bool consumeFaultAt(std::int32_t& counter, const FaultDetail& detail, std::uint32_t target,
+                    std::uint32_t property = kAnyProperty);
+void setFaultDetail(FaultDetail& detail, const FaultDetail& value);
+FaultDetail faultDetail(const FaultDetail& detail);
+
+// What a fault lets its user choose besides how many calls fail.
+enum FaultOption : unsigned {
+    kDeviceOption = 1u << 0,    // --device K: the device of that index (as simctl cards numbers them)
+    kCardOption = 1u << 1,      // --card K: the back end's card index
+    kItemOption = 1u << 2,      // --item ID: the Lumbra item
+    kPropertyOption = 1u << 3,  // --property NAME (kPropertyNames)
+    kErrorOption = 1u << 4,     // --error E: the error code the call leaves for GetLastError
+    kValueOption = 1u << 5,     // --value V: the value the call returns
+};
+
 // The fault switches by the names that simctl and the tests use.
 struct FaultName {
     const char* name;
     std::int32_t FaultSwitches::*counter;
     const char* meaning;
+    FaultDetail FaultSwitches::*detail = nullptr;
+    unsigned options = 0;
+    std::uint32_t defaultCode = 0;  // error or value when none is chosen
 };
 inline constexpr FaultName kFaultNames[] = {
     {"acpi-read", &FaultSwitches::acpiReadFails, "ACPI register reads fail (the value reads 0)"},
@@ -36,6 +56,31 @@ inline constexpr FaultName kFaultNames[] = {
     {"register-refuse", &FaultSwitches::registrationRefusals, "notification registrations are refused"},
     {"event-open", &FaultSwitches::eventOpenFails, "the hardware event source does not open"},
     {"gearlink-send", &FaultSwitches::gearlinkSendFails, "the bridge reports a failed send"},
+    {"setupapi-classdevs", &FaultSwitches::classDevsFails,
+     "SetupDiGetClassDevsW returns INVALID_HANDLE_VALUE with the error", &FaultSwitches::classDevs,
+     kErrorOption, 8 /* ERROR_NOT_ENOUGH_MEMORY */},
+    {"setupapi-enum", &FaultSwitches::enumerationFails,
+     "SetupDiEnumDeviceInfo fails with the error when it reaches the device", &FaultSwitches::enumeration,
+     kDeviceOption | kErrorOption, 31 /* ERROR_GEN_FAILURE */},
+    {"setupapi-property", &FaultSwitches::propertyFails,
+     "reading the property (or instance id) of the device fails with the error", &FaultSwitches::property,
+     kDeviceOption | kPropertyOption | kErrorOption, 13 /* ERROR_INVALID_DATA */},
+    {"setupapi-unterminated", &FaultSwitches::propertyUnterminated,
+     "the property text of the device comes without its terminating zeros",
+     &FaultSwitches::unterminatedProperty, kDeviceOption | kPropertyOption},
+    {"nvidia-count", &FaultSwitches::nvidiaCountFails, "Nv_GetGPUCount fails and leaves the count alone"},
+    {"nvidia-init", &FaultSwitches::nvidiaInitResult, "Nv_Initialize returns the value (0 is success)",
+     &FaultSwitches::nvidiaInit, kValueOption, 0xFFFFFFFFu},
+    {"amd-init", &FaultSwitches::amdInitResult, "Amd_Initialize returns the value (0 is success)",
+     &FaultSwitches::amdInit, kValueOption, 0xFFFFFFFFu},
+    {"lumbra-init", &FaultSwitches::lumbraInitResult, "LumbraInit returns the value (non-zero is success)",
+     &FaultSwitches::lumbraInit, kValueOption, 0},
+    {"lumbra-unsupported", &FaultSwitches::lumbraItemUnsupported,
+     "Lumbra reports the item unsupported and refuses every call for it", &FaultSwitches::unsupportedItem,
+     kItemOption},
+    {"name-unterminated", &FaultSwitches::nameUnterminated,
+     "Nv_GetGPUName and Amd_GetGpuName fill the whole buffer with no terminating zero",
+     &FaultSwitches::unterminatedName, kCardOption},
 };
 
 // The ACPI bank: the data register reaches the word chosen by the last selector write.

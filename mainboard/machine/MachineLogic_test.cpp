@@ -8,7 +8,7 @@ namespace simboard {
 namespace {
 
 class MachineLogicTest : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<MachineLayout> owned = std::make_unique<MachineLayout>();
     MachineLayout& m = *owned;
     void SetUp() override { initializeMachine(m); }
@@ -68,8 +68,8 @@ TEST_F(MachineLogicTest, WriteFaultStoresNothingAndAlwaysNeverRunsOut) {
 TEST_F(MachineLogicTest, JournalKeepsOrderAndArgumentsAndSkipsWhatWasRead) {
     appendJournal(m, 10, 7, "nuacpi", "Read", {0x13060000}, 1);
     appendJournal(m, 11, 7, "nuacpi", "Write", {0x13060002, 2, 1}, 1);
-    appendJournal(m, 12, 8, "a-library-name-longer-than-its-field", "Entry", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11},
-                  -5);
+    appendJournal(m, 12, 8, "a-library-name-longer-than-its-field", "Entry",
+                  {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, -5);
     auto all = readJournal(m);
     ASSERT_EQ(all.size(), 3u);
     EXPECT_EQ(all[0].seq, 1u);
@@ -91,6 +91,42 @@ TEST_F(MachineLogicTest, JournalHoldsTheMostRecentCapacityEntries) {
     EXPECT_EQ(held.front().seq, total - kJournalCapacity + 1);
     EXPECT_EQ(held.back().seq, total);
     EXPECT_EQ(held.back().args[0], static_cast<std::uint32_t>(total - 1));
+}
+
+TEST_F(MachineLogicTest, JournalKeepsTheLongestExportNameWhole) {
+    appendJournal(m, 1, 1, "setupapi", "SetupDiGetDeviceRegistryPropertyW", {2, 2, 1024}, 1);
+    EXPECT_EQ(readJournal(m).back().entry, "SetupDiGetDeviceRegistryPropertyW");
+}
+
+TEST_F(MachineLogicTest, PowerOnHoldsTheDefaultMachineAndFaultsAimedAtEverything) {
+    EXPECT_EQ(std::string(m.hardware.name), "nvidia-one");
+    EXPECT_EQ(m.hardware.nvidiaCardCount, 1u);
+    EXPECT_EQ(m.hardware.generation % 2, 0u);
+    for (const FaultName& f : kFaultNames) {
+        EXPECT_EQ(faultValue(m.faults.*f.counter), 0) << f.name;
+        if (!f.detail) continue;
+        const FaultDetail d = faultDetail(m.faults.*f.detail);
+        EXPECT_EQ(d.target, kAnyTarget) << f.name;
+        EXPECT_EQ(d.property, kAnyProperty) << f.name;
+        EXPECT_EQ(d.code, f.defaultCode) << f.name;
+    }
+}
+
+TEST_F(MachineLogicTest, AimedFaultsStrikeOnlyTheirTargetAndCountOnlyThere) {
+    setFaultDetail(m.faults.property, {2, 0x15, 13});
+    setFault(m.faults.propertyFails, 2);
+    EXPECT_FALSE(consumeFaultAt(m.faults.propertyFails, m.faults.property, 1, 0x15)) << "another device";
+    EXPECT_FALSE(consumeFaultAt(m.faults.propertyFails, m.faults.property, 2, 0x1C)) << "another property";
+    EXPECT_EQ(faultValue(m.faults.propertyFails), 2);
+    EXPECT_TRUE(consumeFaultAt(m.faults.propertyFails, m.faults.property, 2, 0x15));
+    EXPECT_TRUE(consumeFaultAt(m.faults.propertyFails, m.faults.property, 2, 0x15));
+    EXPECT_FALSE(consumeFaultAt(m.faults.propertyFails, m.faults.property, 2, 0x15)) << "used up";
+
+    setFaultDetail(m.faults.enumeration, {kAnyTarget, kAnyProperty, 31});
+    setFault(m.faults.enumerationFails, kFaultAlways);
+    for (std::uint32_t device : {0u, 5u, 0xFFFFFFFEu})
+        EXPECT_TRUE(consumeFaultAt(m.faults.enumerationFails, m.faults.enumeration, device)) << device;
+    EXPECT_EQ(faultValue(m.faults.enumerationFails), kFaultAlways);
 }
 
 }  // namespace

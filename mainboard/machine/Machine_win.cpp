@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "mainboard/machine/Hardware.h"
 #include "mainboard/machine/Machine.h"
 #include "win32/Text.h"
 
@@ -14,13 +15,13 @@ constexpr wchar_t kMappingName[] = L"Local\\KelvaneSimBoardState";
 constexpr wchar_t kMutexName[] = L"Local\\KelvaneSimBoardMutex";
 
 class MutexLock {
-public:
+  public:
     explicit MutexLock(HANDLE mutex) : m_mutex(mutex) { ::WaitForSingleObject(m_mutex, INFINITE); }
     ~MutexLock() { ::ReleaseMutex(m_mutex); }
     MutexLock(const MutexLock&) = delete;
     MutexLock& operator=(const MutexLock&) = delete;
 
-private:
+  private:
     HANDLE m_mutex;
 };
 
@@ -56,8 +57,8 @@ Machine::Machine() {
     m_file.reset(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!m_file) fail("cannot open the machine state file " + win32::narrow(path));
-    m_mapping.reset(::CreateFileMappingW(m_file.get(), nullptr, PAGE_READWRITE, 0, sizeof(MachineLayout),
-                                         kMappingName));
+    m_mapping.reset(
+        ::CreateFileMappingW(m_file.get(), nullptr, PAGE_READWRITE, 0, sizeof(MachineLayout), kMappingName));
     if (!m_mapping) fail("cannot map the machine state");
     m_view.reset(::MapViewOfFile(m_mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, sizeof(MachineLayout)));
     if (!m_view) fail("cannot view the machine state");
@@ -65,6 +66,10 @@ Machine::Machine() {
     if (m_state->magic != kMachineMagic || m_state->layoutVersion != kLayoutVersion ||
         m_state->size != sizeof(MachineLayout)) {
         initializeMachine(*m_state);
+    } else if (m_state->hardware.generation % 2 != 0) {
+        // A process ended while installing a machine (its mutex was abandoned to us): the
+        // hardware is half the old machine and half the new one.
+        installMachine(*m_state, defaultMachine());
     }
 }
 
@@ -73,14 +78,19 @@ Machine& Machine::instance() {
     return machine;
 }
 
-void Machine::journal(std::string_view library, std::string_view entry, std::initializer_list<std::uint32_t> args,
-                      std::int32_t result) {
+void Machine::journal(std::string_view library, std::string_view entry,
+                      std::initializer_list<std::uint32_t> args, std::int32_t result) {
     appendJournal(*m_state, nowUs(), ::GetCurrentProcessId(), library, entry, args, result);
 }
 
 void Machine::reset() {
     MutexLock lock(m_mutex.get());
     initializeMachine(*m_state);
+}
+
+void Machine::load(const MachineDescription& description) {
+    MutexLock lock(m_mutex.get());
+    installMachine(*m_state, description);
 }
 
 std::uint64_t Machine::nowUs() {
