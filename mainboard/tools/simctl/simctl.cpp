@@ -3,11 +3,17 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "mainboard/machine/Hardware.h"
 #include "mainboard/machine/Machine.h"
+#include "mainboard/tools/common/BoardReport.h"
 #include "mainboard/tools/common/LinkVerbs.h"
+#include "win32/Handles.h"
+#include "win32/Text.h"
 
 namespace {
 
@@ -15,11 +21,18 @@ using namespace simboard;
 
 int usage() {
     std::fputs(
-        "usage: simctl reset                     power-on state: registers, registration, faults, journal\n"
+        "usage: simctl reset                     power-on state: the default machine, registers, "
+        "registration,\n"
+        "                                        faults, journal\n"
         "       simctl registers                 the ACPI registers and the notification registration\n"
         "       simctl journal [--since SEQ] [--last N]   every call that reached a stand-in, as JSON lines\n"
-        "       simctl fault NAME [N|always|off] let the next N calls (default 1) of NAME fail\n"
-        "       simctl faults                    the fault switches and what they do\n"
+        "       simctl fault NAME [N|always|off] [--device K] [--card K] [--item ID] [--property P] [--error "
+        "E]\n"
+        "                    [--value V]         let the next N calls (default 1) of NAME fail, aimed as\n"
+        "                                        the fault allows (see simctl faults)\n"
+        "       simctl faults                    the fault switches, their aim and what they do\n"
+        "       simctl machine FILE|--default    load a machine description (nothing changes if it is bad)\n"
+        "       simctl cards                     the machine's devices, cards and items, with their values\n"
         "       simctl event LPARAM [WPARAM]     broadcast a hardware event (WM_NOVU_BROADCAST_MESSAGE)\n",
         stderr);
     return 1;
@@ -54,7 +67,7 @@ int registers(Machine& m) {
                 loadWord(s.registers.words[1]), loadWord(s.registers.words[2]));
     const auto window = loadWord(s.notify.window);
     std::printf("notify    window 0x%08X (%s), %u registration attempts, %u accepted\n", window,
-                window == 0                                                              ? "none"
+                window == 0                                                               ? "none"
                 : ::IsWindow(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(window))) ? "alive"
                                                                                           : "gone",
                 loadWord(s.notify.attempts), loadWord(s.notify.registrations));
@@ -68,9 +81,12 @@ int journal(Machine& m, int argc, char** argv) {
         const std::string_view option = argv[i];
         const auto n = numberArg(argc, argv, i + 1);
         if (!n) return usage();
-        if (option == "--since") since = *n;
-        else if (option == "--last") last = *n;
-        else return usage();
+        if (option == "--since")
+            since = *n;
+        else if (option == "--last")
+            last = *n;
+        else
+            return usage();
     }
     const auto entries = readJournal(m.state(), since);
     const std::size_t first = last && entries.size() > last ? entries.size() - last : 0;
@@ -78,9 +94,10 @@ int journal(Machine& m, int argc, char** argv) {
         const JournalRecord& e = entries[i];
         std::string args;
         for (std::uint32_t a : e.args) args += (args.empty() ? "" : ",") + std::to_string(a);
-        std::printf("{\"seq\":%llu,\"us\":%llu,\"pid\":%u,\"library\":%s,\"entry\":%s,\"args\":[%s],\"result\":%d}\n",
-                    static_cast<unsigned long long>(e.seq), static_cast<unsigned long long>(e.timeUs), e.processId,
-                    jsonString(e.library).c_str(), jsonString(e.entry).c_str(), args.c_str(), e.result);
+        std::printf(
+            "{\"seq\":%llu,\"us\":%llu,\"pid\":%u,\"library\":%s,\"entry\":%s,\"args\":[%s],\"result\":%d}\n",
+            static_cast<unsigned long long>(e.seq), static_cast<unsigned long long>(e.timeUs), e.processId,
+            jsonString(e.library).c_str(), jsonString(e.entry).c_str(), args.c_str(), e.result);
     }
     return 0;
 }
@@ -92,30 +109,93 @@ const FaultName* findFault(std::string_view name) {
 }
 
 int faults(Machine& m) {
+    FaultSwitches& switches = m.state().faults;
     for (const FaultName& f : kFaultNames) {
-        const std::int32_t v = faultValue(m.state().faults.*f.counter);
-        const std::string state = v == kFaultAlways ? "always" : v == 0 ? "off" : "next " + std::to_string(v);
-        std::printf("%-16s %-10s %s\n", f.name, state.c_str(), f.meaning);
+        const FaultDetail detail = f.detail ? faultDetail(switches.*f.detail) : FaultDetail{};
+        std::printf("%-22s %-46s %s\n", f.name,
+                    describeFaultState(f, faultValue(switches.*f.counter), detail).c_str(), f.meaning);
     }
     return 0;
 }
 
 int fault(Machine& m, int argc, char** argv) {
-    if (argc < 3 || argc > 4) return usage();
+    if (argc < 3) return usage();
     const FaultName* f = findFault(argv[2]);
     if (!f) {
         std::fprintf(stderr, "simctl: no fault named '%s' (see: simctl faults)\n", argv[2]);
         return 1;
     }
-    std::int32_t value = 1;
-    if (argc == 4) {
-        const std::string_view count = argv[3];
-        if (count == "always") value = kFaultAlways;
-        else if (count == "off") value = 0;
-        else if (const auto n = parseNumber(count); n && *n <= 0x7FFFFFFF) value = static_cast<std::int32_t>(*n);
-        else return usage();
+    const std::vector<std::string_view> args(argv + 3, argv + argc);
+    const auto setting = parseFaultSetting(*f, args);
+    if (const auto* error = std::get_if<std::string>(&setting)) {
+        std::fprintf(stderr, "simctl: %s\n", error->c_str());
+        return 1;
     }
-    setFault(m.state().faults.*f->counter, value);
+    const FaultSetting& s = std::get<FaultSetting>(setting);
+    FaultSwitches& switches = m.state().faults;
+    if (f->detail) setFaultDetail(switches.*f->detail, s.detail);  // aimed before it is armed
+    setFault(switches.*f->counter, s.counter);
+    return 0;
+}
+
+// The file's bytes; none (with the reason on stderr) when it cannot be read or is too large to be
+// a description.
+std::optional<std::string> readDescription(const char* path) {
+    constexpr DWORD kLargest = 1u << 20;
+    win32::UniqueHandle file(::CreateFileW(win32::widen(path, CP_ACP).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.get(), &size)) {
+        std::fprintf(stderr, "simctl: cannot open %s (error %lu)\n", path, ::GetLastError());
+        return std::nullopt;
+    }
+    if (size.QuadPart > kLargest) {
+        std::fprintf(stderr, "simctl: %s is %lld bytes; a machine description has at most %lu\n", path,
+                     size.QuadPart, kLargest);
+        return std::nullopt;
+    }
+    std::string text(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!::ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr) ||
+        read != text.size()) {
+        std::fprintf(stderr, "simctl: cannot read %s (error %lu)\n", path, ::GetLastError());
+        return std::nullopt;
+    }
+    return text;
+}
+
+// A description without a name is known by its file's name.
+std::string fileStem(std::string_view path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    name = name.substr(0, name.rfind('.'));
+    return std::string(name.substr(0, kMachineNameBytes - 1));
+}
+
+int machine(Machine& m, int argc, char** argv) {
+    if (argc != 3) return usage();
+    const std::string_view source = argv[2];
+    MachineDescription description;
+    if (source == "--default") {
+        description = defaultMachine();
+    } else {
+        const auto text = readDescription(argv[2]);
+        if (!text) return 1;
+        DescriptionResult result = parseMachineDescription(*text);
+        if (!result.machine) {
+            for (const std::string& e : result.errors)
+                std::fprintf(stderr, "simctl: %s: %s\n", argv[2], e.c_str());
+            std::fputs("simctl: the machine was not changed\n", stderr);
+            return 1;
+        }
+        description = std::move(*result.machine);
+        if (description.name.empty()) description.name = fileStem(source);
+    }
+    m.load(description);
+    const auto count = [](const auto& parts) { return static_cast<unsigned>(parts.size()); };
+    std::printf("simctl: machine %s: %u PCI devices, %u NVIDIA cards, %u AMD cards, %u Lumbra items\n",
+                description.name.c_str(), count(description.pciDevices), count(description.nvidiaCards),
+                count(description.amdCards), count(description.lumbraItems));
     return 0;
 }
 
@@ -146,5 +226,10 @@ int main(int argc, char** argv) {
     if (command == "journal") return journal(m, argc, argv);
     if (command == "faults" && argc == 2) return faults(m);
     if (command == "fault") return fault(m, argc, argv);
+    if (command == "machine") return machine(m, argc, argv);
+    if (command == "cards" && argc == 2) {
+        std::fputs(describeHardware(*hardwareSnapshot(m.state())).c_str(), stdout);
+        return 0;
+    }
     return usage();
 }

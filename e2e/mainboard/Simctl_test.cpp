@@ -1,0 +1,88 @@
+// simctl on the board: loading machine descriptions, showing the cards, aiming faults.
+
+#include <gtest/gtest.h>
+
+#include "e2e/mainboard/ToolRun.h"
+#include "e2e/support/Harness.h"
+#include "mainboard/machine/Hardware.h"
+#include "mainboard/machine/Machine.h"
+
+namespace board_e2e {
+namespace {
+
+using namespace simboard;
+
+class Simctl : public ::testing::Test {
+  protected:
+    void SetUp() override { machine.reset(); }
+    ToolResult simctl(const std::vector<std::wstring>& args) {
+        return runTool(e2e::builtFile(L"bin\\simctl.exe"), args);
+    }
+    std::string machineName() { return hardwareSnapshot(machine.state())->name; }
+    simboard::Machine& machine = simboard::Machine::instance();
+};
+
+const char* const kOneAmdCard =
+    "# no [machine] section: the machine takes the file's name\n"
+    "[pci-device]\ninstance-id = PCI\\VEN_1002&DEV_73BF\\6&1&0\ncompatible-ids = PCI\\CC_030000, "
+    "PCI\\CC_0300\n"
+    "[amd-card]\nname = Kelvane Blaze 7700\n"
+    "core = current 600, minimum 300, maximum 1100, default 600, step 5\n";
+
+TEST_F(Simctl, MachineLoadsAGoodDescriptionAndChangesNothingOnABadOne) {
+    const ScratchFile bad(L"bad.ini", "[amd-card]\nname = A\ncore = current 1\n[gpu]\n");
+    const ToolResult refused = simctl({L"machine", bad.path()});
+    EXPECT_EQ(refused.exitCode, 1u);
+    EXPECT_NE(refused.out.find(": line 3: [amd-card] core: minimum is missing"), std::string::npos)
+        << refused.out;
+    EXPECT_NE(refused.out.find(": line 4: unknown section [gpu]"), std::string::npos) << refused.out;
+    EXPECT_NE(refused.out.find("the machine was not changed"), std::string::npos);
+    EXPECT_EQ(machineName(), "nvidia-one");
+    EXPECT_EQ(nvidiaCardCount(machine.state()), 1u);
+
+    const ToolResult missing = simctl({L"machine", L"no-such-machine.ini"});
+    EXPECT_EQ(missing.exitCode, 1u);
+    EXPECT_NE(missing.out.find("cannot open no-such-machine.ini (error 2)"), std::string::npos)
+        << missing.out;
+
+    const ScratchFile good(L"one-amd.ini", kOneAmdCard);
+    const ToolResult loaded = simctl({L"machine", good.path()});
+    EXPECT_EQ(loaded.exitCode, 0u) << loaded.out;
+    const std::string name = machineName();
+    EXPECT_EQ(name.substr(name.find('-') + 1), "one-amd") << "named after the file";
+    EXPECT_EQ(amdCardCount(machine.state()), 1u);
+    EXPECT_EQ(nvidiaCardCount(machine.state()), 0u);
+
+    EXPECT_EQ(simctl({L"machine", L"--default"}).exitCode, 0u);
+    EXPECT_EQ(machineName(), "nvidia-one");
+}
+
+TEST_F(Simctl, CardsShowTheValuesTheCardsHoldNow) {
+    NvClockInfo record = nvidiaCard(machine.state(), 0)->clocks;
+    record.entries[kNvFan].current = 73;
+    applyNvidiaCurrents(machine.state(), 0, record, {kNvFan});
+    const ToolResult cards = simctl({L"cards"});
+    EXPECT_EQ(cards.exitCode, 0u);
+    EXPECT_NE(cards.out.find("NVIDIA cards (Greencard): 1\n  0  Kelvane Vortex 880"), std::string::npos)
+        << cards.out;
+    EXPECT_NE(cards.out.find("fan                   current 73 "), std::string::npos) << cards.out;
+}
+
+TEST_F(Simctl, FaultsAreAimedAndShownWithTheirAim) {
+    const ToolResult armed = simctl({L"fault", L"setupapi-enum", L"2", L"--device", L"1", L"--error", L"13"});
+    EXPECT_EQ(armed.exitCode, 0u) << armed.out;
+    FaultSwitches& faults = machine.state().faults;
+    EXPECT_EQ(faultValue(faults.enumerationFails), 2);
+    EXPECT_EQ(faultDetail(faults.enumeration).target, 1u);
+    EXPECT_EQ(faultDetail(faults.enumeration).code, 13u);
+    EXPECT_NE(simctl({L"faults"}).out.find("setupapi-enum          next 2     device 1, error 13"),
+              std::string::npos);
+
+    const ToolResult wrong = simctl({L"fault", L"setupapi-enum", L"always", L"--item", L"5"});
+    EXPECT_EQ(wrong.exitCode, 1u);
+    EXPECT_NE(wrong.out.find("fault setupapi-enum takes --device, --error, not '--item'"), std::string::npos);
+    EXPECT_EQ(faultValue(faults.enumerationFails), 2) << "a refused setting changes nothing";
+}
+
+}  // namespace
+}  // namespace board_e2e

@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include "e2e/mainboard/ToolRun.h"
+#include "e2e/support/Harness.h"
+#include "win32/Application.h"
+#include "win32/Handles.h"
+#include "win32/Text.h"
+
+namespace board_e2e {
+
+ToolResult runTool(const std::wstring& program, const std::vector<std::wstring>& args,
+                   const std::wstring& folder) {
+    ToolResult result;
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!::CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
+        ADD_FAILURE() << "cannot create a pipe (error " << ::GetLastError() << ")";
+        return result;
+    }
+    win32::UniqueHandle reader(readEnd);
+    win32::UniqueHandle writer(writeEnd);
+    ::SetHandleInformation(reader.get(), HANDLE_FLAG_INHERIT, 0);
+
+    std::wstring commandLine = L"\"" + program + L"\"";
+    for (const std::wstring& a : args) commandLine += L" \"" + a + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writer.get();
+    startup.hStdError = writer.get();
+    startup.hStdInput = nullptr;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                          folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+        ADD_FAILURE() << "cannot start " << win32::narrow(program) << " (error " << ::GetLastError() << ")";
+        return result;
+    }
+    win32::UniqueHandle processHandle(process.hProcess);
+    win32::UniqueHandle thread(process.hThread);
+    result.processId = process.dwProcessId;
+    writer.reset();  // the child holds the only write end now: reading ends when it does
+    char chunk[4096];
+    DWORD read = 0;
+    while (::ReadFile(reader.get(), chunk, sizeof chunk, &read, nullptr) && read > 0) {
+        for (DWORD i = 0; i < read; ++i)
+            if (chunk[i] != '\r') result.out += chunk[i];
+    }
+    if (::WaitForSingleObject(processHandle.get(), e2e::kStartTimeoutMs) != WAIT_OBJECT_0)
+        ADD_FAILURE() << win32::narrow(program) << " did not end";
+    ::GetExitCodeProcess(processHandle.get(), &result.exitCode);
+    return result;
+}
+
+ScratchFile::ScratchFile(const std::wstring& name, const std::string& content)
+    : m_path(win32::executableFolder() + std::to_wstring(::GetCurrentProcessId()) + L"-" + name) {
+    win32::UniqueHandle file(::CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file ||
+        !::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr))
+        ADD_FAILURE() << "cannot write " << win32::narrow(m_path) << " (error " << ::GetLastError() << ")";
+}
+
+ScratchFile::~ScratchFile() { ::DeleteFileW(m_path.c_str()); }
+
+}  // namespace board_e2e
