@@ -163,9 +163,7 @@ void TForm1::RefreshAllCards() {
     for (std::uint32_t card = 0; card < cardCount; ++card) m_greencardCards.readClocks(card, m_cards.record);
 }
 
-void TForm1::LoadDefaults() {
-    if (!m_cards.greencardActive) return;
-}
+void TForm1::LoadDefaults() { m_database.loadDefaults(m_cards, m_greencardCards); }
 
 void TForm1::RegisterRetryTimerTick() {
     const bool again = m_registerRetry.tick([this] { return m_registered = registerForRemoteLink(hwnd()); });
