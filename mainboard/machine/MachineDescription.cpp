@@ -397,103 +397,100 @@ std::string Parser::pciDeviceKey(std::string_view key, std::string_view value) {
     return {};
 }
 
-std::string Parser::nvidiaCardKey(std::string_view key, std::string_view value) {
-    NvidiaCardDescription& card = m_machine.nvidiaCards.back();
+// The clock entries and plain numbers of a card or item, by key.
+template <typename Record>
+struct FigureKeys {
+    std::vector<std::pair<std::string_view, ClockFigures Record::*>> clocks;
+    std::vector<std::pair<std::string_view, std::int32_t Record::*>> numbers;
+    bool clocksHaveSteps = false;
+};
+
+// Takes a value for one of the figures: none when the key names no figure, else the problem with
+// the value (empty when it was taken).
+template <typename Record>
+std::optional<std::string> figureKey(Record& record, const FigureKeys<Record>& keys, std::string_view key,
+                                     std::string_view value) {
     std::string problem;
-    ClockFigures NvidiaCardDescription::*entry = key == "core"      ? &NvidiaCardDescription::core
-                                                 : key == "memory"  ? &NvidiaCardDescription::memory
-                                                 : key == "voltage" ? &NvidiaCardDescription::voltage
-                                                 : key == "fan"     ? &NvidiaCardDescription::fan
-                                                                    : nullptr;
-    std::int32_t NvidiaCardDescription::*number = key == "memory-mb" ? &NvidiaCardDescription::memoryMegabytes
-                                                  : key == "usage"   ? &NvidiaCardDescription::usage
-                                                  : key == "mode"    ? &NvidiaCardDescription::mode
-                                                                     : nullptr;
-    if (key == "name") {
-        // The back end hands the name over as 8-bit text: ASCII keeps it the same in every code page.
-        const bool ascii =
-            std::all_of(value.begin(), value.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
-        if (!ascii || value.empty() || value.size() >= kNvidiaNameBytes)
-            return "needs 1 to " + std::to_string(kNvidiaNameBytes - 1) + " printable ASCII characters";
-        card.name = std::string(value);
-    } else if (entry) {
-        const auto clock = parseClock(value, false, problem);
-        if (!clock) return problem;
-        card.*entry = *clock;
-    } else if (number) {
-        const auto n = parseNumber<std::int32_t>(value, problem);
-        if (!n) return problem;
-        card.*number = *n;
-    } else {
-        return "unknown key (nvidia-card keys: name, core, memory, voltage, fan, memory-mb, usage, mode)";
+    for (const auto& [name, entry] : keys.clocks) {
+        if (key != name) continue;
+        if (const auto clock = parseClock(value, keys.clocksHaveSteps, problem)) record.*entry = *clock;
+        return problem;
     }
+    for (const auto& [name, number] : keys.numbers) {
+        if (key != name) continue;
+        if (const auto n = parseNumber<std::int32_t>(value, problem)) record.*number = *n;
+        return problem;
+    }
+    return std::nullopt;
+}
+
+std::string Parser::nvidiaCardKey(std::string_view key, std::string_view value) {
+    using Card = NvidiaCardDescription;
+    static const FigureKeys<Card> kFigures{
+        {{"core", &Card::core}, {"memory", &Card::memory}, {"voltage", &Card::voltage}, {"fan", &Card::fan}},
+        {{"memory-mb", &Card::memoryMegabytes}, {"usage", &Card::usage}, {"mode", &Card::mode}}};
+    Card& card = m_machine.nvidiaCards.back();
+    if (auto problem = figureKey(card, kFigures, key, value)) return *problem;
+    if (key != "name")
+        return "unknown key (nvidia-card keys: name, core, memory, voltage, fan, memory-mb, usage, mode)";
+    // The back end hands the name over as 8-bit text: ASCII keeps it the same in every code page.
+    const bool ascii = std::all_of(value.begin(), value.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+    if (!ascii || value.empty() || value.size() >= kNvidiaNameBytes)
+        return "needs 1 to " + std::to_string(kNvidiaNameBytes - 1) + " printable ASCII characters";
+    card.name = std::string(value);
     return {};
 }
 
 std::string Parser::amdCardKey(std::string_view key, std::string_view value) {
-    AmdCardDescription& card = m_machine.amdCards.back();
+    using Card = AmdCardDescription;
+    static const FigureKeys<Card> kFigures{
+        {{"core", &Card::core}, {"memory", &Card::memory}, {"voltage", &Card::voltage}},
+        {{"usage", &Card::usage},
+         {"frequency", &Card::frequency},
+         {"adapter-id", &Card::adapterId},
+         {"connected", &Card::connected},
+         {"hybrid-mode", &Card::hybridMode}},
+        true};
+    Card& card = m_machine.amdCards.back();
+    if (auto problem = figureKey(card, kFigures, key, value)) return *problem;
     std::string problem;
-    ClockFigures AmdCardDescription::*entry = key == "core"      ? &AmdCardDescription::core
-                                              : key == "memory"  ? &AmdCardDescription::memory
-                                              : key == "voltage" ? &AmdCardDescription::voltage
-                                                                 : nullptr;
-    std::int32_t AmdCardDescription::*number = key == "usage"         ? &AmdCardDescription::usage
-                                               : key == "frequency"   ? &AmdCardDescription::frequency
-                                               : key == "adapter-id"  ? &AmdCardDescription::adapterId
-                                               : key == "connected"   ? &AmdCardDescription::connected
-                                               : key == "hybrid-mode" ? &AmdCardDescription::hybridMode
-                                                                      : nullptr;
     if (key == "name") {
         auto name = parseText(value, kAmdNameUnits - 1, problem);
-        if (!name) return problem;
-        card.name = std::move(*name);
+        if (name) card.name = std::move(*name);
     } else if (key == "integrated") {
         const auto yes = parseYesNo(value, problem);
-        if (!yes) return problem;
-        card.integrated = *yes;
-    } else if (entry) {
-        const auto clock = parseClock(value, true, problem);
-        if (!clock) return problem;
-        card.*entry = *clock;
-    } else if (number) {
-        const auto n = parseNumber<std::int32_t>(value, problem);
-        if (!n) return problem;
-        card.*number = *n;
+        if (yes) card.integrated = *yes;
     } else {
         return "unknown key (amd-card keys: name, integrated, core, memory, voltage, usage, frequency, "
-               "adapter-id, "
-               "connected, hybrid-mode)";
+               "adapter-id, connected, hybrid-mode)";
     }
-    return {};
+    return problem;
 }
 
 std::string Parser::lumbraItemKey(std::string_view key, std::string_view value) {
-    LumbraItemDescription& item = m_machine.lumbraItems.back();
+    using Item = LumbraItemDescription;
+    static const FigureKeys<Item> kFigures{{},
+                                           {{"base", &Item::base},
+                                            {"step", &Item::step},
+                                            {"steps", &Item::stepCount},
+                                            {"default-step", &Item::defaultStep},
+                                            {"current-step", &Item::currentStep}}};
+    Item& item = m_machine.lumbraItems.back();
+    if (auto problem = figureKey(item, kFigures, key, value)) {
+        if (problem->empty() && key == "steps" && item.stepCount < 1) return "an item has at least 1 step";
+        return *problem;
+    }
     std::string problem;
-    std::int32_t LumbraItemDescription::*number =
-        key == "base"           ? &LumbraItemDescription::base
-        : key == "step"         ? &LumbraItemDescription::step
-        : key == "steps"        ? &LumbraItemDescription::stepCount
-        : key == "default-step" ? &LumbraItemDescription::defaultStep
-        : key == "current-step" ? &LumbraItemDescription::currentStep
-                                : nullptr;
     if (key == "id") {
         const auto id = parseNumber<std::uint32_t>(value, problem);
-        if (!id) return problem;
-        item.id = *id;
+        if (id) item.id = *id;
     } else if (key == "supported") {
         const auto yes = parseYesNo(value, problem);
-        if (!yes) return problem;
-        item.supported = *yes;
-    } else if (number) {
-        const auto n = parseNumber<std::int32_t>(value, problem);
-        if (!n) return problem;
-        if (key == "steps" && *n < 1) return "an item has at least 1 step";
-        item.*number = *n;
+        if (yes) item.supported = *yes;
     } else {
         return "unknown key (lumbra-item keys: id, supported, base, step, steps, default-step, current-step)";
     }
-    return {};
+    return problem;
 }
 
 void Parser::keyValue(int line, std::string_view key, std::string_view value) {

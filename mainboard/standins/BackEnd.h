@@ -3,9 +3,21 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
+#include "mainboard/machine/MachineLogic.h"
+
 namespace simboard {
+
+// A signed figure as a journal argument.
+inline std::uint32_t word(std::int32_t value) { return static_cast<std::uint32_t>(value); }
+
+// What an initialisation returns: the back end's own result on this machine, unless a fault
+// chooses it.
+inline int initialisationResult(std::int32_t& faultCounter, const FaultDetail& fault, int normal) {
+    return consumeFault(faultCounter) ? static_cast<int>(faultDetail(fault).code) : normal;
+}
 
 // Writes a card name into the caller's buffer of `capacity` characters (its size is not passed: the
 // back end's contract fixes it). Unterminated, the name and spaces fill the whole buffer, as a back

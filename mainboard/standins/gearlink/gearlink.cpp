@@ -41,7 +41,8 @@ std::uint32_t __stdcall SetBankSelector(std::uint32_t bank) {
 }
 
 std::uint32_t __stdcall GetControlFunction() {
-    Machine::instance().journal("Gearlink", "GetControlFunction", {}, static_cast<std::int32_t>(g_controlFunction));
+    Machine::instance().journal("Gearlink", "GetControlFunction", {},
+                                static_cast<std::int32_t>(g_controlFunction));
     return g_controlFunction;
 }
 

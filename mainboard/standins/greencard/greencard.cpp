@@ -26,8 +26,6 @@ std::atomic<bool> g_initialised{false};
 
 Machine& board() { return Machine::instance(); }
 
-std::uint32_t word(std::int32_t value) { return static_cast<std::uint32_t>(value); }
-
 std::optional<NvidiaCardSlot> card(std::int32_t index) {
     if (!g_initialised) return std::nullopt;
     return nvidiaCard(board().state(), index);
@@ -70,9 +68,8 @@ extern "C" {
 
 int __stdcall Nv_Initialize() {
     MachineLayout& m = board().state();
-    int result = nvidiaCardCount(m) > 0 ? kOk : kNoNvidiaDevice;
-    if (consumeFault(m.faults.nvidiaInitResult))
-        result = static_cast<int>(faultDetail(m.faults.nvidiaInit).code);
+    const int result = initialisationResult(m.faults.nvidiaInitResult, m.faults.nvidiaInit,
+                                            nvidiaCardCount(m) > 0 ? kOk : kNoNvidiaDevice);
     g_initialised = result == kOk;
     board().journal(kLibrary, "Nv_Initialize", {}, result);
     return result;

@@ -10,6 +10,7 @@
 
 #include "mainboard/machine/Hardware.h"
 #include "mainboard/machine/Machine.h"
+#include "mainboard/standins/BackEnd.h"
 
 using namespace simboard;
 
@@ -21,8 +22,6 @@ constexpr int kInitialised = 1;
 std::atomic<bool> g_initialised{false};
 
 Machine& board() { return Machine::instance(); }
-
-std::uint32_t word(std::int32_t value) { return static_cast<std::uint32_t>(value); }
 
 std::optional<LumbraItemSlot> usableItem(std::uint32_t id) {
     if (!g_initialised) return std::nullopt;
@@ -39,9 +38,7 @@ extern "C" {
 
 int __stdcall LumbraInit() {
     MachineLayout& m = board().state();
-    int result = kInitialised;
-    if (consumeFault(m.faults.lumbraInitResult))
-        result = static_cast<int>(faultDetail(m.faults.lumbraInit).code);
+    const int result = initialisationResult(m.faults.lumbraInitResult, m.faults.lumbraInit, kInitialised);
     g_initialised = (result & 0xFF) != 0;
     board().journal(kLibrary, "LumbraInit", {}, result);
     return result;

@@ -20,7 +20,8 @@ extern "C" std::int32_t __stdcall NuSysSvr_RegisterNotify(HWND window, const wch
     const bool accepted = knownClient && !refused;
     simboard::storeWord(notify.attempts, simboard::loadWord(notify.attempts) + 1);
     if (accepted) {
-        simboard::storeWord(notify.window, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window)));
+        simboard::storeWord(notify.window,
+                            static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window)));
         simboard::storeWord(notify.registrations, simboard::loadWord(notify.registrations) + 1);
     }
     m.journal("novuservice", "NuSysSvr_RegisterNotify",

@@ -25,8 +25,6 @@ std::atomic<bool> g_initialised{false};
 
 Machine& board() { return Machine::instance(); }
 
-std::uint32_t word(std::int32_t value) { return static_cast<std::uint32_t>(value); }
-
 std::optional<AmdCardSlot> card(std::int32_t index) {
     if (!g_initialised) return std::nullopt;
     return amdCard(board().state(), index);
@@ -45,8 +43,8 @@ extern "C" {
 
 int __stdcall Amd_Initialize() {
     MachineLayout& m = board().state();
-    int result = amdCardCount(m) > 0 ? kOk : kError;
-    if (consumeFault(m.faults.amdInitResult)) result = static_cast<int>(faultDetail(m.faults.amdInit).code);
+    const int result =
+        initialisationResult(m.faults.amdInitResult, m.faults.amdInit, amdCardCount(m) > 0 ? kOk : kError);
     g_initialised = result == kOk;
     board().journal(kLibrary, "Amd_Initialize", {}, result);
     return result;

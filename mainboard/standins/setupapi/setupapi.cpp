@@ -86,16 +86,29 @@ BOOL finish(const char* entry, std::initializer_list<std::uint32_t> args, DWORD 
     return error == NO_ERROR;
 }
 
-// Checks common to the calls that name one member of a set.
-DWORD findDevice(HDEVINFO handle, const SP_DEVINFO_DATA* data, const PciDeviceSlot*& device,
-                 std::uint32_t& machineIndex) {
-    const DeviceInfoSet* set = findSet(handle);
+// What every call with a set and device data checks first: NO_ERROR, or the call's error.
+DWORD checkSetAndData(const DeviceInfoSet* set, const SP_DEVINFO_DATA* data) {
     if (!set) return ERROR_INVALID_HANDLE;
     if (!data) return ERROR_INVALID_PARAMETER;
     if (data->cbSize != sizeof(SP_DEVINFO_DATA)) return ERROR_INVALID_USER_BUFFER;
-    device = findMember(*set, *data, machineIndex);
-    return device ? NO_ERROR : ERROR_INVALID_PARAMETER;
+    return NO_ERROR;
 }
+
+// What the calls that name one member of a set begin with: the sets' lock, the member, and the
+// error of a call that names none.
+struct MemberCall {
+    MemberCall(HDEVINFO handle, const SP_DEVINFO_DATA* data) {
+        const DeviceInfoSet* set = findSet(handle);
+        error = checkSetAndData(set, data);
+        if (error == NO_ERROR && !(device = findMember(*set, *data, machineIndex)))
+            error = ERROR_INVALID_PARAMETER;
+    }
+    std::lock_guard<std::mutex> lock{g_setsMutex};
+    FaultSwitches& faults = Machine::instance().state().faults;
+    const PciDeviceSlot* device = nullptr;
+    std::uint32_t machineIndex = kAnyTarget;
+    DWORD error = NO_ERROR;
+};
 
 }  // namespace
 
@@ -136,19 +149,14 @@ BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO handle, DWORD memberIndex, PSP_DEVINF
     std::lock_guard lock(g_setsMutex);
     FaultSwitches& faults = Machine::instance().state().faults;
     const DeviceInfoSet* set = findSet(handle);
-    DWORD error = NO_ERROR;
+    DWORD error = checkSetAndData(set, data);
     std::uint32_t machineIndex = kAnyTarget;
-    if (!set)
-        error = ERROR_INVALID_HANDLE;
-    else if (!data)
-        error = ERROR_INVALID_PARAMETER;
-    else if (data->cbSize != sizeof(SP_DEVINFO_DATA))
-        error = ERROR_INVALID_USER_BUFFER;
-    else if (memberIndex >= set->devices.size())
-        error = ERROR_NO_MORE_ITEMS;
-    else if (machineIndex = set->machineIndex[memberIndex];
-             consumeFaultAt(faults.enumerationFails, faults.enumeration, machineIndex))
-        error = faultDetail(faults.enumeration).code;
+    if (error == NO_ERROR && memberIndex >= set->devices.size()) error = ERROR_NO_MORE_ITEMS;
+    if (error == NO_ERROR) {
+        machineIndex = set->machineIndex[memberIndex];
+        if (consumeFaultAt(faults.enumerationFails, faults.enumeration, machineIndex))
+            error = faultDetail(faults.enumeration).code;
+    }
     if (error == NO_ERROR) {
         const PciDeviceSlot& device = set->devices[memberIndex];
         data->ClassGuid = classOf(device);
@@ -161,26 +169,23 @@ BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO handle, DWORD memberIndex, PSP_DEVINF
 BOOL WINAPI SetupDiGetDeviceRegistryPropertyW(HDEVINFO handle, PSP_DEVINFO_DATA data, DWORD property,
                                               PDWORD regType, PBYTE buffer, DWORD bufferSize,
                                               PDWORD requiredSize) {
-    std::lock_guard lock(g_setsMutex);
-    FaultSwitches& faults = Machine::instance().state().faults;
-    const PciDeviceSlot* device = nullptr;
-    std::uint32_t machineIndex = kAnyTarget;
+    MemberCall call(handle, data);
+    DWORD& error = call.error;
     std::uint32_t required = 0;
-    DWORD error = findDevice(handle, data, device, machineIndex);
     if (error == NO_ERROR) {
-        auto value = deviceProperty(*device, property);
+        auto value = deviceProperty(*call.device, property);
         const bool isText = property == kPropertyDescription || property == kPropertyCompatibleIds;
         if (property >= SPDRP_MAXIMUM_PROPERTY)
             error = ERROR_INVALID_REG_PROPERTY;
         else if (!buffer && bufferSize != 0)
             error = ERROR_INVALID_USER_BUFFER;
-        else if (consumeFaultAt(faults.propertyFails, faults.property, machineIndex, property))
-            error = faultDetail(faults.property).code;
+        else if (consumeFaultAt(call.faults.propertyFails, call.faults.property, call.machineIndex, property))
+            error = faultDetail(call.faults.property).code;
         else if (!value)
             error = ERROR_INVALID_DATA;
-        else if (isText && consumeFaultAt(faults.propertyUnterminated, faults.unterminatedProperty,
-                                          machineIndex, property))
-            value = deviceProperty(*device, property, false);
+        else if (isText && consumeFaultAt(call.faults.propertyUnterminated, call.faults.unterminatedProperty,
+                                          call.machineIndex, property))
+            value = deviceProperty(*call.device, property, false);
         if (error == NO_ERROR) {
             required = static_cast<std::uint32_t>(value->bytes.size());
             if (regType) *regType = value->regType;
@@ -191,24 +196,22 @@ BOOL WINAPI SetupDiGetDeviceRegistryPropertyW(HDEVINFO handle, PSP_DEVINFO_DATA 
                 std::copy(value->bytes.begin(), value->bytes.end(), buffer);
         }
     }
-    return finish("SetupDiGetDeviceRegistryPropertyW", {machineIndex, property, bufferSize, required, error},
-                  error);
+    return finish("SetupDiGetDeviceRegistryPropertyW",
+                  {call.machineIndex, property, bufferSize, required, error}, error);
 }
 
 BOOL WINAPI SetupDiGetDeviceInstanceIdW(HDEVINFO handle, PSP_DEVINFO_DATA data, PWSTR buffer,
                                         DWORD bufferChars, PDWORD requiredChars) {
-    std::lock_guard lock(g_setsMutex);
-    FaultSwitches& faults = Machine::instance().state().faults;
-    const PciDeviceSlot* device = nullptr;
-    std::uint32_t machineIndex = kAnyTarget;
+    MemberCall call(handle, data);
+    DWORD& error = call.error;
     std::uint32_t required = 0;
-    DWORD error = findDevice(handle, data, device, machineIndex);
     if (error == NO_ERROR) {
-        const std::u16string id = instanceId(*device);
+        const std::u16string id = instanceId(*call.device);
         if (!buffer && bufferChars != 0)
             error = ERROR_INVALID_USER_BUFFER;
-        else if (consumeFaultAt(faults.propertyFails, faults.property, machineIndex, kPropertyInstanceId))
-            error = faultDetail(faults.property).code;
+        else if (consumeFaultAt(call.faults.propertyFails, call.faults.property, call.machineIndex,
+                                kPropertyInstanceId))
+            error = faultDetail(call.faults.property).code;
         if (error == NO_ERROR) {
             required = static_cast<std::uint32_t>(id.size() + 1);
             if (requiredChars) *requiredChars = required;
@@ -218,7 +221,7 @@ BOOL WINAPI SetupDiGetDeviceInstanceIdW(HDEVINFO handle, PSP_DEVINFO_DATA data, 
                 std::memcpy(buffer, id.c_str(), required * sizeof(wchar_t));
         }
     }
-    return finish("SetupDiGetDeviceInstanceIdW", {machineIndex, bufferChars, required, error}, error);
+    return finish("SetupDiGetDeviceInstanceIdW", {call.machineIndex, bufferChars, required, error}, error);
 }
 
 BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO handle) {
