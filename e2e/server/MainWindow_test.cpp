@@ -115,7 +115,7 @@ TEST_F(SendButton, FailedOrImpossibleSendsAreLoggedAsSuch) {
 }
 
 TEST_F(SendButton, WithoutTheBridgeLibraryNothingIsSent) {
-    layOut(/*withGearlink=*/false);
+    layOut({.withGearlink = false});
     ASSERT_TRUE(start());
     setEdit4(L"5");
     click();

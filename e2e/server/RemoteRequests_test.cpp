@@ -64,20 +64,10 @@ protected:
 };
 
 TEST_F(RemoteRequests, BothNotificationFormsAreHandledAlike) {
+    const auto core = static_cast<std::uint32_t>(simboard::defaultMachine().nvidiaCards.at(0).core.current);
     const Words read = {0x10010000, 7, 8};
-    EXPECT_EQ(accessesOf(read, kelvane::kRemoteNotifyLParam), handshake(read, {0, 0, 0}));
-    EXPECT_EQ(accessesOf(read, kelvane::kRemoteNotifyLParamShort), handshake(read, {0, 0, 0}));
-}
-
-TEST_F(RemoteRequests, WithoutACardBackEndSetsAnswerOneAndNothingElseIsFilled) {
-    const Words setAll = {0x20070320, 0x0384044C, 0x002C0000};
-    EXPECT_EQ(accessesOf(setAll), handshake(setAll, {1, 0, 0}));
-    for (const Words& w : {Words{0x00070000, 0, 0}, Words{0x100A0000, 0, 0}, Words{0x20000000, 0, 0}}) {
-        const simboard::LinkResult r = request(w);
-        ASSERT_TRUE(r.ok());
-        EXPECT_EQ(r.answer, (Words{w[0] >> 28 == 2 ? 1u : 0u, 0, 0})) << std::hex << w[0];
-    }
-    EXPECT_TRUE(callsTo("SetControlData").empty());
+    EXPECT_EQ(accessesOf(read, kelvane::kRemoteNotifyLParam), handshake(read, {core, 0, 0}));
+    EXPECT_EQ(accessesOf(read, kelvane::kRemoteNotifyLParamShort), handshake(read, {core, 0, 0}));
 }
 
 TEST_F(RemoteRequests, UnknownGroupStillCompletesTheHandshake) {
@@ -96,7 +86,7 @@ TEST_F(RemoteRequests, FlagOtherThanOneGetsTheErrorAnswerAndNothingElse) {
         ASSERT_TRUE(console.notify(0x55, 0xEC).ok());
         ASSERT_TRUE(e2e::waitUntil([&] { return registerAccesses(calls(before)).size() >= 4; }, kAnswerTimeoutMs));
         // A request behind it shows that nothing more came of the error.
-        const Words marker = {0x10010000, 0, 0};
+        const Words marker = {0x30010000, 0, 0};
         ASSERT_TRUE(request(marker).ok());
         std::vector<Access> expected = {{"Read", kFlag, flag},
                                         {"Write", kSelector, 0},
@@ -114,7 +104,7 @@ TEST_F(RemoteRequests, OtherNotificationsReadNoRegister) {
     const std::uint64_t before = e2e::lastSeq();
     for (auto [w, l] : {std::pair{0x54u, 0xA0020000u}, {0x54u, 0xECu}, {0x55u, 0xA0020001u}, {0x55u, 0u}})
         ASSERT_TRUE(console.notify(w, l).ok());
-    const Words marker = {0x10010000, 1, 2};
+    const Words marker = {0x30010000, 1, 2};
     ASSERT_TRUE(request(marker).ok());
     EXPECT_EQ(registerAccesses(calls(before)), handshake(marker, {0, 0, 0}));
 }
@@ -139,6 +129,31 @@ TEST_F(RemoteRequests, MemoKeepsTheMostRecentLinesOfALongRun) {
     EXPECT_LE(lines, 2500u + 14u);
     EXPECT_TRUE(memo.ends_with("Data2--->\r\n0\r\n")) << "the newest lines are at the end";
     EXPECT_EQ(memo.find("data -->1\r\n0\r\n"), std::string::npos) << "the oldest requests were dropped";
+}
+
+// A machine without a display device has no card back end: the server says so at start and then
+// answers every request without touching a card.
+TEST_F(ServerTest, WithoutACardBackEndSetsAnswerOneAndNothingElseIsFilled) {
+    machine.load(shippedMachine("no-display"));
+    ASSERT_TRUE(start());
+    std::string text;
+    HWND box = waitForMessageBox(text);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(text, "Please install the right VGA driver first!");
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+
+    const std::uint64_t before = e2e::lastSeq();
+    const Words setAll = {0x20070320, 0x0384044C, 0x002C0000};
+    const simboard::LinkResult set = request(setAll);
+    ASSERT_TRUE(set.ok());
+    EXPECT_EQ(set.answer, (Words{1, 0, 0}));
+    for (const Words& w : {Words{0x00070000, 0, 0}, Words{0x00010000, 0, 0}, Words{0x100A0000, 0, 0},
+                           Words{0x10010000, 0, 0}}) {
+        const simboard::LinkResult r = request(w);
+        ASSERT_TRUE(r.ok());
+        EXPECT_EQ(r.answer, (Words{0, 0, 0})) << std::hex << w[0];
+    }
+    for (const Call& c : calls(before)) EXPECT_EQ(c.library, "nuacpi") << c.entry;
 }
 
 }  // namespace

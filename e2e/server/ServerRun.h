@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "e2e/support/Harness.h"
+#include "mainboard/machine/MachineDescription.h"
 #include "mainboard/tools/common/RemoteConsole.h"
 #include "server/app/MainForm.h"
 
@@ -22,10 +23,24 @@ class ServerTest : public ::testing::Test {
 protected:
     void SetUp() override;
 
-    // Lays out the program folder; the bridge library is left out when asked.
-    void layOut(bool withGearlink = true);
+    // The program folder as an installation lays it out: the server, its libraries (the board's
+    // stand-ins, setupapi.dll among them) and Info.ini. A library named in `replaced` comes from the
+    // given build-tree file instead, or is left out when that is empty.
+    struct Layout {
+        bool withGearlink = true;
+        bool withInfoIni = true;
+        std::vector<std::pair<std::wstring, std::wstring>> replaced = {};
+    };
+    void layOut(const Layout& layout);
+    void layOut() { layOut(Layout{}); }
+
+    // A machine description shipped with the board (mainboard/machines), by its file stem.
+    static simboard::MachineDescription shippedMachine(const char* stem);
     // Starts the server and waits until its main window exists (and, if asked, has registered).
     HWND start(bool waitForRegistration = true);
+
+    // Returns once the server's start-up is over (its card manager and all).
+    void waitUntilStarted();
 
     simboard::LinkResult request(const simboard::Words& words, std::uint32_t lParam = kelvane::kRemoteNotifyLParam);
     std::vector<Call> calls(std::uint64_t afterSeq = 0) const;
@@ -36,6 +51,12 @@ protected:
     std::string waitForMemo(const std::string& expected);
     // A message box of the server: its text, once it shows.
     HWND waitForMessageBox(std::string& text);
+    // Waits for a message box with this text and caption, checks that it has only an OK button and
+    // no owner, and closes it; false when no such box came.
+    bool dismissMessageBox(const std::string& text, const std::string& caption);
+
+    // The server's calls while it handled one request: from its flag read to its flag write.
+    std::vector<Call> callsOfRequest(const simboard::Words& words);
 
     simboard::Machine& machine = simboard::Machine::instance();
     simboard::RemoteConsole console{machine};

@@ -1,19 +1,42 @@
 #include <gtest/gtest.h>
 
 #include "e2e/server/ServerRun.h"
+#include "mainboard/machine/BoardSetupApi.h"
 #include "win32/Text.h"
+
+#include <fstream>
 
 namespace server_e2e {
 
-void ServerTest::SetUp() { machine.reset(); }
+void ServerTest::SetUp() {
+    machine.reset();  // the default machine: one NVIDIA card
+    // The board's device tree is its setupapi.dll, which wine loads for the server only when told.
+    ASSERT_TRUE(simboard::preferBoardSetupApi(L"kelvane.exe"));
+}
 
-void ServerTest::layOut(bool withGearlink) {
+void ServerTest::layOut(const Layout& layout) {
     folder = std::make_unique<e2e::ProgramFolder>(
         win32::widen(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     folder->add(e2e::builtFile(L"bin\\kelvane.exe"), L"kelvane.exe");
-    folder->add(e2e::builtFile(L"standins\\nuacpi.dll"), L"nuacpi.dll");
-    folder->add(e2e::builtFile(L"standins\\novuservice.dll"), L"novuservice.dll");
-    if (withGearlink) folder->add(e2e::builtFile(L"standins\\Gearlink.dll"), L"Gearlink.dll");
+    if (layout.withInfoIni) folder->add(e2e::builtFile(L"bin\\Info.ini"), L"Info.ini");
+    std::vector<std::wstring> libraries = {L"nuacpi.dll", L"novuservice.dll", L"setupapi.dll",
+                                           L"Greencard.dll", L"Redcard.dll", L"Lumbra.dll"};
+    if (layout.withGearlink) libraries.push_back(L"Gearlink.dll");
+    for (const std::wstring& library : libraries) {
+        std::wstring source = e2e::builtFile(L"standins\\" + library);
+        for (const auto& [name, replacement] : layout.replaced)
+            if (name == library) source = replacement.empty() ? L"" : e2e::builtFile(replacement);
+        if (!source.empty()) folder->add(source, library);
+    }
+}
+
+simboard::MachineDescription ServerTest::shippedMachine(const char* stem) {
+    std::ifstream file(win32::narrow(e2e::builtFile(L"machines\\" + win32::widen(stem) + L".ini")),
+                       std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)), {});
+    simboard::DescriptionResult result = simboard::parseMachineDescription(text);
+    EXPECT_TRUE(result.machine) << stem << ": " << (result.errors.empty() ? "unreadable" : result.errors[0]);
+    return result.machine ? *result.machine : simboard::defaultMachine();
 }
 
 HWND ServerTest::start(bool waitForRegistration) {
@@ -53,13 +76,59 @@ std::string ServerTest::waitForMemo(const std::string& expected) {
 
 HWND ServerTest::waitForMessageBox(std::string& text) {
     HWND box = nullptr;
-    e2e::waitUntil([&] { return (box = run->findWindow("#32770", nullptr)) != nullptr; }, kAnswerTimeoutMs);
-    // The message is the box's one static control with text (the icon is a static without).
-    for (HWND child = nullptr; box && (child = ::FindWindowExA(box, child, "Static", nullptr));) {
-        std::string t = e2e::controlText(child);
-        if (!t.empty()) text = std::move(t);
+    // The box exists a moment before its controls do: wait for its message, the one static control
+    // with text (the icon is a static without).
+    const auto message = [&] {
+        text.clear();
+        if (!(box = run->findWindow("#32770", nullptr))) return false;
+        for (HWND child = nullptr; (child = ::FindWindowExA(box, child, "Static", nullptr));) {
+            std::string t = e2e::controlText(child);
+            if (!t.empty()) text = std::move(t);
+        }
+        return !text.empty();
+    };
+    return e2e::waitUntil(message, kAnswerTimeoutMs) ? box : nullptr;
+}
+
+void ServerTest::waitUntilStarted() {
+    // Notifications are handled only once start-up is over and the message loop runs.
+    EXPECT_TRUE(request({0x30010000, 0, 0}).ok()) << "the server did not finish its start-up";
+}
+
+bool ServerTest::dismissMessageBox(const std::string& text, const std::string& caption) {
+    std::string shown;
+    HWND box = waitForMessageBox(shown);
+    if (!box) {
+        ADD_FAILURE() << "no message box \"" << text << "\"";
+        return false;
     }
-    return box;
+    EXPECT_EQ(shown, text);
+    EXPECT_EQ(e2e::controlText(box), caption);
+    EXPECT_EQ(::GetWindow(box, GW_OWNER), nullptr) << "the box has no owner window";
+    std::vector<std::string> buttons;
+    for (HWND b = nullptr; (b = ::FindWindowExA(box, b, "Button", nullptr));)
+        if (::IsWindowVisible(b)) buttons.push_back(e2e::controlText(b));
+    EXPECT_EQ(buttons, std::vector<std::string>{"OK"});
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    return e2e::waitUntil([&] { return !::IsWindow(box); }, kAnswerTimeoutMs) && shown == text;
+}
+
+std::vector<Call> ServerTest::callsOfRequest(const simboard::Words& words) {
+    const std::uint64_t before = e2e::lastSeq();
+    EXPECT_TRUE(request(words).ok());
+    const std::vector<Call> all = calls(before);
+    const auto isFlag = [](const Call& c, const char* entry) {
+        return c.library == "nuacpi" && c.entry == entry && !c.args.empty() && c.args[0] == kelvane::kFlagRegister;
+    };
+    std::size_t first = all.size();
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (isFlag(all[i], "Read")) first = i;
+    std::vector<Call> handled;
+    for (std::size_t i = first; i < all.size(); ++i) {
+        handled.push_back(all[i]);
+        if (isFlag(all[i], "Write")) break;
+    }
+    return handled;
 }
 
 }  // namespace server_e2e
