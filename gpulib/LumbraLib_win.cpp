@@ -1,6 +1,7 @@
 #include "gpulib/LumbraLibImp.h"
 
 #include "gpulib/LibraryLoading.h"
+#include "support/Assertion.h"
 #include "win32/Application.h"
 
 namespace kelvane {
@@ -19,7 +20,7 @@ std::uint8_t LumbraLibImp::Init() {
     if (!m_module) return 0;
     const HMODULE module = m_module.get();
     KV_LUMBRA_EXPORTS(KV_BIND_NAMED_EXPORT)
-    KV_ASSERT(m_pLumbraInit != NULL && m_pLumbraIsSupport != NULL && m_pLumbraGGRPItemInfo != NULL &&
+    KV_VERIFY(m_pLumbraInit != NULL && m_pLumbraIsSupport != NULL && m_pLumbraGGRPItemInfo != NULL &&
               m_pLumbraSetItem != NULL && m_pLumbraGetItem != NULL);
     return static_cast<std::uint8_t>(m_pLumbraInit() & 0xFF);
 }

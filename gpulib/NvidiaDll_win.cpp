@@ -3,6 +3,7 @@
 #include "gpulib/BufferText.h"
 #include "gpulib/LibraryLoading.h"
 #include "gpulib/NvidiaDll.h"
+#include "support/Assertion.h"
 #include "win32/Application.h"
 
 namespace kelvane {
@@ -27,7 +28,7 @@ bool IGPUNvidiaDll::Load() {
     if (!m_module) return false;
     const HMODULE module = m_module.get();
     KV_GREENCARD_EXPORTS(KV_BIND_NAMED_EXPORT)
-    KV_ASSERT(m_pNvInit != NULL && m_pNvGetGPUCount != NULL && m_pNvGetGPUName != NULL &&
+    KV_VERIFY(m_pNvInit != NULL && m_pNvGetGPUCount != NULL && m_pNvGetGPUName != NULL &&
               m_pNvGetGPUMemCapacity != NULL && m_pNvGetGPUClockCurrentPStates != NULL &&
               m_pNvGetGPUClockInfoPStates != NULL && m_pNvSetGPUClockInfoPStates != NULL &&
               m_pNvGetGPUFan != NULL && m_pNvSetGPUFan != NULL && m_pNvGetGpuMode != NULL &&

@@ -3,6 +3,7 @@
 #include "gpulib/BufferText.h"
 #include "gpulib/LibraryLoading.h"
 #include "gpulib/RedcardDll.h"
+#include "support/Assertion.h"
 #include "win32/Application.h"
 
 namespace kelvane {
@@ -30,7 +31,7 @@ bool RedcardDll::Load() {
     if (!m_module) return false;
     const HMODULE module = m_module.get();
     KV_REDCARD_EXPORTS(KV_BIND_NAMED_EXPORT)
-    KV_ASSERT(m_pAmdInit != NULL && m_pAmdGetGpuCount != NULL && m_pAmdGetGpuName != NULL &&
+    KV_VERIFY(m_pAmdInit != NULL && m_pAmdGetGpuCount != NULL && m_pAmdGetGpuName != NULL &&
               m_pAmdGetGpuClock != NULL && m_pAmdSetGpuClock != NULL && m_pAmdIsIntegrated != NULL &&
               m_pAmdUnInit != NULL && m_pAmdGetGpuUsage != NULL && m_pAmdGetGpuHybridMode != NULL &&
               m_pAmdGetGpuAdapterID != NULL && m_pAmdGetGpuConnected != NULL && m_pAmdGetGpuFreq != NULL);

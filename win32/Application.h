@@ -30,6 +30,3 @@ void showException(std::wstring_view message);
 [[noreturn]] void assertionFailed(const char* expression, const char* file, int line);
 
 }  // namespace win32
-
-#define KV_ASSERT(expression) \
-    ((expression) ? static_cast<void>(0) : ::win32::assertionFailed(#expression, __FILE__, __LINE__))
