@@ -87,7 +87,7 @@ INT_PTR TiktorDialog::onInitDialog() {
         return FALSE;
     }
     m_libraries.registerForEvents();
-    m_broadcastMessage = ::RegisterWindowMessageA("WM_NOVU_BROADCAST_MESSAGE");
+    m_broadcastMessage = ::RegisterWindowMessageA(wire::kHardwareBroadcastName);
     return TRUE;  // the dialog manager may set the focus
 }
 

@@ -9,9 +9,9 @@ namespace server_e2e {
 namespace {
 
 using simboard::Words;
-constexpr std::uint32_t kFlag = kelvane::kFlagRegister;
-constexpr std::uint32_t kData = kelvane::kDataRegister;
-constexpr std::uint32_t kSelector = kelvane::kSelectorRegister;
+constexpr std::uint32_t kFlag = wire::kFlagRegister;
+constexpr std::uint32_t kData = wire::kDataRegister;
+constexpr std::uint32_t kSelector = wire::kSelectorRegister;
 
 struct Access {
     std::string entry;
@@ -55,7 +55,7 @@ protected:
     }
 
     // Sends a request and returns the register accesses it caused.
-    std::vector<Access> accessesOf(const Words& words, std::uint32_t lParam = kelvane::kRemoteNotifyLParam) {
+    std::vector<Access> accessesOf(const Words& words, std::uint32_t lParam = wire::kRemoteNotifyLParam) {
         const std::uint64_t before = e2e::lastSeq();
         const simboard::LinkResult r = request(words, lParam);
         EXPECT_TRUE(r.ok()) << r.error;
@@ -66,8 +66,8 @@ protected:
 TEST_F(RemoteRequests, BothNotificationFormsAreHandledAlike) {
     const auto core = static_cast<std::uint32_t>(simboard::defaultMachine().nvidiaCards.at(0).core.current);
     const Words read = {0x10010000, 7, 8};
-    EXPECT_EQ(accessesOf(read, kelvane::kRemoteNotifyLParam), handshake(read, {core, 0, 0}));
-    EXPECT_EQ(accessesOf(read, kelvane::kRemoteNotifyLParamShort), handshake(read, {core, 0, 0}));
+    EXPECT_EQ(accessesOf(read, wire::kRemoteNotifyLParam), handshake(read, {core, 0, 0}));
+    EXPECT_EQ(accessesOf(read, wire::kRemoteNotifyLParamShort), handshake(read, {core, 0, 0}));
 }
 
 TEST_F(RemoteRequests, UnknownGroupStillCompletesTheHandshake) {
@@ -90,7 +90,7 @@ TEST_F(RemoteRequests, FlagOtherThanOneGetsTheErrorAnswerAndNothingElse) {
         ASSERT_TRUE(request(marker).ok());
         std::vector<Access> expected = {{"Read", kFlag, flag},
                                         {"Write", kSelector, 0},
-                                        {"Write", kData, kelvane::kFlagErrorWord},
+                                        {"Write", kData, wire::kFlagErrorWord},
                                         {"Write", kFlag, 0}};
         const std::vector<Access> next = handshake(marker, {0, 0, 0});
         expected.insert(expected.end(), next.begin(), next.end());

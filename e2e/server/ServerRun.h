@@ -42,7 +42,7 @@ protected:
     // Returns once the server's start-up is over (its card manager and all).
     void waitUntilStarted();
 
-    simboard::LinkResult request(const simboard::Words& words, std::uint32_t lParam = kelvane::kRemoteNotifyLParam);
+    simboard::LinkResult request(const simboard::Words& words, std::uint32_t lParam = wire::kRemoteNotifyLParam);
     std::vector<Call> calls(std::uint64_t afterSeq = 0) const;
     std::vector<Call> callsTo(const char* entry, std::uint64_t afterSeq = 0) const;
 

@@ -118,7 +118,7 @@ std::vector<Call> ServerTest::callsOfRequest(const simboard::Words& words) {
     EXPECT_TRUE(request(words).ok());
     const std::vector<Call> all = calls(before);
     const auto isFlag = [](const Call& c, const char* entry) {
-        return c.library == "nuacpi" && c.entry == entry && !c.args.empty() && c.args[0] == kelvane::kFlagRegister;
+        return c.library == "nuacpi" && c.entry == entry && !c.args.empty() && c.args[0] == wire::kFlagRegister;
     };
     std::size_t first = all.size();
     for (std::size_t i = 0; i < all.size(); ++i)

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "protocol/Broadcast.h"
+
 namespace tiktor_e2e {
 
 HWND TiktorRun::waitUntilReady(DWORD timeoutMs) {
@@ -23,7 +25,7 @@ HWND TiktorRun::waitUntilReady(DWORD timeoutMs) {
     return ::SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &ignored) ? dialog : nullptr;
 }
 
-UINT broadcastMessage() { return ::RegisterWindowMessageA("WM_NOVU_BROADCAST_MESSAGE"); }
+UINT broadcastMessage() { return ::RegisterWindowMessageA(wire::kHardwareBroadcastName); }
 
 void broadcastRequest(WPARAM wParam, LPARAM lParam) {
     ::SetLastError(0xdeadbeef);

@@ -67,19 +67,20 @@ std::int32_t faultValue(const std::int32_t& counter) { return atomic(counter).lo
 
 std::uint32_t loadWord(const std::uint32_t& word) { return atomic(word).load(); }
 void storeWord(std::uint32_t& word, std::uint32_t value) { atomic(word).store(value); }
+void incrementWord(std::uint32_t& word) { atomic(word).fetch_add(1); }
 
 bool readRegister(MachineLayout& m, std::uint32_t deviceId, std::uint32_t& value) {
     value = 0;
     if (consumeFault(m.faults.acpiReadFails)) return false;
     RegisterBankState& r = m.registers;
     switch (deviceId) {
-        case kAcpiFlagRegister:
+        case wire::kFlagRegister:
             value = loadWord(r.flag);
             return true;
-        case kAcpiSelectorRegister:
+        case wire::kSelectorRegister:
             value = loadWord(r.selector);
             return true;
-        case kAcpiDataRegister: {
+        case wire::kDataRegister: {
             const std::uint32_t selector = loadWord(r.selector);
             if (selector > 2) return false;
             value = loadWord(r.words[selector]);
@@ -94,13 +95,13 @@ bool writeRegister(MachineLayout& m, std::uint32_t deviceId, std::uint32_t value
     if (consumeFault(m.faults.acpiWriteFails)) return false;
     RegisterBankState& r = m.registers;
     switch (deviceId) {
-        case kAcpiFlagRegister:
+        case wire::kFlagRegister:
             storeWord(r.flag, value);
             return true;
-        case kAcpiSelectorRegister:
+        case wire::kSelectorRegister:
             storeWord(r.selector, value);
             return true;
-        case kAcpiDataRegister: {
+        case wire::kDataRegister: {
             const std::uint32_t selector = loadWord(r.selector);
             if (selector > 2) return false;
             storeWord(r.words[selector], value);

@@ -9,12 +9,9 @@
 #include <vector>
 
 #include "mainboard/machine/MachineLayout.h"
+#include "protocol/RemoteLink.h"
 
 namespace simboard {
-
-inline constexpr std::uint32_t kAcpiFlagRegister = 0x13060000;
-inline constexpr std::uint32_t kAcpiDataRegister = 0x13060001;
-inline constexpr std::uint32_t kAcpiSelectorRegister = 0x13060002;
 
 // Puts a freshly created (or outdated) state into its power-on condition.
 void initializeMachine(MachineLayout& m);
@@ -90,6 +87,8 @@ bool writeRegister(MachineLayout& m, std::uint32_t deviceId, std::uint32_t value
 
 std::uint32_t loadWord(const std::uint32_t& word);
 void storeWord(std::uint32_t& word, std::uint32_t value);
+// One read-modify-write: counters that several processes bump lose no count.
+void incrementWord(std::uint32_t& word);
 
 struct JournalRecord {
     std::uint64_t seq = 0;

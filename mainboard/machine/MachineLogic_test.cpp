@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 
 namespace simboard {
 namespace {
@@ -16,17 +17,17 @@ class MachineLogicTest : public ::testing::Test {
 
 TEST_F(MachineLogicTest, DataRegisterReachesTheSelectedWord) {
     for (std::uint32_t i = 0; i < 3; ++i) {
-        ASSERT_TRUE(writeRegister(m, kAcpiSelectorRegister, i));
-        ASSERT_TRUE(writeRegister(m, kAcpiDataRegister, 100 + i));
+        ASSERT_TRUE(writeRegister(m, wire::kSelectorRegister, i));
+        ASSERT_TRUE(writeRegister(m, wire::kDataRegister, 100 + i));
     }
     std::uint32_t v = 0;
     for (std::uint32_t i : {2u, 0u, 1u}) {
-        ASSERT_TRUE(writeRegister(m, kAcpiSelectorRegister, i));
-        ASSERT_TRUE(readRegister(m, kAcpiDataRegister, v));
+        ASSERT_TRUE(writeRegister(m, wire::kSelectorRegister, i));
+        ASSERT_TRUE(readRegister(m, wire::kDataRegister, v));
         EXPECT_EQ(v, 100 + i);
     }
-    EXPECT_TRUE(writeRegister(m, kAcpiFlagRegister, 1));
-    EXPECT_TRUE(readRegister(m, kAcpiFlagRegister, v));
+    EXPECT_TRUE(writeRegister(m, wire::kFlagRegister, 1));
+    EXPECT_TRUE(readRegister(m, wire::kFlagRegister, v));
     EXPECT_EQ(v, 1u);
 }
 
@@ -35,11 +36,11 @@ TEST_F(MachineLogicTest, UnknownDeviceAndSelectorOutOfRangeFailAndReadZero) {
     EXPECT_FALSE(readRegister(m, 0x13060003, v));
     EXPECT_EQ(v, 0u);
     EXPECT_FALSE(writeRegister(m, 0x12345678, 5));
-    ASSERT_TRUE(writeRegister(m, kAcpiSelectorRegister, 3));
+    ASSERT_TRUE(writeRegister(m, wire::kSelectorRegister, 3));
     v = 99;
-    EXPECT_FALSE(readRegister(m, kAcpiDataRegister, v));
+    EXPECT_FALSE(readRegister(m, wire::kDataRegister, v));
     EXPECT_EQ(v, 0u);
-    EXPECT_FALSE(writeRegister(m, kAcpiDataRegister, 7));
+    EXPECT_FALSE(writeRegister(m, wire::kDataRegister, 7));
     for (auto w : m.registers.words) EXPECT_EQ(w, 0u);
 }
 
@@ -47,22 +48,33 @@ TEST_F(MachineLogicTest, ReadFaultFailsTheNextNReadsOnlyAndLeavesZero) {
     m.registers.flag = 1;
     setFault(m.faults.acpiReadFails, 2);
     std::uint32_t v = 99;
-    EXPECT_TRUE(writeRegister(m, kAcpiSelectorRegister, 0)) << "writes are not affected";
-    EXPECT_FALSE(readRegister(m, kAcpiFlagRegister, v));
+    EXPECT_TRUE(writeRegister(m, wire::kSelectorRegister, 0)) << "writes are not affected";
+    EXPECT_FALSE(readRegister(m, wire::kFlagRegister, v));
     EXPECT_EQ(v, 0u);
-    EXPECT_FALSE(readRegister(m, kAcpiFlagRegister, v));
-    EXPECT_TRUE(readRegister(m, kAcpiFlagRegister, v));
+    EXPECT_FALSE(readRegister(m, wire::kFlagRegister, v));
+    EXPECT_TRUE(readRegister(m, wire::kFlagRegister, v));
     EXPECT_EQ(v, 1u);
     EXPECT_EQ(faultValue(m.faults.acpiReadFails), 0);
 }
 
 TEST_F(MachineLogicTest, WriteFaultStoresNothingAndAlwaysNeverRunsOut) {
     setFault(m.faults.acpiWriteFails, kFaultAlways);
-    for (int i = 0; i < 5; ++i) EXPECT_FALSE(writeRegister(m, kAcpiFlagRegister, 1));
+    for (int i = 0; i < 5; ++i) EXPECT_FALSE(writeRegister(m, wire::kFlagRegister, 1));
     EXPECT_EQ(m.registers.flag, 0u);
     EXPECT_EQ(faultValue(m.faults.acpiWriteFails), kFaultAlways);
     setFault(m.faults.acpiWriteFails, 0);
-    EXPECT_TRUE(writeRegister(m, kAcpiFlagRegister, 1));
+    EXPECT_TRUE(writeRegister(m, wire::kFlagRegister, 1));
+}
+
+TEST_F(MachineLogicTest, CountersBumpedFromTwoThreadsLoseNoCount) {
+    constexpr std::uint32_t kEach = 200000;
+    const auto bump = [&] {
+        for (std::uint32_t i = 0; i < kEach; ++i) incrementWord(m.notify.attempts);
+    };
+    std::thread other(bump);
+    bump();
+    other.join();
+    EXPECT_EQ(loadWord(m.notify.attempts), 2 * kEach);
 }
 
 TEST_F(MachineLogicTest, JournalKeepsOrderAndArgumentsAndSkipsWhatWasRead) {

@@ -7,6 +7,7 @@
 
 #include "gpulib/GpuManager.h"
 #include "gpulib/NvidiaDll.h"
+#include "protocol/Broadcast.h"
 #include "server/bindings/GearlinkBridge.h"
 #include "server/form/IntegerText.h"
 #include "win32/Application.h"
@@ -17,7 +18,7 @@ namespace kelvane {
 namespace {
 
 // Registered once, before the program runs; nothing sends or handles it.
-[[maybe_unused]] const UINT g_broadcastMessage = ::RegisterWindowMessageW(L"NOVU_KELVANE_BROADCAST_MESSAGE");
+[[maybe_unused]] const UINT g_broadcastMessage = ::RegisterWindowMessageW(wire::kServerBroadcastName);
 
 constexpr UINT kRegisterRetryMs = 5000;
 constexpr UINT kLoadDefaultMs = 2000;
@@ -242,7 +243,7 @@ LRESULT TForm1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT TForm1::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case kRemoteNotifyMessage:
+        case wire::kRemoteNotifyMessage:
             m_channel.onNotification(static_cast<std::uint32_t>(wParam), static_cast<std::uint32_t>(lParam));
             return 0;
         case WM_COMMAND:

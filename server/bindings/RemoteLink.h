@@ -10,8 +10,6 @@
 
 namespace kelvane {
 
-inline constexpr wchar_t kRemoteLinkClientId[] = L"DCA9F97F-3ED4-4b5c-A2CD-AB5C7422696C";
-
 void openAcpiDevice();
 
 // Registers a window for remote-link notifications; true when the service accepted it.

@@ -12,7 +12,7 @@ namespace kelvane {
 
 void openAcpiDevice() { NuAcpiOpen(); }
 
-bool registerForRemoteLink(HWND window) { return NuSysSvr_RegisterNotify(window, kRemoteLinkClientId) != 0; }
+bool registerForRemoteLink(HWND window) { return NuSysSvr_RegisterNotify(window, wire::kRegistrationText) != 0; }
 
 std::uint32_t AcpiRegisters::read(std::uint32_t deviceId) {
     std::uint32_t value = 0;  // what a failed read leaves behind

@@ -4,6 +4,8 @@
 
 namespace kelvane {
 
+using namespace wire;
+
 namespace {
 
 constexpr std::uint32_t kCapabilityWord = 0;  // every feature value of this system is 0
@@ -78,10 +80,9 @@ void RemoteChannel::answerInformation(const RemoteRequest& r, RemoteAnswer& a) {
         case 6: a.words[0] = 1; break;
         case 4: a.words[0] = kCapabilityWord; break;
         case 7: {
-            // The parts are added, not masked: an oversized field spills into its neighbour.
             const auto model = static_cast<std::uint32_t>(m_peers.database->lookupModelId(0));
             const auto version = static_cast<std::uint32_t>(m_peers.database->readVersion());
-            a.words[0] = cardCount * (1u << 28) + (1u << 24) + model * (1u << 16) + version * (1u << 8) + (1u << 4);
+            a.words[0] = packBoardWord(cardCount, model, version);
             break;
         }
         default: break;

@@ -6,9 +6,12 @@
 #include <string_view>
 
 #include "gpulib/NvClockInfo.h"
-#include "server/channel/RemoteRequest.h"
+#include "protocol/RemoteLink.h"
 
 namespace kelvane {
+
+using wire::RemoteAnswer;
+using wire::RemoteRequest;
 
 // The ACPI device registers as the channel sees them; results of the accesses are not examined.
 class RegisterBus {

@@ -8,6 +8,8 @@
 namespace kelvane {
 namespace {
 
+using namespace wire;
+
 struct Access {
     char op;  // 'r' or 'w'
     std::uint32_t id;
@@ -121,29 +123,6 @@ protected:
         return a.words[0] == a0 && a.words[1] == a1 && a.words[2] == a2;
     }
 };
-
-TEST(RemoteRequestDecode, SplitsFieldsAndReadsFanOnlyForSetAll) {
-    const auto setAll = RemoteRequest::decode(0x2B070320, 0x0384044C, 0x002C1234);
-    EXPECT_EQ(setAll.group, 2u);
-    EXPECT_EQ(setAll.cardIndex, 0xBu);
-    EXPECT_EQ(setAll.command, 7u);
-    EXPECT_EQ(setAll.core, 800u);
-    EXPECT_EQ(setAll.memory, 900u);
-    EXPECT_EQ(setAll.voltage, 1100u);
-    EXPECT_EQ(setAll.fan, 44u);
-
-    EXPECT_EQ(RemoteRequest::decode(0x20060000, 0, 0x002C0000).fan, 0u) << "word 2 belongs to set-all only";
-    EXPECT_EQ(RemoteRequest::decode(0x10070000, 0, 0x002C0000).fan, 0u);
-    EXPECT_EQ(RemoteRequest::decode(0xF0F00000, 0, 0).group, 0xFu);
-    EXPECT_EQ(RemoteRequest::decode(0x00F00000, 0, 0).command, 0u) << "bits 23..20 are not part of the command";
-}
-
-TEST(RemoteRequestDecode, PackHighLowWrapsAndCarries) {
-    EXPECT_EQ(packHighLow(1200, 300), 0x04B0012Cu);
-    EXPECT_EQ(packHighLow(1, 70000), 65536u + 70000u) << "a low part above 65535 carries into the high half";
-    EXPECT_EQ(packHighLow(-1, 0), 0xFFFF0000u);
-    EXPECT_EQ(packHighLow(0x10000, 5), 5u) << "the high part wraps at 32 bits";
-}
 
 TEST_F(ChannelTest, NotificationWithOtherWParamOrLParamTouchesNoRegister) {
     for (auto [w, l] : {std::pair{0x54u, 0xA0020000u}, {0x54u, 0xECu}, {0x55u, 0xEDu}, {0x55u, 0xA0020001u}, {0u, 0u}})

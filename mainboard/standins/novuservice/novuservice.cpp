@@ -7,22 +7,19 @@
 #include <cwchar>
 
 #include "mainboard/machine/Machine.h"
-
-namespace {
-constexpr wchar_t kRemoteLinkClient[] = L"DCA9F97F-3ED4-4b5c-A2CD-AB5C7422696C";
-}
+#include "protocol/RemoteLink.h"
 
 extern "C" std::int32_t __stdcall NuSysSvr_RegisterNotify(HWND window, const wchar_t* text) {
     simboard::Machine& m = simboard::Machine::instance();
     simboard::NotifyState& notify = m.state().notify;
-    const bool knownClient = text != nullptr && std::wcscmp(text, kRemoteLinkClient) == 0;
+    const bool knownClient = text != nullptr && std::wcscmp(text, wire::kRegistrationText) == 0;
     const bool refused = simboard::consumeFault(m.state().faults.registrationRefusals);
     const bool accepted = knownClient && !refused;
-    simboard::storeWord(notify.attempts, simboard::loadWord(notify.attempts) + 1);
+    simboard::incrementWord(notify.attempts);
     if (accepted) {
         simboard::storeWord(notify.window,
                             static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window)));
-        simboard::storeWord(notify.registrations, simboard::loadWord(notify.registrations) + 1);
+        simboard::incrementWord(notify.registrations);
     }
     m.journal("novuservice", "NuSysSvr_RegisterNotify",
               {static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window)), knownClient ? 1u : 0u},

@@ -42,7 +42,7 @@ std::string format(const char* pattern, auto... values) {
     return buffer;
 }
 
-std::string range(std::uint32_t word) { return format("min %u, max %u", word & 0xFFFF, word >> 16); }
+std::string range(std::uint32_t word) { return format("min %u, max %u", wire::lowHalf(word), wire::highHalf(word)); }
 
 }  // namespace
 
@@ -54,12 +54,11 @@ const LinkVerb* findVerb(std::string_view group, std::string_view name) {
     return nullptr;
 }
 
-Words buildRequest(const LinkVerb& verb, const kelvane::RemoteRequest& v) {
-    Words w{};
-    w[0] = verb.groupNumber << 28 | (v.cardIndex & 0xF) << 24 | verb.command << 16 | (v.core & 0xFFFF);
-    w[1] = (v.memory & 0xFFFF) << 16 | (v.voltage & 0xFFFF);
-    w[2] = (v.fan & 0xFFFF) << 16;
-    return w;
+Words buildRequest(const LinkVerb& verb, const wire::RemoteRequest& values) {
+    wire::RemoteRequest request = values;
+    request.group = verb.groupNumber;
+    request.command = verb.command;
+    return request.encode();
 }
 
 std::string describeAnswer(const LinkVerb& verb, const Words& a) {
@@ -71,8 +70,10 @@ std::string describeAnswer(const LinkVerb& verb, const Words& a) {
         case A1Range: return range(a[1]);
         case A2: return std::to_string(a[2]);
         case A2Range: return range(a[2]);
-        case BoardInfo:
-            return format("cards %u, model %u, version %u", a[0] >> 28, (a[0] >> 16) & 0xFF, (a[0] >> 8) & 0xFF);
+        case BoardInfo: {
+            const wire::BoardWord board = wire::unpackBoardWord(a[0]);
+            return format("cards %u, model %u, version %u", board.cardCount, board.model, board.version);
+        }
         case AllCurrent:
             return format("core %u, memory %u, voltage %u, fan %u", a[0], a[1] >> 16, a[1] & 0xFFFF, a[2] >> 16);
     }
@@ -80,7 +81,7 @@ std::string describeAnswer(const LinkVerb& verb, const Words& a) {
 }
 
 std::string describeRequest(const Words& w) {
-    const kelvane::RemoteRequest r = kelvane::RemoteRequest::decode(w[0], w[1], w[2]);
+    const wire::RemoteRequest r = wire::RemoteRequest::decode(w[0], w[1], w[2]);
     for (const LinkVerb& v : kVerbs) {
         if (v.groupNumber != r.group || v.command != r.command) continue;
         std::string text = std::string(v.group) + " " + std::string(v.name);

@@ -10,11 +10,11 @@
 #include <string_view>
 #include <vector>
 
-#include "server/channel/RemoteRequest.h"
+#include "protocol/RemoteLink.h"
 
 namespace simboard {
 
-using Words = std::array<std::uint32_t, 3>;
+using wire::Words;
 
 enum class AnswerShape {
     None,        // the answer carries nothing but the completed handshake
@@ -42,7 +42,7 @@ const LinkVerb* findVerb(std::string_view group, std::string_view name);
 
 // The words of verb's request carrying the values of `values` (its group and command are the verb's;
 // values are cut to their fields, unset ones are sent as 0).
-Words buildRequest(const LinkVerb& verb, const kelvane::RemoteRequest& values);
+Words buildRequest(const LinkVerb& verb, const wire::RemoteRequest& values);
 
 // A readable line for the answer of verb, e.g. "min 300, max 1200".
 std::string describeAnswer(const LinkVerb& verb, const Words& answer);

@@ -30,7 +30,7 @@ public:
 
     // One request and its answer; target nullptr means the registered server window.
     LinkResult request(const Words& words, DWORD timeoutMs, HWND target = nullptr,
-                       std::uint32_t lParam = kelvane::kRemoteNotifyLParam);
+                       std::uint32_t lParam = wire::kRemoteNotifyLParam);
 
     // A notification without touching any register.
     LinkResult notify(std::uint32_t wParam, std::uint32_t lParam);

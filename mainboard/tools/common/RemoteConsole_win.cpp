@@ -45,7 +45,7 @@ LinkResult RemoteConsole::request(const Words& words, DWORD timeoutMs, HWND targ
     RegisterBankState& r = m_machine.state().registers;
     for (int i = 0; i < 3; ++i) storeWord(r.words[i], words[i]);
     storeWord(r.flag, 1);  // last: the request is complete once the flag says so
-    if (!::PostMessageW(target, kelvane::kRemoteNotifyMessage, kelvane::kRemoteNotifyWParam,
+    if (!::PostMessageW(target, wire::kRemoteNotifyMessage, wire::kRemoteNotifyWParam,
                         static_cast<LPARAM>(lParam))) {
         return failure(LinkStatus::NoServer, "cannot post the notification (error " +
                                                  std::to_string(::GetLastError()) + ")");
@@ -63,7 +63,7 @@ LinkResult RemoteConsole::notify(std::uint32_t wParam, std::uint32_t lParam) {
     std::string why;
     HWND target = serverWindow(why);
     if (!target) return failure(LinkStatus::NoServer, why);
-    if (!::PostMessageW(target, kelvane::kRemoteNotifyMessage, wParam, static_cast<LPARAM>(lParam)))
+    if (!::PostMessageW(target, wire::kRemoteNotifyMessage, wParam, static_cast<LPARAM>(lParam)))
         return failure(LinkStatus::NoServer, "cannot post the notification");
     return {};
 }

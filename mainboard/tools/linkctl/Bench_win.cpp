@@ -90,7 +90,7 @@ public:
     void scan() {
         for (const JournalRecord& e : readJournal(m_machine, m_seen)) {
             m_seen = e.seq;
-            if (e.processId != m_pid || e.library != "nuacpi" || e.args.empty() || e.args[0] != kAcpiFlagRegister)
+            if (e.processId != m_pid || e.library != "nuacpi" || e.args.empty() || e.args[0] != wire::kFlagRegister)
                 continue;
             if (e.entry == "Read") {
                 m_flagReadUs = e.timeUs;
@@ -166,23 +166,23 @@ AcpiRead g_read = nullptr;
 AcpiWrite g_write = nullptr;
 
 LRESULT CALLBACK responderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == kelvane::kRemoteNotifyMessage) {
+    if (message == wire::kRemoteNotifyMessage) {
         std::uint32_t flag = 0, word = 0;
-        g_read(kAcpiFlagRegister, &flag);
+        g_read(wire::kFlagRegister, &flag);
         if (flag != 1) {
-            g_write(kAcpiSelectorRegister, 0, 1);
-            g_write(kAcpiDataRegister, kelvane::kFlagErrorWord, 1);
+            g_write(wire::kSelectorRegister, 0, 1);
+            g_write(wire::kDataRegister, wire::kFlagErrorWord, 1);
         } else {
             for (std::uint32_t i = 0; i < 3; ++i) {
-                g_write(kAcpiSelectorRegister, i, 1);
-                g_read(kAcpiDataRegister, &word);
+                g_write(wire::kSelectorRegister, i, 1);
+                g_read(wire::kDataRegister, &word);
             }
             for (std::uint32_t i = 0; i < 3; ++i) {
-                g_write(kAcpiSelectorRegister, i, 1);
-                g_write(kAcpiDataRegister, 0, 1);
+                g_write(wire::kSelectorRegister, i, 1);
+                g_write(wire::kDataRegister, 0, 1);
             }
         }
-        g_write(kAcpiFlagRegister, 0, 1);
+        g_write(wire::kFlagRegister, 0, 1);
         return 0;
     }
     if (message == WM_CLOSE) {

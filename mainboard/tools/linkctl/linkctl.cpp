@@ -37,7 +37,7 @@ int fail(const LinkResult& r) {
 
 struct Options {
     std::vector<std::string_view> positional;
-    kelvane::RemoteRequest values;
+    wire::RemoteRequest values;
     DWORD timeoutMs = kDefaultTimeoutMs;
     std::string acpiPath;
     bool valid = true;

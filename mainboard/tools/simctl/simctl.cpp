@@ -12,6 +12,7 @@
 #include "mainboard/machine/Machine.h"
 #include "mainboard/tools/common/BoardReport.h"
 #include "mainboard/tools/common/LinkVerbs.h"
+#include "protocol/Broadcast.h"
 #include "win32/Handles.h"
 #include "win32/Text.h"
 
@@ -203,7 +204,7 @@ int event(int argc, char** argv) {
     const auto lParam = numberArg(argc, argv, 2);
     const auto wParam = argc > 3 ? numberArg(argc, argv, 3) : std::optional<std::uint32_t>(0);
     if (!lParam || !wParam || argc > 4) return usage();
-    const UINT message = ::RegisterWindowMessageA("WM_NOVU_BROADCAST_MESSAGE");
+    const UINT message = ::RegisterWindowMessageA(wire::kHardwareBroadcastName);
     if (!::PostMessageA(HWND_BROADCAST, message, *wParam, static_cast<LPARAM>(*lParam))) {
         std::fprintf(stderr, "simctl: the broadcast failed (error %lu)\n", ::GetLastError());
         return 1;
