@@ -8,12 +8,9 @@
 #include <memory>
 #include <string_view>
 
-#include "server/bindings/RemoteLink.h"
-#include "server/cards/GreencardCardNames.h"
-#include "server/cards/GreencardCards.h"
-#include "server/channel/RemoteChannel.h"
-#include "server/database/InfoIni.h"
-#include "server/form/StartupCounters.h"
+#include "server/app/ServerParts.h"
+#include "server/core/RemoteChannel.h"
+#include "server/core/StartupCounters.h"
 #include "win32/Controls.h"
 #include "win32/Handles.h"
 #include "win32/Window.h"
@@ -33,7 +30,7 @@ enum class MainControl : int {
 
 class TForm1 final : public win32::Window, private LogSink {
 public:
-    TForm1();  // creates the window and runs FormCreate
+    explicit TForm1(ServerParts& parts);  // creates the window and runs FormCreate
     ~TForm1() override;
 
     void AddLogLine(std::string_view text);
@@ -67,12 +64,9 @@ private:
     bool m_registered = false;
     RegistrationRetry m_registerRetry;
     DefaultLoadRuns m_defaultLoadRuns;
-    CardState m_cards;
-    GreencardCards m_greencardCards;
-    PrivateProfileFile m_infoIni;
-    GreencardCardNames m_cardNames;
-    InfoIniDatabase m_database;
-    AcpiRegisters m_registers;
+    ServerParts& m_parts;
+    CardState& m_cards;
+    GreencardBackend& m_greencard;
     RemoteChannel m_channel;
 };
 

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "gpulib/GpuManager.h"
-#include "gpulib/NvidiaDll.h"
 #include "protocol/Broadcast.h"
-#include "server/bindings/GearlinkBridge.h"
-#include "server/form/IntegerText.h"
+#include "server/core/DefaultLoader.h"
+#include "server/core/IntegerText.h"
+#include "server/platform/GearlinkBridge.h"
 #include "win32/Application.h"
 #include "win32/Text.h"
 
@@ -52,12 +52,11 @@ SIZE outerSize(int clientWidth, int clientHeight, DWORD style) {
 
 }  // namespace
 
-TForm1::TForm1()
-    : m_greencardCards(GetNvidiaDll()),
-      m_infoIni(InfoIniPath()),
-      m_cardNames(GetNvidiaDll()),
-      m_database(m_infoIni, m_cardNames),
-      m_channel({m_registers, *this, m_cards, &m_greencardCards, &m_database,
+TForm1::TForm1(ServerParts& parts)
+    : m_parts(parts),
+      m_cards(parts.cards),
+      m_greencard(parts.greencard),
+      m_channel({parts.registers, *this, m_cards, &m_greencard, &parts.database,
                  [this](std::uint32_t fan) { showFan(fan); }}) {
     const DWORD style = WS_OVERLAPPEDWINDOW;
     const SIZE size = outerSize(581, 512, style);
@@ -154,17 +153,17 @@ void TForm1::AddLogLine(std::string_view text) {
 }
 
 void TForm1::RefreshCardState() {
-    if (m_cards.greencardActive) m_greencardCards.readClocks(0, m_cards.record);
+    if (m_cards.greencardActive) m_greencard.Nv_GetGPUClockInfoPStates(0, m_cards.record);
 }
 
 void TForm1::RefreshAllCards() {
     if (!m_cards.greencardActive) return;
     // Each card's read overwrites the previous one: the record holds the last card's clocks.
-    const auto cardCount = static_cast<std::uint32_t>(m_cards.cardCount);
-    for (std::uint32_t card = 0; card < cardCount; ++card) m_greencardCards.readClocks(card, m_cards.record);
+    for (std::int32_t card = 0; card < m_cards.cardCount; ++card)
+        m_greencard.Nv_GetGPUClockInfoPStates(card, m_cards.record);
 }
 
-void TForm1::LoadDefaults() { m_database.loadDefaults(m_cards, m_greencardCards); }
+void TForm1::LoadDefaults() { loadDefaults(m_cards, m_greencard, m_parts.database); }
 
 void TForm1::RegisterRetryTimerTick() {
     const bool again = m_registerRetry.tick([this] { return m_registered = registerForRemoteLink(hwnd()); });
@@ -195,11 +194,11 @@ void TForm1::Button1Click() {
 // change nothing on a card, and the read shows the fan value that the record already holds.
 void TForm1::Button7Click() {
     m_cards.record.fan.current = integerOf(control(MainControl::Edit5), /*trimmed=*/true);
-    m_greencardCards.applyFan(0, m_cards.record);
+    m_greencard.Nv_SetGPUFan(0, m_cards.record);
 }
 
 void TForm1::Button8Click() {
-    m_greencardCards.readFan(0, m_cards.record);
+    m_greencard.Nv_GetGPUFan(0, m_cards.record);
     showFan(static_cast<std::uint32_t>(m_cards.record.fan.current));
 }
 

@@ -6,7 +6,9 @@
 
 #include <exception>
 
+#include "gpulib/NvidiaDll.h"
 #include "server/app/MainForm.h"
+#include "server/app/ServerParts.h"
 #include "win32/Application.h"
 #include "win32/Handles.h"
 #include "win32/Text.h"
@@ -19,7 +21,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&controls);
     try {
-        kelvane::TForm1 mainForm;  // never shown
+        kelvane::ServerParts parts(kelvane::GetNvidiaDll(), kelvane::InfoIniPath());
+        kelvane::TForm1 mainForm(parts);  // never shown
         win32::runMessageLoop();
     } catch (const std::exception& e) {
         win32::showException(win32::widen(e.what()));

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "server/channel/RemoteChannel.h"
+#include "server/core/Ports.h"
 
 namespace kelvane {
 
@@ -37,10 +37,9 @@ public:
 
     std::int32_t lookupModelId(std::uint32_t card) override;
     std::int32_t readVersion() override;
-
-    // Applies the defaults of card 0's model to every card index, and records the model's maximum
-    // core voltage under "Voltage"/"Large". Does nothing while the NVIDIA back end is inactive.
-    void loadDefaults(CardState& cards, CardBackend& backend);
+    ModelDefaults modelDefaults(std::int32_t modelId) override;
+    // Under "Voltage"/"Large".
+    void recordMaxVoltage(std::int32_t modelId) override;
 
 private:
     ProfileFile& m_file;

@@ -1,4 +1,6 @@
-#include "server/bindings/RemoteLink.h"
+#include "server/platform/RemoteLink.h"
+
+#include "protocol/RemoteLink.h"
 
 extern "C" {
 __declspec(dllimport) std::uint32_t __stdcall NuAcpiOpen();

@@ -1,7 +1,7 @@
 // Info.ini through the real profile functions, on real files: the matching rules the database
 // relies on, a missing file, a read-only file, and card names as back ends leave them.
 
-#include "server/database/InfoIni.h"
+#include "server/carddb/InfoIni.h"
 
 #include <windows.h>
 
@@ -10,6 +10,9 @@
 #include <fstream>
 #include <string>
 
+#include "server/carddb/GreencardCardNames.h"
+#include "server/core/DefaultLoader.h"
+#include "server/core/GreencardRoles_test.h"
 #include "win32/Application.h"
 #include "win32/Handles.h"
 #include "win32/Text.h"
@@ -17,13 +20,10 @@
 namespace kelvane {
 namespace {
 
-class NoCard : public CardBackend {
+class NoCard : public GreencardRoles {
 public:
     std::vector<NvClockInfo> applied;
-    void readFan(std::uint32_t, NvClockInfo&) override {}
-    void readClocks(std::uint32_t, NvClockInfo&) override {}
     void applyClocks(std::uint32_t, const NvClockInfo& r) override { applied.push_back(r); }
-    void applyFan(std::uint32_t, const NvClockInfo&) override {}
 };
 
 class NamedCard : public CardNameSource {
@@ -75,7 +75,7 @@ TEST_F(InfoIniFile, WithoutAFileEveryValueIsItsDefaultAndTheMaximumVoltageIsWrit
     EXPECT_EQ(database.readVersion(), 1);
     CardState cards{{}, 4, true};
     NoCard card;
-    database.loadDefaults(cards, card);
+    loadDefaults(cards, card, database);
     ASSERT_EQ(card.applied.size(), 4u);
     EXPECT_EQ(card.applied[3].core.current, 700);
     EXPECT_EQ(card.applied[3].memory.current, 1848);
@@ -96,7 +96,7 @@ TEST_F(InfoIniFile, UnwritableFileKeepsItsContentsAndTheDefaultsAreStillApplied)
     ASSERT_TRUE(holder) << ::GetLastError();
     CardState cards{{}, 2, true};
     NoCard card;
-    database.loadDefaults(cards, card);
+    loadDefaults(cards, card, database);
     ASSERT_EQ(card.applied.size(), 2u);
     EXPECT_EQ(card.applied[0].core.current, 800);
     EXPECT_EQ(contents(), original);
@@ -106,7 +106,7 @@ TEST_F(InfoIniFile, AfterLoadingDefaultsLargeHoldsTheModelsMaximumVoltage) {
     write("[Name_NV]\r\nKelvane Vortex 880=3\r\n[3_NV]\r\nvcore_max =1200\r\n");
     CardState cards{{}, 1, true};
     NoCard card;
-    database.loadDefaults(cards, card);
+    loadDefaults(cards, card, database);
     EXPECT_EQ(file.readInt(u"Voltage", u"Large", 0), 1200);
     EXPECT_EQ(file.readInt(u"Name_NV", u"Kelvane Vortex 880", 0), 3) << "the rest of the file is kept";
 }

@@ -1,10 +1,9 @@
 #pragma once
 // Info.ini beside the program, through the platform's wide profile functions.
 
-#include <cstddef>
 #include <string>
 
-#include "server/database/CardDatabase.h"
+#include "server/carddb/CardDatabase.h"
 
 namespace kelvane {
 
@@ -20,10 +19,5 @@ public:
 private:
     std::wstring m_path;  // the file is opened by name for every call; no handle is held
 };
-
-// A card name as the NVIDIA back end leaves it in its 8-bit buffer: up to the first zero byte, or
-// to the buffer's end when the back end wrote none; converted with the system's 8-bit code page;
-// blanks and control characters removed at both ends.
-std::u16string cardNameFromBuffer(const char* buffer, std::size_t size);
 
 }  // namespace kelvane

@@ -1,9 +1,11 @@
-#include "server/channel/RemoteChannel.h"
+#include "server/core/RemoteChannel.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "server/core/GreencardRoles_test.h"
 
 namespace kelvane {
 namespace {
@@ -51,7 +53,7 @@ struct BackendCall {
 };
 
 // A card that reports fixed values; applied records are remembered, not read back.
-class FakeCard : public CardBackend {
+class FakeCard : public GreencardRoles {
 public:
     NvClockInfo reported{};
     std::vector<BackendCall> calls;
@@ -87,6 +89,8 @@ public:
         return model;
     }
     std::int32_t readVersion() override { return version; }
+    ModelDefaults modelDefaults(std::int32_t) override { return {}; }
+    void recordMaxVoltage(std::int32_t) override {}
 };
 
 NvClockEntry entry(std::int32_t current, std::int32_t min, std::int32_t max, std::int32_t def, bool supported) {

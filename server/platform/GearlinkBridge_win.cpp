@@ -1,4 +1,4 @@
-#include "server/bindings/GearlinkBridge.h"
+#include "server/platform/GearlinkBridge.h"
 
 #include "win32/Application.h"
 

@@ -4,60 +4,23 @@
 #include <cstdint>
 #include <functional>
 #include <string_view>
+#include <utility>
 
-#include "gpulib/NvClockInfo.h"
+#include "gpulib/Backends.h"
 #include "protocol/RemoteLink.h"
+#include "server/core/Ports.h"
 
 namespace kelvane {
 
 using wire::RemoteAnswer;
 using wire::RemoteRequest;
 
-// The ACPI device registers as the channel sees them; results of the accesses are not examined.
-class RegisterBus {
-public:
-    virtual ~RegisterBus() = default;
-    virtual std::uint32_t read(std::uint32_t deviceId) = 0;
-    virtual void write(std::uint32_t deviceId, std::uint32_t value) = 0;
-};
-
-class LogSink {
-public:
-    virtual ~LogSink() = default;
-    virtual void addLine(std::string_view text) = 0;
-};
-
-// The NVIDIA back end's entry points that requests use, each for one card index.
-class CardBackend {
-public:
-    virtual ~CardBackend() = default;
-    virtual void readFan(std::uint32_t card, NvClockInfo& record) = 0;
-    virtual void readClocks(std::uint32_t card, NvClockInfo& record) = 0;
-    virtual void applyClocks(std::uint32_t card, const NvClockInfo& record) = 0;
-    virtual void applyFan(std::uint32_t card, const NvClockInfo& record) = 0;
-};
-
-// Model ids and the database version for the information commands.
-class CardDatabase {
-public:
-    virtual ~CardDatabase() = default;
-    virtual std::int32_t lookupModelId(std::uint32_t card) = 0;
-    virtual std::int32_t readVersion() = 0;
-};
-
-// What the main window shares with the channel, the start-up defaults and the test buttons.
-struct CardState {
-    NvClockInfo record{};
-    std::int32_t cardCount = 0;
-    bool greencardActive = false;  // read once at start-up; when false no request touches a card
-};
-
 struct ChannelPeers {
     RegisterBus& registers;
     LogSink& log;
     CardState& cards;
-    CardBackend* backend = nullptr;    // required while cards.greencardActive
-    CardDatabase* database = nullptr;  // required while cards.greencardActive
+    GreencardBackend* greencard = nullptr;  // required while cards.greencardActive
+    CardDatabase* database = nullptr;       // required while cards.greencardActive
     std::function<void(std::uint32_t fan)> showFan;  // the fan value of a set-all, for the window
 };
 

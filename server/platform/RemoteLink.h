@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "server/channel/RemoteChannel.h"
+#include "server/core/Ports.h"
 
 namespace kelvane {
 

@@ -1,10 +1,13 @@
-#include "server/database/CardDatabase.h"
+#include "server/carddb/CardDatabase.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 #include <vector>
+
+#include "server/core/DefaultLoader.h"
+#include "server/core/GreencardRoles_test.h"
 
 namespace kelvane {
 namespace {
@@ -34,12 +37,10 @@ public:
     std::u16string cardName(std::uint32_t card) override { return card < names.size() ? names[card] : u""; }
 };
 
-class RecordingCard : public CardBackend {
+class RecordingCard : public GreencardRoles {
 public:
     std::vector<std::pair<std::string, std::uint32_t>> calls;
     std::vector<NvClockInfo> records;
-    void readFan(std::uint32_t, NvClockInfo&) override {}
-    void readClocks(std::uint32_t, NvClockInfo&) override {}
     void applyClocks(std::uint32_t card, const NvClockInfo& r) override {
         calls.push_back({"applyClocks", card});
         records.push_back(r);
@@ -85,7 +86,7 @@ TEST_F(CardDatabaseTest, DefaultsOfTheModelReachEveryCardReadAgainForEach) {
     file.values[{"3_NV", "vcore_max "}] = 1200;
     cards.record.core.maximum = 1500;  // words the defaults do not set keep their values
     cards.record.fan.passThrough = 9;
-    database.loadDefaults(cards, card);
+    loadDefaults(cards, card, database);
 
     ASSERT_EQ(card.calls.size(), 8u);
     for (std::uint32_t i = 0; i < 4; ++i) {
@@ -111,7 +112,7 @@ TEST_F(CardDatabaseTest, DefaultsOfTheModelReachEveryCardReadAgainForEach) {
 TEST_F(CardDatabaseTest, UnlistedCardUsesModelZeroSectionAndBuiltInDefaults) {
     names.names = {u"Unknown Card"};
     cards.cardCount = 1;
-    database.loadDefaults(cards, card);
+    loadDefaults(cards, card, database);
     EXPECT_EQ(file.accesses[1], "read [0_NV] vcore_max ");
     EXPECT_EQ(file.accesses[2], "write [Voltage] Large=1138");
     ASSERT_EQ(card.records.size(), 2u);
@@ -123,7 +124,7 @@ TEST_F(CardDatabaseTest, UnlistedCardUsesModelZeroSectionAndBuiltInDefaults) {
 
 TEST_F(CardDatabaseTest, InactiveBackEndNeitherReadsNorWritesTheFile) {
     cards.greencardActive = false;
-    database.loadDefaults(cards, card);
+    loadDefaults(cards, card, database);
     EXPECT_TRUE(file.accesses.empty());
     EXPECT_TRUE(card.calls.empty());
 }

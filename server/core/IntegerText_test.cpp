@@ -1,4 +1,4 @@
-#include "server/form/IntegerText.h"
+#include "server/core/IntegerText.h"
 
 #include <gtest/gtest.h>
 

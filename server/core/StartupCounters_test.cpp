@@ -1,4 +1,4 @@
-#include "server/form/StartupCounters.h"
+#include "server/core/StartupCounters.h"
 
 #include <gtest/gtest.h>
 

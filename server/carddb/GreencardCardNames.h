@@ -1,10 +1,11 @@
 #pragma once
 // The card names that the card database looks up, as the NVIDIA back end reports them.
 
+#include <cstddef>
 #include <string>
 
 #include "gpulib/Backends.h"
-#include "server/database/CardDatabase.h"
+#include "server/carddb/CardDatabase.h"
 
 namespace kelvane {
 
@@ -18,5 +19,10 @@ public:
 private:
     GreencardBackend& m_greencard;
 };
+
+// A card name as the NVIDIA back end leaves it in its 8-bit buffer: up to the first zero byte, or
+// to the buffer's end when the back end wrote none; converted with the system's 8-bit code page;
+// blanks and control characters removed at both ends.
+std::u16string cardNameFromBuffer(const char* buffer, std::size_t size);
 
 }  // namespace kelvane

@@ -1,4 +1,4 @@
-#include "server/channel/RemoteChannel.h"
+#include "server/core/RemoteChannel.h"
 
 #include <string>
 
@@ -11,6 +11,9 @@ namespace {
 constexpr std::uint32_t kCapabilityWord = 0;  // every feature value of this system is 0
 
 std::int32_t asSigned(std::uint32_t v) { return static_cast<std::int32_t>(v); }
+
+// Card indices go to the back end as its signed indices; there are at most 16 of them.
+std::int32_t backEndIndex(std::uint32_t card) { return static_cast<std::int32_t>(card); }
 
 }  // namespace
 
@@ -44,8 +47,8 @@ RemoteAnswer RemoteChannel::processRequest(std::uint32_t word0, std::uint32_t wo
     RemoteAnswer answer;
     if (m_peers.cards.greencardActive) {
         NvClockInfo& record = m_peers.cards.record;
-        m_peers.backend->readFan(0, record);
-        m_peers.backend->readClocks(0, record);
+        m_peers.greencard->Nv_GetGPUFan(0, record);
+        m_peers.greencard->Nv_GetGPUClockInfoPStates(0, record);
         if (request.is(RequestGroup::Information)) {
             answerInformation(request, answer);
         } else if (request.is(RequestGroup::Read)) {
@@ -122,8 +125,8 @@ void RemoteChannel::forEachCard(Change change) {
 
 void RemoteChannel::carryOutSet(const RemoteRequest& r) {
     NvClockInfo& c = m_peers.cards.record;
-    CardBackend& backend = *m_peers.backend;
-    const auto applyTo = [&](std::uint32_t card) { backend.applyClocks(card, c); };
+    GreencardBackend& greencard = *m_peers.greencard;
+    const auto applyTo = [&](std::uint32_t card) { greencard.Nv_SetGPUClockInfoPStates(backEndIndex(card), c); };
     const auto core = asSigned(r.core);
     const auto doubledMemory = asSigned(2 * r.memory);
     const auto voltage = asSigned(r.voltage);
@@ -153,8 +156,8 @@ void RemoteChannel::setAllOnCard(const RemoteRequest& r, std::uint32_t card) {
     m_lastSetVoltage = asSigned(r.voltage);
     if (!m_voltageLatch && 0 < m_lastSetVoltage) m_voltageLatch = true;
     c.fan.current = asSigned(r.fan);
-    m_peers.backend->applyClocks(card, c);
-    m_peers.backend->applyFan(card, c);
+    m_peers.greencard->Nv_SetGPUClockInfoPStates(backEndIndex(card), c);
+    m_peers.greencard->Nv_SetGPUFan(backEndIndex(card), c);
     if (m_peers.showFan) m_peers.showFan(static_cast<std::uint32_t>(c.fan.current));
 }
 
