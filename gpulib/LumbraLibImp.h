@@ -34,7 +34,7 @@ public:
 
 private:
     win32::UniqueModule m_module;  // freed with the instance
-    KV_LUMBRA_EXPORTS(KV_DECLARE_NAMED_EXPORT)
+    KV_LUMBRA_EXPORTS(KV_DECLARE_EXPORT)
 };
 
 // How the program reaches Lumbra: made on the first call and kept until the process ends.

@@ -1,8 +1,8 @@
 #include "gpulib/LumbraLibImp.h"
 
-#include "gpulib/LibraryLoading.h"
-#include "support/Assertion.h"
+#include "gpulib/BackendBinding.h"
 #include "win32/Application.h"
+#include "win32/LibraryLoading.h"
 
 namespace kelvane {
 
@@ -12,16 +12,13 @@ LumbraLibAccess& GetLumbraLibAccess() {
 }
 
 std::uint8_t LumbraLibImp::Init() {
-    m_module = loadBackEndLibrary(
-        win32::executableFolder() + L"Lumbra.dll", [](LoadFailure failure, const std::wstring& path, DWORD) {
-            if (failure == LoadFailure::NotLoadable)
+    m_module = win32::loadLibraryFile(
+        win32::executableFolder() + L"Lumbra.dll", [](win32::LoadFailure failure, const std::wstring& path, DWORD) {
+            if (failure == win32::LoadFailure::NotLoadable)
                 win32::showMessage(L"Can not load " + path, kLoadLibraryErrorCaption);
         });
     if (!m_module) return 0;
-    const HMODULE module = m_module.get();
-    KV_LUMBRA_EXPORTS(KV_BIND_NAMED_EXPORT)
-    KV_VERIFY(m_pLumbraInit != NULL && m_pLumbraIsSupport != NULL && m_pLumbraGGRPItemInfo != NULL &&
-              m_pLumbraSetItem != NULL && m_pLumbraGetItem != NULL);
+    KV_BIND_REQUIRED_EXPORTS(KV_LUMBRA_EXPORTS, m_module.get());
     return static_cast<std::uint8_t>(m_pLumbraInit() & 0xFF);
 }
 

@@ -54,7 +54,7 @@ private:
     bool Load();
 
     win32::UniqueModule m_module;
-    KV_GREENCARD_EXPORTS(KV_DECLARE_NAMED_EXPORT)
+    KV_GREENCARD_EXPORTS(KV_DECLARE_EXPORT)
     std::wstring m_fileName;
 };
 

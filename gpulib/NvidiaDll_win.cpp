@@ -1,10 +1,10 @@
 #include <span>
 
 #include "gpulib/BufferText.h"
-#include "gpulib/LibraryLoading.h"
+#include "gpulib/BackendBinding.h"
 #include "gpulib/NvidiaDll.h"
-#include "support/Assertion.h"
 #include "win32/Application.h"
+#include "win32/LibraryLoading.h"
 
 namespace kelvane {
 
@@ -19,20 +19,14 @@ std::wstring IGPUNvidiaDll::GetLibraryPath() const {
 
 bool IGPUNvidiaDll::Load() {
     if (m_module) return true;
-    m_module = loadBackEndLibrary(GetLibraryPath(), [](LoadFailure failure, const std::wstring& path, DWORD) {
-        if (failure == LoadFailure::FileMissing)
+    m_module = win32::loadLibraryFile(GetLibraryPath(), [](win32::LoadFailure failure, const std::wstring& path, DWORD) {
+        if (failure == win32::LoadFailure::FileMissing)
             win32::showMessage(L"Can not find " + path, kLoadLibraryErrorCaption);
         else
             win32::showMessage(L"Can not load " + path + L". Program will abort", kLoadLibraryErrorCaption);
     });
     if (!m_module) return false;
-    const HMODULE module = m_module.get();
-    KV_GREENCARD_EXPORTS(KV_BIND_NAMED_EXPORT)
-    KV_VERIFY(m_pNvInit != NULL && m_pNvGetGPUCount != NULL && m_pNvGetGPUName != NULL &&
-              m_pNvGetGPUMemCapacity != NULL && m_pNvGetGPUClockCurrentPStates != NULL &&
-              m_pNvGetGPUClockInfoPStates != NULL && m_pNvSetGPUClockInfoPStates != NULL &&
-              m_pNvGetGPUFan != NULL && m_pNvSetGPUFan != NULL && m_pNvGetGpuMode != NULL &&
-              m_pNvUnInitialize != NULL && m_pNvGetGpuUsage != NULL);
+    KV_BIND_REQUIRED_EXPORTS(KV_GREENCARD_EXPORTS, m_module.get());
     return true;
 }
 

@@ -17,14 +17,14 @@ namespace kelvane {
     X(AmdInit, "Amd_Initialize", std::int32_t, ())                                         \
     X(AmdGetGpuCount, "Amd_GetGpuCount", std::int32_t, ())                                 \
     X(AmdGetGpuName, "Amd_GetGpuName", std::uint32_t, (std::int32_t, wchar_t*))            \
-    X(AmdGetGpuAdapterID, "Amd_GetGpuAdapterID", std::int32_t, (std::int32_t))             \
-    X(AmdGetGpuConnected, "Amd_GetGpuConnected", std::int32_t, (std::int32_t))             \
     X(AmdGetGpuClock, "Amd_GetGpuClockInfo", std::uint32_t, (std::int32_t, AmdClockInfo*)) \
     X(AmdSetGpuClock, "Amd_SetGpuClockInfo", std::uint32_t, (std::int32_t, AmdClockInfo))  \
     X(AmdIsIntegrated, "Amd_IsIntegrated", std::uint32_t, (std::int32_t))                  \
-    X(AmdGetGpuUsage, "Amd_GetGpuUsage", std::int32_t, (std::int32_t))                     \
     X(AmdUnInit, "Amd_UnInitialize", void, ())                                             \
+    X(AmdGetGpuUsage, "Amd_GetGpuUsage", std::int32_t, (std::int32_t))                     \
     X(AmdGetGpuHybridMode, "Amd_GetGpuHybridMode", void, ())                               \
+    X(AmdGetGpuAdapterID, "Amd_GetGpuAdapterID", std::int32_t, (std::int32_t))             \
+    X(AmdGetGpuConnected, "Amd_GetGpuConnected", std::int32_t, (std::int32_t))             \
     X(AmdGetGpuFreq, "Amd_GetGpuFreq", std::int32_t, (std::int32_t))
 
 class RedcardDll final : public RedcardBackend {
@@ -53,7 +53,7 @@ public:
     std::int32_t Amd_GetGpuFreq(std::int32_t index) override;
 
 private:
-    KV_REDCARD_EXPORTS(KV_DECLARE_NAMED_EXPORT)
+    KV_REDCARD_EXPORTS(KV_DECLARE_EXPORT)
     std::wstring m_fileName;
     win32::UniqueModule m_module;
 };

@@ -1,10 +1,10 @@
 #include <span>
 
 #include "gpulib/BufferText.h"
-#include "gpulib/LibraryLoading.h"
+#include "gpulib/BackendBinding.h"
 #include "gpulib/RedcardDll.h"
-#include "support/Assertion.h"
 #include "win32/Application.h"
+#include "win32/LibraryLoading.h"
 
 namespace kelvane {
 
@@ -20,8 +20,8 @@ std::wstring RedcardDll::GetLibraryPath() const {
 bool RedcardDll::Load() {
     if (m_module) return true;
     m_module =
-        loadBackEndLibrary(GetLibraryPath(), [](LoadFailure failure, const std::wstring& path, DWORD error) {
-            if (failure == LoadFailure::FileMissing)
+        win32::loadLibraryFile(GetLibraryPath(), [](win32::LoadFailure failure, const std::wstring& path, DWORD error) {
+            if (failure == win32::LoadFailure::FileMissing)
                 win32::showMessage(L"Can not find " + path, kLoadLibraryErrorCaption);
             else
                 win32::showMessage(
@@ -29,12 +29,7 @@ bool RedcardDll::Load() {
                     L"GetLastError");
         });
     if (!m_module) return false;
-    const HMODULE module = m_module.get();
-    KV_REDCARD_EXPORTS(KV_BIND_NAMED_EXPORT)
-    KV_VERIFY(m_pAmdInit != NULL && m_pAmdGetGpuCount != NULL && m_pAmdGetGpuName != NULL &&
-              m_pAmdGetGpuClock != NULL && m_pAmdSetGpuClock != NULL && m_pAmdIsIntegrated != NULL &&
-              m_pAmdUnInit != NULL && m_pAmdGetGpuUsage != NULL && m_pAmdGetGpuHybridMode != NULL &&
-              m_pAmdGetGpuAdapterID != NULL && m_pAmdGetGpuConnected != NULL && m_pAmdGetGpuFreq != NULL);
+    KV_BIND_REQUIRED_EXPORTS(KV_REDCARD_EXPORTS, m_module.get());
     return true;
 }
 

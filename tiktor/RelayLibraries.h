@@ -1,5 +1,6 @@
 #pragma once
-// The two outside libraries of the relay, loaded from the program's folder and bound by name.
+// The two outside libraries of the relay, found as Windows finds a program's libraries (its own
+// folder, then the system folders, never the current folder) and bound by name.
 
 #include <windows.h>
 
@@ -10,12 +11,12 @@
 namespace tiktor {
 
 // The clock library: optional, without it clock requests go nowhere.
-#define TIKTOR_CLOCK_EXPORTS(X) X(SetClock, std::uint32_t, (std::uint32_t))
+#define TIKTOR_CLOCK_EXPORTS(X) X(SetClock, "SetClock", std::uint32_t, (std::uint32_t))
 
 // The hardware event library: required, the relay has nothing to wait for without it.
-#define TIKTOR_EVENT_EXPORTS(X)      \
-    X(NuWMI_Open, std::uint32_t, ()) \
-    X(NuWMI_RegisterEvent, std::uint32_t, ())
+#define TIKTOR_EVENT_EXPORTS(X)                    \
+    X(NuWMI_Open, "NuWMI_Open", std::uint32_t, ()) \
+    X(NuWMI_RegisterEvent, "NuWMI_RegisterEvent", std::uint32_t, ())
 
 class RelayLibraries {
 public:

@@ -1,15 +1,11 @@
 #pragma once
-// Binding an outside library's entry points from one list of its exports and their signatures.
+// Binding an outside library's entry points from one list of its exports: each entry names the
+// member (m_p + role), the export and its signature. Everything else is derived from the list.
 //
-//   #define FOO_EXPORTS(X) X(FooInit, std::uint32_t, ()) X(FooSet, std::uint32_t, (std::uint32_t))
-//   class Foo { ... FOO_EXPORTS(KV_DECLARE_EXPORT) };   // members m_pFooInit, m_pFooSet
-//   bool all = true; FOO_EXPORTS(KV_BIND_EXPORT)       // needs `module` (HMODULE) and `all` in scope
-//
-// Where a member is named for its role rather than for its export, the list names both:
-//
-//   #define BAR_EXPORTS(X) X(BarInit, "Bar_Initialize", std::uint32_t, ())
-//   class Bar { ... BAR_EXPORTS(KV_DECLARE_NAMED_EXPORT) };  // member m_pBarInit
-//   BAR_EXPORTS(KV_BIND_NAMED_EXPORT)                        // needs `module` (HMODULE) in scope
+//   #define FOO_EXPORTS(X) X(FooInit, "Foo_Initialize", std::uint32_t, ()) X(FooSet, "FooSet", void, (int))
+//   class Foo { ... FOO_EXPORTS(KV_DECLARE_EXPORT) };        // members m_pFooInit, m_pFooSet
+//   const bool all = KV_BIND_EXPORTS(FOO_EXPORTS, module);   // binds each, true when none is missing
+//   KV_ALL_BOUND_TEXT(FOO_EXPORTS)   // "m_pFooInit != NULL && m_pFooSet != NULL", for reports
 //
 // Entry points use the standard Win32 calling convention. callBound calls one if it is bound.
 
@@ -38,11 +34,13 @@ inline bool lowByteSet(std::uint32_t result) { return (result & 0xFF) != 0; }
 
 }  // namespace win32
 
-#define KV_DECLARE_EXPORT(name, result, params) result(__stdcall* m_p##name) params = nullptr;
-#define KV_BIND_EXPORT(name, result, params) all = ::win32::bindExport(module, #name, m_p##name) && all;
-#define KV_CLEAR_EXPORT(name, result, params) m_p##name = nullptr;
+#define KV_DECLARE_EXPORT(member, exportName, result, params) result(__stdcall* m_p##member) params = nullptr;
+#define KV_BIND_EXPORT(member, exportName, result, params) ::win32::bindExport(kvModule, exportName, m_p##member);
+#define KV_EXPORT_BOUND(member, exportName, result, params) &&m_p##member != nullptr
+#define KV_EXPORT_BOUND_TEXT(member, exportName, result, params) " && m_p" #member " != NULL"
+#define KV_CLEAR_EXPORT(member, exportName, result, params) m_p##member = nullptr;
 
-#define KV_DECLARE_NAMED_EXPORT(member, exportName, result, params) \
-    result(__stdcall* m_p##member) params = nullptr;
-#define KV_BIND_NAMED_EXPORT(member, exportName, result, params) \
-    ::win32::bindExport(module, exportName, m_p##member);
+#define KV_BIND_EXPORTS(LIST, module) \
+    [&](HMODULE kvModule) { LIST(KV_BIND_EXPORT) return true LIST(KV_EXPORT_BOUND); }(module)
+#define KV_ALL_BOUND_TEXT(LIST) (LIST(KV_EXPORT_BOUND_TEXT) + 4)
+#define KV_CLEAR_EXPORTS(LIST) LIST(KV_CLEAR_EXPORT)

@@ -12,9 +12,17 @@ namespace {
     X(Missing, "NoSuchExportAnywhere", std::uint32_t, (std::uint32_t))
 
 struct Kernel32 {
-    KV_TEST_EXPORTS(KV_DECLARE_NAMED_EXPORT)
+    KV_TEST_EXPORTS(KV_DECLARE_EXPORT)
+    bool all = false;
 
-    explicit Kernel32(HMODULE module) { KV_TEST_EXPORTS(KV_BIND_NAMED_EXPORT) }
+    explicit Kernel32(HMODULE module) { all = KV_BIND_EXPORTS(KV_TEST_EXPORTS, module); }
+};
+
+#define KV_TEST_PRESENT_EXPORTS(X) X(Tick, "GetTickCount", DWORD, ()) X(SetError, "SetLastError", void, (DWORD))
+
+struct Kernel32Present {
+    KV_TEST_PRESENT_EXPORTS(KV_DECLARE_EXPORT)
+    bool bind(HMODULE module) { return KV_BIND_EXPORTS(KV_TEST_PRESENT_EXPORTS, module); }
 };
 
 TEST(ExportBinding, NamedExportsBindToTheirMembersAndMissingOnesStayNull) {
@@ -22,11 +30,17 @@ TEST(ExportBinding, NamedExportsBindToTheirMembersAndMissingOnesStayNull) {
     EXPECT_NE(kernel32.m_pTick, nullptr);
     EXPECT_NE(kernel32.m_pSetError, nullptr);
     EXPECT_EQ(kernel32.m_pMissing, nullptr);
+    EXPECT_FALSE(kernel32.all) << "one missing export makes the library incomplete";
 
     ::SetLastError(0);
     callBound(kernel32.m_pSetError, 0xdeadbeefu);
     EXPECT_EQ(::GetLastError(), 0xdeadbeefu) << "a bound entry point is called with its arguments";
     EXPECT_EQ(callBound(kernel32.m_pMissing, 5u), 0u) << "an unbound one is not called and answers 0";
+}
+
+TEST(ExportBinding, TheAllBoundCheckIsSpelledFromTheList) {
+    EXPECT_STREQ(KV_ALL_BOUND_TEXT(KV_TEST_EXPORTS), "m_pTick != NULL && m_pSetError != NULL && m_pMissing != NULL");
+    EXPECT_TRUE(Kernel32Present().bind(::GetModuleHandleW(L"kernel32.dll")));
 }
 
 TEST(ExportBinding, OnlyTheLowByteOfAnAnswerCounts) {

@@ -36,11 +36,11 @@ private:
     std::vector<std::wstring> m_files;
 };
 
-// One run of a program from a program folder, started there as from a shortcut. A run still going
-// when the object goes is terminated.
+// One run of a program from a program folder, started there as from a shortcut (or with another
+// current folder). A run still going when the object goes is terminated.
 class ProgramRun {
 public:
-    ProgramRun(const ProgramFolder& folder, std::wstring_view exeName);
+    ProgramRun(const ProgramFolder& folder, std::wstring_view exeName, const ProgramFolder* currentFolder = nullptr);
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;

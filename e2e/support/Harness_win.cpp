@@ -49,7 +49,7 @@ void ProgramFolder::add(const std::wstring& source, const std::wstring& nameInFo
     m_files.push_back(target);
 }
 
-ProgramRun::ProgramRun(const ProgramFolder& folder, std::wstring_view exeName) {
+ProgramRun::ProgramRun(const ProgramFolder& folder, std::wstring_view exeName, const ProgramFolder* currentFolder) {
     const std::wstring program = folder.path() + std::wstring(exeName);
     std::wstring commandLine = L"\"" + program + L"\"";
     STARTUPINFOW startup{};
@@ -57,7 +57,7 @@ ProgramRun::ProgramRun(const ProgramFolder& folder, std::wstring_view exeName) {
     PROCESS_INFORMATION process{};
     ::SetLastError(0xdeadbeef);
     if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          folder.path().c_str(), &startup, &process)) {
+                          (currentFolder ? *currentFolder : folder).path().c_str(), &startup, &process)) {
         ADD_FAILURE() << "cannot start " << win32::narrow(program) << " (error " << ::GetLastError() << ")";
         return;
     }

@@ -21,7 +21,8 @@ inline constexpr DWORD kRelayTimeoutMs = 5000;
 
 class TiktorRun : public e2e::ProgramRun {
 public:
-    explicit TiktorRun(const ProgramFolder& folder) : ProgramRun(folder, L"tiktor.exe") {}
+    explicit TiktorRun(const ProgramFolder& folder, const ProgramFolder* currentFolder = nullptr)
+        : ProgramRun(folder, L"tiktor.exe", currentFolder) {}
 
     // The run's dialog once its modal loop waits for messages; null when the run ended or did not
     // get there within the time.

@@ -24,15 +24,16 @@ class TiktorRelay : public ::testing::Test {
 protected:
     void SetUp() override { simboard::Machine::instance().reset(); }
 
-    // Lays out a program folder with tiktor.exe and the given libraries, and starts tiktor from it.
-    TiktorRun& start(const Folder& libraries) {
+    // Lays out a program folder with tiktor.exe and the given libraries, and starts tiktor from it
+    // (or with currentFolder as its current folder).
+    TiktorRun& start(const Folder& libraries, const ProgramFolder* currentFolder = nullptr) {
         run.reset();
         folder.reset();
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
         folder = std::make_unique<ProgramFolder>(win32::widen(test->name()));
         folder->add(builtFile(kProgram), L"tiktor.exe");
         for (const auto& [source, name] : libraries) folder->add(builtFile(source), name);
-        run = std::make_unique<TiktorRun>(*folder);
+        run = std::make_unique<TiktorRun>(*folder, currentFolder);
         return *run;
     }
 
@@ -214,6 +215,25 @@ TEST_F(TiktorRelay, WithoutAUsableClockLibraryKeepsRunningAndIgnoresRequests) {
         EXPECT_EQ(tiktor.waitForExit(kRelayTimeoutMs), std::optional<DWORD>(0));
         EXPECT_TRUE(clockValues().empty());
     }
+}
+
+TEST_F(TiktorRelay, FindsItsLibrariesInItsOwnFolderNeverInTheCurrentFolder) {
+    ProgramFolder elsewhere(L"CurrentFolderWithLibraries");
+    elsewhere.add(builtFile(kClockLibrary), L"Ticksmith.dll");
+    elsewhere.add(builtFile(kEventLibrary), L"Evtwatch.dll");
+    TiktorRun& withoutOwn = start({}, &elsewhere);
+    EXPECT_EQ(withoutOwn.waitForExit(kStartTimeoutMs), std::optional<DWORD>(0)) << "nothing to wait for";
+    EXPECT_TRUE(callsOf(withoutOwn.processId()).empty()) << "the copies in the current folder stay unused";
+
+    ProgramFolder empty(L"CurrentFolderEmpty");
+    TiktorRun& withOwn = start({{kClockLibrary, L"Ticksmith.dll"}, {kEventLibrary, L"Evtwatch.dll"}}, &empty);
+    HWND dialog = withOwn.waitUntilReady(kStartTimeoutMs);
+    ASSERT_TRUE(dialog) << "the program folder's libraries are found from any current folder";
+    broadcastRequest(0, static_cast<LPARAM>(0xA0000007u));
+    EXPECT_TRUE(waitForClockValues(1));
+    EXPECT_EQ(clockValues(), std::vector<std::uint32_t>{700});
+    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(withOwn.waitForExit(kRelayTimeoutMs), std::optional<DWORD>(0));
 }
 
 }  // namespace

@@ -6,16 +6,17 @@
 #include <cstdint>
 
 #include "win32/ExportBinding.h"
+#include "win32/Handles.h"
 
 namespace kelvane {
 
-#define KV_GEARLINK_EXPORTS(X)                            \
-    X(VeloGearInit, std::uint32_t, ())                   \
-    X(GetControlData, std::uint32_t, ())                 \
-    X(SetControlData, std::uint32_t, (std::uint32_t))    \
-    X(SetBankSelector, std::uint32_t, (std::uint32_t))   \
-    X(GetControlFunction, std::uint32_t, ())             \
-    X(SetControlFunction, std::uint32_t, (std::uint32_t))
+#define KV_GEARLINK_EXPORTS(X)                                                \
+    X(VeloGearInit, "VeloGearInit", std::uint32_t, ())                       \
+    X(GetControlData, "GetControlData", std::uint32_t, ())                   \
+    X(SetControlData, "SetControlData", std::uint32_t, (std::uint32_t))      \
+    X(SetBankSelector, "SetBankSelector", std::uint32_t, (std::uint32_t))    \
+    X(GetControlFunction, "GetControlFunction", std::uint32_t, ())           \
+    X(SetControlFunction, "SetControlFunction", std::uint32_t, (std::uint32_t))
 
 class GearlinkBridge {
 public:
@@ -28,7 +29,7 @@ public:
 
 private:
     GearlinkBridge();
-    HMODULE m_module = nullptr;  // never freed: the bridge stays loaded until the process ends
+    win32::UniqueModule m_module;  // the bridge is never destroyed: the library stays loaded
     KV_GEARLINK_EXPORTS(KV_DECLARE_EXPORT)
 };
 

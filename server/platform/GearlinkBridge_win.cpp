@@ -1,6 +1,7 @@
 #include "server/platform/GearlinkBridge.h"
 
 #include "win32/Application.h"
+#include "win32/LibraryLoading.h"
 
 namespace kelvane {
 
@@ -10,16 +11,11 @@ GearlinkBridge& GearlinkBridge::instance() {
 }
 
 GearlinkBridge::GearlinkBridge() {
-    const std::wstring path = win32::executableFolder() + L"Gearlink.dll";
-    if (!win32::fileExists(path)) return;
-    m_module = ::LoadLibraryW(path.c_str());
+    m_module = win32::loadLibraryFile(win32::executableFolder() + L"Gearlink.dll");
     if (!m_module) return;
-    HMODULE module = m_module;
-    bool all = true;
-    KV_GEARLINK_EXPORTS(KV_BIND_EXPORT)
-    if (!all) {
+    if (!KV_BIND_EXPORTS(KV_GEARLINK_EXPORTS, m_module.get())) {
         // A partial bridge is no bridge: nothing of it is called.
-        KV_GEARLINK_EXPORTS(KV_CLEAR_EXPORT)
+        KV_CLEAR_EXPORTS(KV_GEARLINK_EXPORTS)
         return;
     }
     m_pVeloGearInit();
