@@ -1,10 +1,9 @@
 #include "mainboard/machine/MachineDescription.h"
 
 #include <algorithm>
-#include <charconv>
-#include <limits>
 #include <stdexcept>
 
+#include "mainboard/machine/BoardText.h"
 #include "mainboard/machine/MachineLayout.h"
 
 namespace simboard {
@@ -35,38 +34,6 @@ bool equalsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
                                               [&](char16_t x, char16_t y) { return upper(x) == upper(y); });
 }
 
-// UTF-8 to UTF-16; none for malformed UTF-8 or a control character.
-std::optional<std::u16string> utf16(std::string_view text) {
-    std::u16string out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80   ? 1
-                                   : lead < 0xC2 ? 0
-                                   : lead < 0xE0 ? 2
-                                   : lead < 0xF0 ? 3
-                                   : lead < 0xF5 ? 4
-                                                 : 0;
-        if (length == 0 || i + length > text.size()) return std::nullopt;
-        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return std::nullopt;
-            c = c << 6 | (next & 0x3F);
-        }
-        const bool overlong = (length == 3 && c < 0x800) || (length == 4 && c < 0x10000);
-        if (overlong || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000) || c < 0x20 || c == 0x7F)
-            return std::nullopt;
-        if (c >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
-        i += length;
-    }
-    return out;
-}
-
 // Device ids, as Windows allows them: printable ASCII without spaces or commas.
 bool isDeviceIdText(std::string_view text) {
     return !text.empty() &&
@@ -74,33 +41,6 @@ bool isDeviceIdText(std::string_view text) {
 }
 
 std::u16string asciiToUtf16(std::string_view text) { return std::u16string(text.begin(), text.end()); }
-
-template <typename Number>
-std::optional<Number> parseNumber(std::string_view text, std::string& problem) {
-    const bool negative = !text.empty() && text.front() == '-';
-    std::string_view digits = negative ? text.substr(1) : text;
-    int base = 10;
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
-        digits.remove_prefix(2);
-        base = 16;
-    }
-    long long value = 0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
-    if (digits.empty() || digits.front() == '-' || digits.front() == '+' ||
-        end != digits.data() + digits.size() || (ec != std::errc() && ec != std::errc::result_out_of_range)) {
-        problem = quoted(text) + " is not a whole number";
-        return std::nullopt;
-    }
-    if (negative) value = -value;
-    if (ec == std::errc::result_out_of_range ||
-        value < static_cast<long long>(std::numeric_limits<Number>::min()) ||
-        value > static_cast<long long>(std::numeric_limits<Number>::max())) {
-        problem = quoted(text) + " is out of range (" + std::to_string(std::numeric_limits<Number>::min()) +
-                  " to " + std::to_string(std::numeric_limits<Number>::max()) + ")";
-        return std::nullopt;
-    }
-    return static_cast<Number>(value);
-}
 
 std::optional<bool> parseYesNo(std::string_view text, std::string& problem) {
     if (text == "yes" || text == "true" || text == "1") return true;
@@ -219,7 +159,7 @@ std::optional<ClockFigures> parseClock(std::string_view text, bool withStep, std
 }
 
 std::optional<std::u16string> parseText(std::string_view text, std::size_t maxUnits, std::string& problem) {
-    auto wide = utf16(text);
+    auto wide = utf16FromUtf8(text);
     if (!wide) {
         problem = "is not UTF-8 text without control characters";
         return std::nullopt;

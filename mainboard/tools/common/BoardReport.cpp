@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "mainboard/machine/BoardText.h"
 #include "mainboard/machine/Hardware.h"
 #include "mainboard/tools/common/LinkVerbs.h"
 

@@ -1,6 +1,5 @@
 #include "mainboard/tools/common/LinkVerbs.h"
 
-#include <charconv>
 #include <cstdio>
 
 namespace simboard {
@@ -106,17 +105,5 @@ std::string describeRequest(const Words& w) {
 }
 
 std::string hexWords(const Words& w) { return format("0x%08X 0x%08X 0x%08X", w[0], w[1], w[2]); }
-
-std::optional<std::uint32_t> parseNumber(std::string_view text) {
-    int base = 10;
-    if (text.starts_with("0x") || text.starts_with("0X")) {
-        base = 16;
-        text.remove_prefix(2);
-    }
-    std::uint32_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
 
 }  // namespace simboard

@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -51,8 +50,5 @@ std::string describeAnswer(const LinkVerb& verb, const Words& answer);
 std::string describeRequest(const Words& request);
 
 std::string hexWords(const Words& words);
-
-// Decimal, or hexadecimal after 0x; the whole text must be a number that fits 32 bits.
-std::optional<std::uint32_t> parseNumber(std::string_view text);
 
 }  // namespace simboard

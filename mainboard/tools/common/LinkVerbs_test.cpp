@@ -43,14 +43,5 @@ TEST(LinkVerbs, UnknownCommandsAreNamedAsSuch) {
     EXPECT_EQ(describeRequest({0x000B0000, 0, 0}), "group 0, command 11 (no such command)");
 }
 
-TEST(ParseNumber, DecimalAndHexWithinThirtyTwoBits) {
-    EXPECT_EQ(parseNumber("0xA0020000"), 0xA0020000u);
-    EXPECT_EQ(parseNumber("4294967295"), 4294967295u);
-    EXPECT_EQ(parseNumber("4294967296"), std::nullopt);
-    EXPECT_EQ(parseNumber("0x"), std::nullopt);
-    EXPECT_EQ(parseNumber("12x"), std::nullopt);
-    EXPECT_EQ(parseNumber("-1"), std::nullopt);
-}
-
 }  // namespace
 }  // namespace simboard

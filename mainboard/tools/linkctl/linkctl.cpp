@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mainboard/machine/BoardText.h"
 #include "mainboard/tools/common/LinkVerbs.h"
 #include "mainboard/tools/common/RemoteConsole.h"
 #include "mainboard/tools/linkctl/Bench.h"

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mainboard/machine/BoardText.h"
 #include "mainboard/machine/Hardware.h"
 #include "mainboard/machine/Machine.h"
 #include "mainboard/tools/common/BoardReport.h"
