@@ -4,7 +4,7 @@
 
 #include <setupapi.h>
 
-#include "win32/Handles.h"
+#include "win32/SetupApiHandles.h"
 
 namespace kelvane {
 

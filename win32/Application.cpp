@@ -8,9 +8,21 @@
 
 namespace win32 {
 
+namespace {
+
+bool movesKeyboardBetweenControls(HWND root) {
+    wchar_t className[8] = {};
+    return (::GetWindowLongPtrW(root, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0 ||
+           (::GetClassNameW(root, className, 8) && std::wstring_view(className) == L"#32770");
+}
+
+}  // namespace
+
 int runMessageLoop() {
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+        if (root && movesKeyboardBetweenControls(root) && ::IsDialogMessageW(root, &msg)) continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }

@@ -3,8 +3,6 @@
 
 #include <windows.h>
 
-#include <setupapi.h>
-
 #include <utility>
 
 namespace win32 {
@@ -60,14 +58,6 @@ struct FileViewTraits {  // UnmapViewOfFile
     static void close(Handle h) { ::UnmapViewOfFile(h); }
 };
 using UniqueFileView = Unique<FileViewTraits>;
-
-struct DeviceInfoListTraits {  // SetupDiDestroyDeviceInfoList; "none" is INVALID_HANDLE_VALUE
-    using Handle = HDEVINFO;
-    static Handle invalid() { return INVALID_HANDLE_VALUE; }
-    static bool valid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-    static void close(Handle h) { ::SetupDiDestroyDeviceInfoList(h); }
-};
-using UniqueDeviceInfoList = Unique<DeviceInfoListTraits>;
 
 template <typename GdiHandle>
 struct GdiObjectTraits {  // DeleteObject

@@ -1,4 +1,5 @@
 #include "win32/Handles.h"
+#include "win32/SetupApiHandles.h"
 
 #include <gtest/gtest.h>
 

@@ -9,12 +9,20 @@ namespace win32 {
 
 namespace {
 
-void registerClassOnce(const wchar_t* className) {
+// The timers alive on the user-interface thread: a WM_TIMER id is run only if it is one of them.
+std::set<const Timer*>& liveTimers() {
+    static std::set<const Timer*> timers;
+    return timers;
+}
+
+}  // namespace
+
+void Window::registerClassOnce(const wchar_t* className) {
     static std::set<std::wstring> registered;
     if (registered.contains(className)) return;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = ::DefWindowProcW;
+    wc.lpfnWndProc = &Window::windowProc;
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -23,31 +31,36 @@ void registerClassOnce(const wchar_t* className) {
     registered.insert(className);
 }
 
-}  // namespace
+Window::~Window() { destroy(); }
 
-Window::~Window() {
+void Window::destroy() noexcept {
     if (HWND w = m_window.get()) ::SetWindowLongPtrW(w, GWLP_USERDATA, 0);
+    m_window.reset();
 }
 
 void Window::create(const wchar_t* className, const wchar_t* title, DWORD style, DWORD exStyle,
                     const WindowPlacement& place, HWND parent) {
     registerClassOnce(className);
+    // The object is attached at WM_NCCREATE (windowProc), before any other message of the window.
     HWND w = ::CreateWindowExW(exStyle, className, title, style, place.x, place.y, place.width, place.height,
-                               parent, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+                               parent, nullptr, ::GetModuleHandleW(nullptr), this);
     if (!w) {
         throw std::runtime_error("CreateWindowEx failed for " + narrow(className) + " (error " +
                                  std::to_string(::GetLastError()) + ")");
     }
-    m_window.reset(w);
-    ::SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    ::SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Window::windowProc));
 }
 
 LRESULT Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER && Timer::tick(hwnd(), wParam)) return 0;
     return ::DefWindowProcW(hwnd(), message, wParam, lParam);
 }
 
 LRESULT CALLBACK Window::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* created = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        created->m_window.reset(window);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+    }
     auto* self = reinterpret_cast<Window*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
@@ -59,24 +72,31 @@ LRESULT CALLBACK Window::windowProc(HWND window, UINT message, WPARAM wParam, LP
 }
 
 Timer::Timer(HWND owner, UINT intervalMs, std::function<void()> onTick)
-    : m_owner(owner), m_interval(intervalMs), m_onTick(std::move(onTick)) {}
+    : m_owner(owner), m_interval(intervalMs), m_onTick(std::move(onTick)) {
+    liveTimers().insert(this);
+}
 
-Timer::~Timer() { setEnabled(false); }
+Timer::~Timer() {
+    setEnabled(false);
+    liveTimers().erase(this);
+}
 
 void Timer::setEnabled(bool enabled) {
     if (enabled == m_enabled) return;
     const auto id = reinterpret_cast<UINT_PTR>(this);
     if (enabled) {
-        if (!::SetTimer(m_owner, id, m_interval, &Timer::tick)) return;
+        if (!::SetTimer(m_owner, id, m_interval, nullptr)) return;
     } else {
         ::KillTimer(m_owner, id);
     }
     m_enabled = enabled;
 }
 
-void CALLBACK Timer::tick(HWND, UINT, UINT_PTR id, DWORD) {
-    auto* self = reinterpret_cast<Timer*>(id);
-    if (self->m_enabled) self->m_onTick();
+bool Timer::tick(HWND owner, WPARAM id) {
+    const auto* timer = reinterpret_cast<const Timer*>(id);
+    if (!liveTimers().contains(timer) || timer->m_owner != owner) return false;
+    if (timer->m_enabled) timer->m_onTick();
+    return true;
 }
 
 }  // namespace win32

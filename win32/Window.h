@@ -1,5 +1,6 @@
 #pragma once
-// A window object behind a registered class: messages reach handleMessage of the object that made it.
+// A window object behind a registered class: every message from WM_NCCREATE on reaches handleMessage
+// of the object that made it, timer ticks included.
 
 #include <windows.h>
 
@@ -30,14 +31,20 @@ protected:
     // Registers className once per process (arrow cursor, button-face background) and creates the window.
     void create(const wchar_t* className, const wchar_t* title, DWORD style, DWORD exStyle,
                 const WindowPlacement& place, HWND parent = nullptr);
+    // Detaches the object and destroys the window. A derived class calls it from its destructor, so
+    // that no message reaches it once its members start to go.
+    void destroy() noexcept;
+    // The default handling: the ticks of the window's timers, everything else to DefWindowProc.
     virtual LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
+    static void registerClassOnce(const wchar_t* className);
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     UniqueWindow m_window;
 };
 
-// A window timer: disabled until enabled; ticks come through the owner's message loop.
+// A window timer: disabled until enabled. Its ticks come as WM_TIMER to the owner window, whose
+// handleMessage runs them (through Window::handleMessage), inside whatever it wraps around them.
 class Timer {
 public:
     Timer(HWND owner, UINT intervalMs, std::function<void()> onTick);
@@ -49,8 +56,10 @@ public:
     bool enabled() const noexcept { return m_enabled; }
     UINT interval() const noexcept { return m_interval; }
 
+    // Runs the tick of the owner's timer with this WM_TIMER id; false when no live timer has it.
+    static bool tick(HWND owner, WPARAM id);
+
 private:
-    static void CALLBACK tick(HWND, UINT, UINT_PTR id, DWORD);
     HWND m_owner;
     UINT m_interval;
     std::function<void()> m_onTick;

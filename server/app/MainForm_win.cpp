@@ -70,7 +70,7 @@ TForm1::TForm1(ServerParts& parts)
     }
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() { destroy(); }
 
 void TForm1::createControls() {
     m_font.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
