@@ -22,6 +22,7 @@ inline constexpr DWORD kAnswerTimeoutMs = 5000;
 class ServerTest : public ::testing::Test {
 protected:
     void SetUp() override;
+    void TearDown() override;
 
     // The program folder as an installation lays it out: the server, its libraries (the board's
     // stand-ins, setupapi.dll among them) and Info.ini. A library named in `replaced` comes from the

@@ -14,6 +14,11 @@ void ServerTest::SetUp() {
     ASSERT_TRUE(simboard::preferBoardSetupApi(L"kelvane.exe"));
 }
 
+void ServerTest::TearDown() {
+    run.reset();  // the setting is read when a run starts; none is left to read it
+    simboard::forgetBoardSetupApi(L"kelvane.exe");  // the prefix keeps no trace of the test
+}
+
 void ServerTest::layOut(const Layout& layout) {
     folder = std::make_unique<e2e::ProgramFolder>(
         win32::widen(::testing::UnitTest::GetInstance()->current_test_info()->name()));
