@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "mainboard/machine/Machine.h"
+#include "win32/WindowWord.h"
 
 namespace {
 constexpr wchar_t kRemoteLinkClient[] = L"DCA9F97F-3ED4-4b5c-A2CD-AB5C7422696C";
@@ -21,11 +22,11 @@ extern "C" std::int32_t __stdcall NuSysSvr_RegisterNotify(HWND window, const wch
     simboard::storeWord(notify.attempts, simboard::loadWord(notify.attempts) + 1);
     if (accepted) {
         simboard::storeWord(notify.window,
-                            static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window)));
+                            win32::wordFromWindow(window));
         simboard::storeWord(notify.registrations, simboard::loadWord(notify.registrations) + 1);
     }
     m.journal("novuservice", "NuSysSvr_RegisterNotify",
-              {static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window)), knownClient ? 1u : 0u},
+              {win32::wordFromWindow(window), knownClient ? 1u : 0u},
               accepted ? 1 : 0);
     return accepted ? 1 : 0;
 }
