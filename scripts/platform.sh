@@ -33,8 +33,8 @@ kv_choose_width() {
   local probe status
   probe=$(mktemp "${TMPDIR:-/tmp}/kelvane-ia32-probe.XXXXXX") || return 1
   kv_write_ia32_probe >"$probe" && chmod +x "$probe"
-  "$probe" 2>/dev/null
-  status=$?
+  status=0
+  "$probe" 2>/dev/null || status=$?
   rm -f "$probe"
   if [ $status -eq 42 ]; then
     KV_RUN_WIDTH=32 KV_TEST_WIDTHS="32 64"
