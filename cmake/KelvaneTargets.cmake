@@ -47,16 +47,32 @@ function(kelvane_test name)
                          PROPERTIES ${T_PROPERTIES})
 endfunction()
 
+# kelvane_def_for_width(DEF OUT_VAR): a .def as the target's calling convention needs it. The .def
+# files state the outside libraries' 32-bit stdcall names (Name@8); x64 has one convention and no
+# decoration, so the 64-bit build uses a copy without the @N suffixes (ordinals and NONAME stay).
+function(kelvane_def_for_width def out_var)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        set(${out_var} ${def} PARENT_SCOPE)
+        return()
+    endif()
+    file(READ ${def} content)
+    string(REGEX REPLACE "([A-Za-z_][A-Za-z0-9_]*)@[0-9]+" "\\1" content "${content}")
+    get_filename_component(name ${def} NAME)
+    string(MD5 where ${def})
+    set(out ${CMAKE_BINARY_DIR}/defs/${where}/${name})
+    file(WRITE ${out}.new "${content}")
+    configure_file(${out}.new ${out} COPYONLY)  # rewritten only when it changes
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def})
+    set(${out_var} ${out} PARENT_SCOPE)
+endfunction()
+
 # An import library made from a .def that describes what a vendor DLL exports.
 function(kelvane_import_library name def dll)
+    kelvane_def_for_width(${def} def)
     set(lib ${CMAKE_BINARY_DIR}/importlibs/lib${name}.a)
-    set(extra)
-    foreach(arg ${ARGN})
-        list(APPEND extra ${arg})
-    endforeach()
     add_custom_command(OUTPUT ${lib}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/importlibs
-        COMMAND i686-w64-mingw32-dlltool ${extra} -d ${def} -D ${dll} -l ${lib}
+        COMMAND ${CMAKE_DLLTOOL} ${ARGN} -d ${def} -D ${dll} -l ${lib}
         DEPENDS ${def} VERBATIM)
     add_custom_target(${name}_implib DEPENDS ${lib})
     add_library(${name}_import INTERFACE)

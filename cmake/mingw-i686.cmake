@@ -1,11 +1,3 @@
-# Cross-compiles the Windows programs: 32-bit PE from Debian's mingw-w64 (posix thread model).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiles the Windows programs as 32-bit PE, the product's own width.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# The emulator is chosen by the project (scripts/wine-run), not here, so that it carries the prefix.
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,12 +1,8 @@
 # Sourced by the scripts: the project's wine prefix, an X display, and a persistent wineserver.
 # kv_wine_up starts what is missing and remembers what it started; kv_wine_down stops exactly that.
+# Call kv_use_width (scripts/platform.sh) first.
 
-KV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-KV_BUILD=$KV_ROOT/build
-# KV_WINEPREFIX: a prefix of one's own, so that tests run side by side do not stop each other's wineserver.
-export WINEPREFIX=${KV_WINEPREFIX:-$KV_BUILD/wine-prefix}
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+source "$(dirname "${BASH_SOURCE[0]}")/platform.sh"
 KV_STARTED_XVFB=""
 
 kv_display_works() {
@@ -32,21 +28,29 @@ kv_start_xvfb() {
   return 1
 }
 
+# Starts the display (unless one works), prepares the prefix and starts a persistent wineserver.
+# On failure it stops whatever it started.
 kv_wine_up() {
   mkdir -p "$KV_BUILD"
   kv_display_works || kv_start_xvfb || return 1
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "preparing the wine prefix in $WINEPREFIX"
-    wineboot -i </dev/null >/dev/null 2>&1
-    wineserver -w
+    echo "preparing the $KV_WIN_WIDTH-bit wine prefix in $WINEPREFIX"
+    if ! kv_wine wineboot -i </dev/null >/dev/null 2>&1 || ! kv_wineserver -w; then
+      echo "cannot prepare the wine prefix with $KV_WINE" >&2
+      kv_wine_down
+      return 1
+    fi
   fi
-  wineserver -p
-  # Warm the server with every descriptor detached, so that no wine helper holds a caller's pipe.
-  wine cmd /c exit </dev/null >/dev/null 2>&1
+  # Every descriptor detached: neither the server nor a helper it starts may hold a caller's pipe.
+  if ! kv_wineserver -p </dev/null >/dev/null 2>&1 || ! kv_wine cmd /c exit </dev/null >/dev/null 2>&1; then
+    echo "cannot start wine ($KV_WINE, $WINESERVER)" >&2
+    kv_wine_down
+    return 1
+  fi
 }
 
 kv_wine_down() {
-  wineserver -k 2>/dev/null || true
+  kv_wineserver -k 2>/dev/null || true
   if [ -n "$KV_STARTED_XVFB" ]; then
     kill "$KV_STARTED_XVFB" 2>/dev/null || true
     wait "$KV_STARTED_XVFB" 2>/dev/null || true

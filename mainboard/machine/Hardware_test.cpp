@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -236,13 +237,20 @@ TEST_F(HardwareTest, ReadersNeverSeeHalfAnInstallation) {
             ++reads;
         }
     });
-    for (int i = 0; i < 400; ++i) {
+    // The check is only worth something while reads and installations overlap: wait for the reader's
+    // first read, then install until it has read often during the installations (a scheduler may
+    // otherwise run it only after the last one). The deadline only guards against a stuck reader.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (reads.load() == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    const int readsBefore = reads.load();
+    for (int i = 0; i < 400 || (reads.load() - readsBefore < 400 && std::chrono::steady_clock::now() < deadline);
+         ++i) {
         installMachine(m, i % 2 ? one : two);
         std::this_thread::yield();  // now and then a reader gets through between installations
     }
     done = true;
     reader.join();
-    EXPECT_GT(reads.load(), 0);
+    EXPECT_GE(reads.load() - readsBefore, 400) << "reads during the installations";
     EXPECT_EQ(torn.load(), 0) << "of " << reads.load() << " reads";
 }
 

@@ -8,6 +8,7 @@
 
 #include "mainboard/machine/Machine.h"
 #include "protocol/RemoteLink.h"
+#include "win32/WindowWord.h"
 
 extern "C" std::int32_t __stdcall NuSysSvr_RegisterNotify(HWND window, const wchar_t* text) {
     simboard::Machine& m = simboard::Machine::instance();
@@ -18,11 +19,11 @@ extern "C" std::int32_t __stdcall NuSysSvr_RegisterNotify(HWND window, const wch
     simboard::incrementWord(notify.attempts);
     if (accepted) {
         simboard::storeWord(notify.window,
-                            static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window)));
+                            win32::wordFromWindow(window));
         simboard::incrementWord(notify.registrations);
     }
     m.journal("novuservice", "NuSysSvr_RegisterNotify",
-              {static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window)), knownClient ? 1u : 0u},
+              {win32::wordFromWindow(window), knownClient ? 1u : 0u},
               accepted ? 1 : 0);
     return accepted ? 1 : 0;
 }

@@ -1,5 +1,7 @@
 #include "mainboard/tools/common/RemoteConsole.h"
 
+#include "win32/WindowWord.h"
+
 namespace simboard {
 
 namespace {
@@ -31,7 +33,7 @@ HWND RemoteConsole::serverWindow(std::string& why) const {
         why = "no server has registered for remote-link notifications";
         return nullptr;
     }
-    HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(registered));
+    HWND window = win32::windowFromWord(registered);
     if (!::IsWindow(window)) {
         why = "the window registered for remote-link notifications no longer exists (is the server running?)";
         return nullptr;

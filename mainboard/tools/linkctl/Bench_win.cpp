@@ -13,6 +13,7 @@
 #include "win32/Application.h"
 #include "win32/Handles.h"
 #include "win32/Text.h"
+#include "win32/WindowWord.h"
 
 namespace simboard {
 
@@ -158,7 +159,7 @@ Responder startResponder(const std::wstring& acpiPath) {
         if (line[total] == '\n') break;
         ++total;
     }
-    r.window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::strtoul(line, nullptr, 10)));
+    r.window = win32::windowFromWord(static_cast<std::uint32_t>(std::strtoul(line, nullptr, 10)));
     return r;
 }
 
@@ -225,7 +226,7 @@ int runResponder(const std::string& acpiPath) {
     win32::UniqueWindow window(::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                                  wc.hInstance, nullptr));
     if (!window) return 1;
-    std::printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(window.get())));
+    std::printf("%lu\n", static_cast<unsigned long>(win32::wordFromWindow(window.get())));
     std::fflush(stdout);
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mainboard/machine/BoardText.h"
+#include "mainboard/tools/common/LineFeedOutput.h"
 #include "mainboard/tools/common/LinkVerbs.h"
 #include "mainboard/tools/common/RemoteConsole.h"
 #include "mainboard/tools/linkctl/Bench.h"
@@ -137,6 +138,7 @@ int notify(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    printWithLineFeeds();
     if (argc < 2) return usage();
     const std::string_view command = argv[1];
     const Options o = parseOptions(argc, argv, 2);

@@ -12,10 +12,12 @@
 #include "mainboard/machine/Hardware.h"
 #include "mainboard/machine/Machine.h"
 #include "mainboard/tools/common/BoardReport.h"
+#include "mainboard/tools/common/LineFeedOutput.h"
 #include "mainboard/tools/common/LinkVerbs.h"
 #include "protocol/Broadcast.h"
 #include "win32/Handles.h"
 #include "win32/Text.h"
+#include "win32/WindowWord.h"
 
 namespace {
 
@@ -70,7 +72,7 @@ int registers(Machine& m) {
     const auto window = loadWord(s.notify.window);
     std::printf("notify    window 0x%08X (%s), %u registration attempts, %u accepted\n", window,
                 window == 0                                                               ? "none"
-                : ::IsWindow(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(window))) ? "alive"
+                : ::IsWindow(win32::windowFromWord(window)) ? "alive"
                                                                                           : "gone",
                 loadWord(s.notify.attempts), loadWord(s.notify.registrations));
     return 0;
@@ -216,6 +218,7 @@ int event(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    printWithLineFeeds();
     if (argc < 2) return usage();
     const std::string_view command = argv[1];
     if (command == "event") return event(argc, argv);

@@ -1,0 +1,97 @@
+# Sourced by the scripts: which Windows build runs on this machine, and how wine runs it.
+#
+# The product is 32-bit, since the outside libraries it calls are. Some machines cannot execute 32-bit
+# programs at all (no IA-32 emulation in the kernel); there the same sources run as 64-bit programs
+# under wine64. Both builds are compiled everywhere; this decides which of them runs.
+
+KV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+KV_BUILD=$KV_ROOT/build
+
+# A complete 32-bit x86 Linux program of 93 bytes: ELF header, one loadable segment, and
+# "xor ebx,ebx; mov bl,42; xor eax,eax; inc eax; int 0x80" (exit(42)). It needs no library, so it
+# runs wherever the kernel executes 32-bit code, whatever is installed.
+kv_write_ia32_probe() {
+  printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00'                    # identification
+  printf '\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00'          # exec, i386, entry
+  printf '\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00' # sizes, 1 segment
+  printf '\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08'          # PT_LOAD at 0x8048000
+  printf '\x5d\x00\x00\x00\x5d\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00'          # 93 bytes, r-x
+  printf '\x31\xdb\xb3\x2a\x31\xc0\x40\xcd\x80'                                      # exit(42)
+}
+
+# Sets KV_RUN_WIDTH, the build that the board, the demo and the benchmark run (32 or 64),
+# KV_TEST_WIDTHS, the builds whose wine tests run, and KV_WIDTH_REASON. KV_WIDTH=32 or 64 in the
+# environment limits both to that width.
+kv_choose_width() {
+  case "${KV_WIDTH:-}" in
+    32 | 64)
+      KV_RUN_WIDTH=$KV_WIDTH KV_TEST_WIDTHS=$KV_WIDTH KV_WIDTH_REASON="chosen by KV_WIDTH=$KV_WIDTH"
+      return 0 ;;
+    "") ;;
+    *) echo "KV_WIDTH must be 32 or 64, not '$KV_WIDTH'" >&2; return 1 ;;
+  esac
+  local probe status
+  probe=$(mktemp "${TMPDIR:-/tmp}/kelvane-ia32-probe.XXXXXX") || return 1
+  kv_write_ia32_probe >"$probe" && chmod +x "$probe"
+  status=0
+  "$probe" 2>/dev/null || status=$?
+  rm -f "$probe"
+  if [ $status -eq 42 ]; then
+    KV_RUN_WIDTH=32 KV_TEST_WIDTHS="32 64"
+    KV_WIDTH_REASON="this machine executes 32-bit programs"
+  else
+    KV_RUN_WIDTH=64 KV_TEST_WIDTHS=64
+    KV_WIDTH_REASON="this machine cannot execute 32-bit programs (a 32-bit test program did not run)"
+  fi
+}
+
+# kv_use_width 32|64: the build tree, the wine loader and server, and the prefix of that width.
+# KV_WINEPREFIX, if set, names a prefix of one's own (for boards and tests run side by side); the
+# 64-bit prefix is the same name with "64" appended.
+kv_use_width() {
+  local width=$1
+  case "$width" in
+    32)
+      KV_PRESET=win32
+      KV_WINE=/usr/lib/wine/wine
+      # The 32-bit loader works with either server; the 32-bit one where it is there, as always.
+      if [ -x /usr/lib/wine/wineserver32 ]; then WINESERVER=/usr/lib/wine/wineserver32
+      else WINESERVER=/usr/lib/wine/wineserver64; fi
+      export WINEARCH=win32
+      ;;
+    64)
+      KV_PRESET=win64
+      KV_WINE=/usr/lib/wine/wine64
+      WINESERVER=/usr/lib/wine/wineserver64
+      export WINEARCH=win64
+      ;;
+    *) echo "kv_use_width: 32 or 64, not '$width'" >&2; return 1 ;;
+  esac
+  KV_WIN_BUILD=$KV_BUILD/$KV_PRESET
+  # The 64-bit loader must be used directly: /usr/bin/wine runs the 32-bit one whenever it exists.
+  export WINELOADER=$KV_WINE WINESERVER
+  WINEPREFIX=${KV_WINEPREFIX:-$KV_BUILD/wine-prefix}
+  [ "$width" = 64 ] && WINEPREFIX=${WINEPREFIX}64
+  export WINEPREFIX
+  export WINEDEBUG=${WINEDEBUG:--all}
+  export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+  export KV_WIN_WIDTH=$width KV_PRESET KV_WIN_BUILD KV_WINE
+}
+
+# wine, wineserver and wine's tools, for the width chosen by kv_use_width.
+kv_wine() { "$KV_WINE" "$@"; }
+kv_wineserver() { "$WINESERVER" "$@"; }
+kv_winepath() { "$KV_WINE" winepath "$@" 2>/dev/null | tr -d '\r'; }
+
+# The width of a Windows program, from its PE header: 32 (i386), 64 (x86-64), or nothing.
+kv_program_width() {
+  local pe machine
+  pe=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+  [ -n "$pe" ] || return 1
+  machine=$(od -An -tx2 -j$((pe + 4)) -N2 "$1" 2>/dev/null | tr -d ' ')
+  case "$machine" in
+    014c) echo 32 ;;
+    8664) echo 64 ;;
+    *) return 1 ;;
+  esac
+}
