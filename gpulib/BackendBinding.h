@@ -13,6 +13,7 @@ inline constexpr wchar_t kLoadLibraryErrorCaption[] = L"LoadLibrary Error";
 
 // Binds every export of LIST from module; one missing stops the program with the assertion report
 // of the all-bound check that the list spells out.
-#define KV_BIND_REQUIRED_EXPORTS(LIST, module)                                                     \
-    (KV_BIND_EXPORTS(LIST, module) ? static_cast<void>(0)                                         \
-                                   : ::kelvane::assertionFailed(KV_ALL_BOUND_TEXT(LIST), __FILE__, __LINE__))
+#define KV_BIND_REQUIRED_EXPORTS(LIST, module) \
+    (KV_BIND_EXPORTS(LIST, module)             \
+         ? static_cast<void>(0)                \
+         : ::kelvane::assertionFailed(KV_ALL_BOUND_TEXT(LIST), __FILE__, __LINE__))

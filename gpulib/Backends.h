@@ -16,7 +16,7 @@ namespace kelvane {
 
 // "Redcard.dll", the AMD back end. Card indices are the back end's own, from 0.
 class RedcardBackend {
-public:
+  public:
     virtual ~RedcardBackend() = default;
 
     // Loads the library if that has not happened yet and initialises it: 1 when the library could not
@@ -40,7 +40,7 @@ public:
 
 // "Greencard.dll", the NVIDIA back end.
 class GreencardBackend {
-public:
+  public:
     virtual ~GreencardBackend() = default;
 
     // Loads the library if that has not happened yet and initialises it: the low byte of

@@ -19,7 +19,7 @@ struct FakeAmdCard {
 };
 
 class FakeRedcard final : public RedcardBackend {
-public:
+  public:
     std::vector<FakeAmdCard> cards;
     bool loaded = true;
     std::int32_t initResult = 0;                // of Amd_Initialize
@@ -70,7 +70,7 @@ public:
     void Amd_UnInitialize() override { calls.push_back("Amd_UnInitialize"); }
     std::int32_t Amd_GetGpuFreq(std::int32_t index) override { return record("Amd_GetGpuFreq", index) + 400; }
 
-private:
+  private:
     std::int32_t record(const char* entry, std::int32_t index) {
         calls.push_back(std::string(entry) + "(" + std::to_string(index) + ")");
         return index;
@@ -94,7 +94,7 @@ struct LumbraBoard {
 };
 
 class FakeLumbra final : public LumbraLib {
-public:
+  public:
     explicit FakeLumbra(LumbraBoard& board) : m_board(board) {}
 
     std::uint8_t Init() override { return m_board.initResult; }
@@ -116,7 +116,7 @@ public:
         return true;
     }
 
-private:
+  private:
     FakeLumbraItem* find(std::uint32_t id) {
         const auto it = m_board.items.find(id);
         return it == m_board.items.end() ? nullptr : &it->second;

@@ -74,7 +74,7 @@ inline FakeDevice displayController(std::wstring instanceId) {
 }
 
 class FakeSetupApi final : public SetupApi {
-public:
+  public:
     std::vector<FakeDevice> devices;
     bool classDevsFail = false;
     std::optional<std::uint32_t> enumFailsAt;
@@ -86,7 +86,7 @@ public:
         return std::make_unique<Set>(*this);
     }
 
-private:
+  private:
     class Set final : public DeviceInfoSet {
       public:
         explicit Set(FakeSetupApi& api) : m_api(api) { ++m_api.setsOpen; }
@@ -121,7 +121,7 @@ private:
 };
 
 class RecordingDeviceLog final : public GpuDeviceLog {
-public:
+  public:
     int preparations = 0;
     std::vector<std::wstring> messages;
 

@@ -14,7 +14,7 @@
 namespace kelvane {
 
 class GpuChip {
-public:
+  public:
     virtual ~GpuChip() = default;
     GpuChip(const GpuChip&) = delete;
     GpuChip& operator=(const GpuChip&) = delete;
@@ -30,20 +30,20 @@ public:
         return *m_Items.at(static_cast<std::size_t>(index));
     }
 
-protected:
+  protected:
     GpuChip() = default;
     void addItem(std::unique_ptr<GpuOCItemBase> item) {
         m_Items.push_back(std::move(item));
         m_OCItemCount = static_cast<std::int32_t>(m_Items.size());
     }
 
-private:
+  private:
     std::vector<std::unique_ptr<GpuOCItemBase>> m_Items;  // in the order the card made them
     std::int32_t m_OCItemCount = 0;
 };
 
 class GpuAmd : public GpuChip {
-public:
+  public:
     std::int32_t GetGpuUsage() override { return m_redcard.Amd_GetGpuUsage(m_Index); }
     std::int32_t GetGpuFreq() override { return m_redcard.Amd_GetGpuFreq(m_Index); }
     bool GetGpuName(std::wstring& name) override { return m_redcard.Amd_GetGpuName(m_Index, name); }
@@ -52,7 +52,7 @@ public:
 
     std::int32_t GetIndex() const { return m_Index; }
 
-protected:
+  protected:
     GpuAmd(RedcardBackend& redcard, std::int32_t index) : m_redcard(redcard), m_Index(index) {}
 
     RedcardBackend& m_redcard;
@@ -61,13 +61,13 @@ protected:
 
 // Integrated graphics: core and SidePort clocks with Lumbra's ranges, and the voltages that Lumbra offers.
 class GpuAmdIntegrated final : public GpuAmd {
-public:
+  public:
     GpuAmdIntegrated(RedcardBackend& redcard, LumbraLibAccess& lumbra, std::int32_t index);
 };
 
 // A discrete card: core clock, memory clock and voltage from the AMD back end.
 class GpuAmdDiscrete final : public GpuAmd {
-public:
+  public:
     GpuAmdDiscrete(RedcardBackend& redcard, LumbraLibAccess& lumbra, std::int32_t index);
 };
 

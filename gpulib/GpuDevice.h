@@ -25,14 +25,14 @@ struct _PCI_INFO {
 
 // Where the enumeration reports each adapter it finds and each failure that ends it.
 class GpuDeviceLog {
-public:
+  public:
     virtual ~GpuDeviceLog() = default;
     virtual void Prepare() = 0;  // before each detection
     virtual void Write(std::wstring_view message) = 0;
 };
 
 class IGpuDevice {
-public:
+  public:
     IGpuDevice(SetupApi& setupApi, GpuDeviceLog& log) : m_setupApi(setupApi), m_log(log) {}
 
     // Prepares the log, then enumerates; true when a display controller was found.
@@ -49,7 +49,7 @@ public:
     // True when all devices have the vendor id of the first (or there are fewer than two).
     bool IsSameVendor() const;
 
-private:
+  private:
     bool addDisplayControllers(DeviceInfoSet& set, std::set<std::wstring>& seen,
                                std::vector<_PCI_INFO>& found);
     std::optional<_PCI_INFO> readController(DeviceInfoSet& set, const std::wstring& instanceId);

@@ -21,7 +21,7 @@ FakeDevice networkAdapter() {
 }
 
 class DeviceList : public ::testing::Test {
-protected:
+  protected:
     testing::FakeSetupApi setupApi;
     testing::RecordingDeviceLog log;
     IGpuDevice list{setupApi, log};

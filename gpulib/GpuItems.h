@@ -13,7 +13,7 @@
 namespace kelvane {
 
 class GpuOCItemBase {
-public:
+  public:
     virtual ~GpuOCItemBase() = default;
     GpuOCItemBase(const GpuOCItemBase&) = delete;
     GpuOCItemBase& operator=(const GpuOCItemBase&) = delete;
@@ -32,7 +32,7 @@ public:
     virtual bool IsSupported() const { return m_Supported; }
     virtual std::int32_t Reserved() const { return 0; }
 
-protected:
+  protected:
     explicit GpuOCItemBase(std::wstring name) : m_Name(std::move(name)) {}
 
     std::int32_t m_Value = 0;
@@ -47,34 +47,34 @@ protected:
 
 // A voltage of an integrated card, kept by Lumbra as a step number on the item's scale.
 class LumbraVoltageItem : public GpuOCItemBase {
-public:
+  public:
     std::int32_t GetValue() override;
     // Sends the step number of the value, rounded toward the minimum; refused (false) when the item
     // has no scale because its figures could not be read.
     bool SetValue(std::int32_t value) override;
 
-protected:
+  protected:
     LumbraVoltageItem(LumbraLibAccess& lumbra, std::uint32_t itemId, std::wstring name);
 
-private:
+  private:
     LumbraLibAccess& m_lumbra;
     std::uint32_t m_itemId;
 };
 
 class GpuCoreVol final : public LumbraVoltageItem {
-public:
+  public:
     static constexpr std::uint32_t kItemId = 0x3020055;
     explicit GpuCoreVol(LumbraLibAccess& lumbra) : LumbraVoltageItem(lumbra, kItemId, L"Core Voltage") {}
 };
 
 class GpuSPVol final : public LumbraVoltageItem {
-public:
+  public:
     static constexpr std::uint32_t kItemId = 0x3020062;
     explicit GpuSPVol(LumbraLibAccess& lumbra) : LumbraVoltageItem(lumbra, kItemId, L"SidePort Voltage") {}
 };
 
 class GpuOCItemClock : public GpuOCItemBase {
-protected:
+  protected:
     GpuOCItemClock(std::wstring name, std::int32_t gpuIndex)
         : GpuOCItemBase(std::move(name)), m_GpuIndex(gpuIndex) {}
 
@@ -84,18 +84,18 @@ protected:
 // One entry of an AMD card's clock-information block. The item keeps a copy of the whole block and
 // applies a value by sending the block back with only that entry's current value changed.
 class GpuOCItemClkAmd : public GpuOCItemClock {
-public:
+  public:
     std::int32_t GetValue() override;
     bool SetValue(std::int32_t value) override;
 
-protected:
+  protected:
     using Entry = AmdClockEntry AmdClockInfo::*;
 
     // rangeFromLumbra: for the clocks whose range, on integrated cards, is Lumbra's (else null).
     GpuOCItemClkAmd(RedcardBackend& redcard, std::int32_t gpuIndex, std::wstring name, Entry entry,
                     LumbraLibAccess* rangeFromLumbra = nullptr, std::uint32_t rangeItemId = 0);
 
-private:
+  private:
     // A read that fails keeps the previous copy of the block.
     bool readBlock();
     void takeLumbraRange(LumbraLibAccess& lumbra, std::uint32_t itemId);
@@ -108,7 +108,7 @@ private:
 };
 
 class GpuCoreClkAmd final : public GpuOCItemClkAmd {
-public:
+  public:
     static constexpr std::uint32_t kIntegratedRangeItem = 0x3010060;
     GpuCoreClkAmd(RedcardBackend& redcard, LumbraLibAccess& lumbra, std::int32_t gpuIndex)
         : GpuOCItemClkAmd(redcard, gpuIndex, L"Core Clock", &AmdClockInfo::core, &lumbra,
@@ -116,7 +116,7 @@ public:
 };
 
 class GpuSidePortClkAmd final : public GpuOCItemClkAmd {
-public:
+  public:
     static constexpr std::uint32_t kIntegratedRangeItem = 0x3010063;
     GpuSidePortClkAmd(RedcardBackend& redcard, LumbraLibAccess& lumbra, std::int32_t gpuIndex)
         : GpuOCItemClkAmd(redcard, gpuIndex, L"SidePort Clock", &AmdClockInfo::memory, &lumbra,
@@ -124,13 +124,13 @@ public:
 };
 
 class GpuMemoryClkAmd final : public GpuOCItemClkAmd {
-public:
+  public:
     GpuMemoryClkAmd(RedcardBackend& redcard, std::int32_t gpuIndex)
         : GpuOCItemClkAmd(redcard, gpuIndex, L"Memory Clock", &AmdClockInfo::memory) {}
 };
 
 class GpuVoltageAmd final : public GpuOCItemClkAmd {
-public:
+  public:
     GpuVoltageAmd(RedcardBackend& redcard, std::int32_t gpuIndex)
         : GpuOCItemClkAmd(redcard, gpuIndex, L"Voltage Clock", &AmdClockInfo::voltage) {}
 };

@@ -43,7 +43,7 @@ Figures figuresOf(Item&& item) {
 constexpr Figures kNothingRead{0, 0, 0, 0, 0, false, false};
 
 class LumbraVoltage : public ::testing::Test {
-protected:
+  protected:
     testing::LumbraBoard board;
     LumbraLibAccess lumbra = accessTo(board);
 
@@ -134,7 +134,7 @@ AmdClockInfo patternedBlock() {
 }
 
 class AmdClocks : public ::testing::Test {
-protected:
+  protected:
     testing::FakeRedcard redcard;
     testing::LumbraBoard board;
     LumbraLibAccess lumbra = accessTo(board);

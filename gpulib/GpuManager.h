@@ -15,7 +15,7 @@
 namespace kelvane {
 
 class BasicGpuItem {
-public:
+  public:
     virtual ~BasicGpuItem() = default;
     BasicGpuItem(const BasicGpuItem&) = delete;
     BasicGpuItem& operator=(const BasicGpuItem&) = delete;
@@ -28,7 +28,7 @@ public:
     bool IsNv() const { return m_IsNv; }
     GpuChip& GetGpu(std::int32_t Index) const;
 
-protected:
+  protected:
     BasicGpuItem() = default;
 
     std::vector<std::unique_ptr<GpuChip>> m_Gpus;  // by the back end's card index
@@ -38,7 +38,7 @@ protected:
 
 // AMD cards: Init initialises the back end, learns the card count and builds the card objects.
 class BasicAmdItem final : public BasicGpuItem {
-public:
+  public:
     BasicAmdItem(RedcardBackend& redcard, LumbraLibAccess& lumbra) : m_redcard(redcard), m_lumbra(lumbra) {}
 
     // True when the back end initialised. Without its library nothing else of it is called.
@@ -46,7 +46,7 @@ public:
     void UnInit() override { m_redcard.Amd_UnInitialize(); }
     void CreateGpus() override;
 
-private:
+  private:
     RedcardBackend& m_redcard;
     LumbraLibAccess& m_lumbra;
 };
@@ -54,7 +54,7 @@ private:
 // NVIDIA cards: Init initialises the back end and learns the card count; the cards themselves are
 // used through the back end directly, so no card objects are made.
 class BasicNvItem final : public BasicGpuItem {
-public:
+  public:
     explicit BasicNvItem(GreencardBackend& greencard) : m_greencard(greencard) {}
 
     // True when Nv_Initialize gave 0, and also when the library could not be loaded (then the count,
@@ -63,12 +63,12 @@ public:
     void UnInit() override { m_greencard.Nv_UnInitialize(); }
     void CreateGpus() override {}
 
-private:
+  private:
     GreencardBackend& m_greencard;
 };
 
 class IGpuManager {
-public:
+  public:
     explicit IGpuManager(std::unique_ptr<BasicGpuItem> vendor) : m_vendor(std::move(vendor)) {}
 
     bool Init() { return m_vendor->Init(); }
@@ -77,7 +77,7 @@ public:
     GpuChip& GetGpu(std::int32_t index) const { return m_vendor->GetGpu(index); }
     bool IsNvidiaGpu() const { return m_vendor->IsNv(); }
 
-private:
+  private:
     std::unique_ptr<BasicGpuItem> m_vendor;
 };
 

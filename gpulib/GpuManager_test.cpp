@@ -12,7 +12,7 @@ using testing::accessTo;
 using testing::displayController;
 
 class FakeGreencard final : public GreencardBackend {
-public:
+  public:
     bool loaded = true;
     std::uint8_t initResult = 0;
     bool countAnswers = true;
@@ -39,7 +39,7 @@ public:
 };
 
 class CardManager : public ::testing::Test {
-protected:
+  protected:
     testing::FakeSetupApi setupApi;
     testing::RecordingDeviceLog log;
     FakeGreencard greencard;
@@ -104,7 +104,7 @@ TEST_F(CardManager, NvidiaInitIsTrueWhenInitialisedWithZeroOrWhenTheLibraryIsMis
 }
 
 class AmdCards : public CardManager {
-protected:
+  protected:
     std::unique_ptr<IGpuManager> initialised() {
         auto manager = create({L"PCI\\VEN_1002&DEV_9874\\0"});
         EXPECT_TRUE(manager);

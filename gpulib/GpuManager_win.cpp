@@ -14,7 +14,7 @@ namespace {
 
 // The enumeration reports to "Gpu.log".
 class GpuLogFile final : public GpuDeviceLog {
-public:
+  public:
     void Prepare() override { OpenGpuLog(); }
     void Write(std::wstring_view message) override { GpuLog.Write(message); }  // a failed write is dropped
 };

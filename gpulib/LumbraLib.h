@@ -11,7 +11,7 @@
 namespace kelvane {
 
 class LumbraLib {
-public:
+  public:
     virtual ~LumbraLib() = default;
     // Loads and binds the library, then "LumbraInit"'s 8-bit result; 0 when loading failed.
     virtual std::uint8_t Init() = 0;
@@ -23,7 +23,7 @@ public:
 
 // Holds the process's one initialised Lumbra instance and passes requests on to it.
 class LumbraLibDll {
-public:
+  public:
     explicit LumbraLibDll(std::unique_ptr<LumbraLib> library) : m_library(std::move(library)) {}
 
     bool IsItemSupported(std::uint32_t id) { return m_library->IsItemSupported(id); }
@@ -33,7 +33,7 @@ public:
     bool SetItem(std::uint32_t id, std::int32_t stepNumber) { return m_library->SetItem(id, stepNumber); }
     bool GetItem(std::uint32_t id, std::int32_t& stepNumber) { return m_library->GetItem(id, stepNumber); }
 
-private:
+  private:
     std::unique_ptr<LumbraLib> m_library;
 };
 
@@ -41,7 +41,7 @@ private:
 // initialises; until then every request tries again (so that a library installed or repaired later
 // is found), and a request that finds no holder answers false and leaves its output untouched.
 class LumbraLibAccess {
-public:
+  public:
     using NewInstance = std::function<std::unique_ptr<LumbraLib>()>;
     explicit LumbraLibAccess(NewInstance newInstance) : m_newInstance(std::move(newInstance)) {}
 
@@ -56,7 +56,7 @@ public:
     // The item is supported and its step number can be read: an item worth offering.
     bool HasReadableItem(std::uint32_t id);
 
-private:
+  private:
     NewInstance m_newInstance;
     std::unique_ptr<LumbraLibDll> m_holder;
 };

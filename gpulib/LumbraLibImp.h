@@ -19,7 +19,7 @@ namespace kelvane {
     X(LumbraGetItem, "LumbraGetItem", std::uint32_t, (std::uint32_t, std::int32_t*))
 
 class LumbraLibImp final : public LumbraLib {
-public:
+  public:
     LumbraLibImp() = default;
     LumbraLibImp(const LumbraLibImp&) = delete;
     LumbraLibImp& operator=(const LumbraLibImp&) = delete;
@@ -32,7 +32,7 @@ public:
     bool SetItem(std::uint32_t id, std::int32_t stepNumber) override;
     bool GetItem(std::uint32_t id, std::int32_t& stepNumber) override;
 
-private:
+  private:
     win32::UniqueModule m_module;  // freed with the instance
     KV_LUMBRA_EXPORTS(KV_DECLARE_EXPORT)
 };

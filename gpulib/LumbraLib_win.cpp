@@ -12,11 +12,12 @@ LumbraLibAccess& GetLumbraLibAccess() {
 }
 
 std::uint8_t LumbraLibImp::Init() {
-    m_module = win32::loadLibraryFile(
-        win32::executableFolder() + L"Lumbra.dll", [](win32::LoadFailure failure, const std::wstring& path, DWORD) {
-            if (failure == win32::LoadFailure::NotLoadable)
-                win32::showMessage(L"Can not load " + path, kLoadLibraryErrorCaption);
-        });
+    m_module =
+        win32::loadLibraryFile(win32::executableFolder() + L"Lumbra.dll",
+                               [](win32::LoadFailure failure, const std::wstring& path, DWORD) {
+                                   if (failure == win32::LoadFailure::NotLoadable)
+                                       win32::showMessage(L"Can not load " + path, kLoadLibraryErrorCaption);
+                               });
     if (!m_module) return 0;
     KV_BIND_REQUIRED_EXPORTS(KV_LUMBRA_EXPORTS, m_module.get());
     return static_cast<std::uint8_t>(m_pLumbraInit() & 0xFF);

@@ -22,7 +22,7 @@ struct NvClockInfo {
     NvClockEntry core;
     NvClockEntry memory;  // memory.current holds twice the remote side's value
     NvClockEntry voltage;
-    NvClockEntry fan;     // only fan.current is used
+    NvClockEntry fan;  // only fan.current is used
 };
 
 static_assert(std::endian::native == std::endian::little, "the back ends exchange little-endian records");

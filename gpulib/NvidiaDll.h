@@ -30,7 +30,7 @@ namespace kelvane {
     X(NvGetGpuUsage, "Nv_GetGpuUsage", void, ())
 
 class IGPUNvidiaDll final : public GreencardBackend {
-public:
+  public:
     // fileName: the library's file in the program folder; empty for "Greencard.dll".
     explicit IGPUNvidiaDll(std::wstring fileName = {}) : m_fileName(std::move(fileName)) {}
     IGPUNvidiaDll(const IGPUNvidiaDll&) = delete;
@@ -50,7 +50,7 @@ public:
     bool Nv_SetGPUFan(std::int32_t index, const NvClockInfo& record) override;
     void Nv_UnInitialize() override;
 
-private:
+  private:
     bool Load();
 
     win32::UniqueModule m_module;

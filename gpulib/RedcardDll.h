@@ -28,7 +28,7 @@ namespace kelvane {
     X(AmdGetGpuFreq, "Amd_GetGpuFreq", std::int32_t, (std::int32_t))
 
 class RedcardDll final : public RedcardBackend {
-public:
+  public:
     // fileName: the library's file in the program folder; empty for "Redcard.dll".
     explicit RedcardDll(std::wstring fileName = {}) : m_fileName(std::move(fileName)) {}
     RedcardDll(const RedcardDll&) = delete;
@@ -52,7 +52,7 @@ public:
     void Amd_UnInitialize() override;
     std::int32_t Amd_GetGpuFreq(std::int32_t index) override;
 
-private:
+  private:
     KV_REDCARD_EXPORTS(KV_DECLARE_EXPORT)
     std::wstring m_fileName;
     win32::UniqueModule m_module;

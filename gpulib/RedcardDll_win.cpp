@@ -1,7 +1,7 @@
 #include <span>
 
-#include "gpulib/BufferText.h"
 #include "gpulib/BackendBinding.h"
+#include "gpulib/BufferText.h"
 #include "gpulib/RedcardDll.h"
 #include "win32/Application.h"
 #include "win32/LibraryLoading.h"
@@ -19,8 +19,8 @@ std::wstring RedcardDll::GetLibraryPath() const {
 
 bool RedcardDll::Load() {
     if (m_module) return true;
-    m_module =
-        win32::loadLibraryFile(GetLibraryPath(), [](win32::LoadFailure failure, const std::wstring& path, DWORD error) {
+    m_module = win32::loadLibraryFile(
+        GetLibraryPath(), [](win32::LoadFailure failure, const std::wstring& path, DWORD error) {
             if (failure == win32::LoadFailure::FileMissing)
                 win32::showMessage(L"Can not find " + path, kLoadLibraryErrorCaption);
             else

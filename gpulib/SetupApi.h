@@ -27,7 +27,7 @@ struct SetupCall {
 // One device information set, released when this object goes. The property and instance-id calls
 // act on the device that the last successful EnumDeviceInfo selected.
 class DeviceInfoSet {
-public:
+  public:
     virtual ~DeviceInfoSet() = default;
     // SetupDiEnumDeviceInfo: selects the device at the index; ERROR_NO_MORE_ITEMS past the last one.
     virtual SetupCall EnumDeviceInfo(std::uint32_t index) = 0;
@@ -38,7 +38,7 @@ public:
 };
 
 class SetupApi {
-public:
+  public:
     virtual ~SetupApi() = default;
     // SetupDiGetClassDevsW for all present devices of all classes; none when it fails.
     virtual std::unique_ptr<DeviceInfoSet> GetClassDevs() = 0;

@@ -8,7 +8,7 @@
 namespace kelvane {
 
 class SystemSetupApi final : public SetupApi {
-public:
+  public:
     std::unique_ptr<DeviceInfoSet> GetClassDevs() override;
 };
 

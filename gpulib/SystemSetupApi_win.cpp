@@ -22,7 +22,7 @@ SetupCall outcome(BOOL succeeded) {
 }
 
 class SystemDeviceInfoSet final : public DeviceInfoSet {
-public:
+  public:
     explicit SystemDeviceInfoSet(win32::UniqueDeviceInfoList list) : m_list(std::move(list)) {}
 
     SetupCall EnumDeviceInfo(std::uint32_t index) override {
@@ -44,7 +44,7 @@ public:
                                                      static_cast<DWORD>(buffer.size()), nullptr));
     }
 
-private:
+  private:
     win32::UniqueDeviceInfoList m_list;
     SP_DEVINFO_DATA m_device{};  // the device that the last successful EnumDeviceInfo selected
 };

@@ -22,7 +22,8 @@ inline constexpr std::uint32_t kRemoteNotifyLParam = 0xA0020000;
 inline constexpr std::uint32_t kRemoteNotifyLParamShort = 0xEC;
 
 constexpr bool isRemoteNotification(std::uint32_t wParam, std::uint32_t lParam) {
-    return wParam == kRemoteNotifyWParam && (lParam == kRemoteNotifyLParam || lParam == kRemoteNotifyLParamShort);
+    return wParam == kRemoteNotifyWParam &&
+           (lParam == kRemoteNotifyLParam || lParam == kRemoteNotifyLParamShort);
 }
 
 // The text a window registers with for remote-link notifications.

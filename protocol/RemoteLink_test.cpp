@@ -18,7 +18,8 @@ TEST(RemoteRequestDecode, SplitsFieldsAndReadsFanOnlyForSetAll) {
     EXPECT_EQ(RemoteRequest::decode(0x20060000, 0, 0x002C0000).fan, 0u) << "word 2 belongs to set-all only";
     EXPECT_EQ(RemoteRequest::decode(0x10070000, 0, 0x002C0000).fan, 0u);
     EXPECT_EQ(RemoteRequest::decode(0xF0F00000, 0, 0).group, 0xFu);
-    EXPECT_EQ(RemoteRequest::decode(0x00F00000, 0, 0).command, 0u) << "bits 23..20 are not part of the command";
+    EXPECT_EQ(RemoteRequest::decode(0x00F00000, 0, 0).command, 0u)
+        << "bits 23..20 are not part of the command";
 }
 
 TEST(RemoteRequestDecode, PackHighLowWrapsAndCarries) {
@@ -29,15 +30,20 @@ TEST(RemoteRequestDecode, PackHighLowWrapsAndCarries) {
 }
 
 TEST(RemoteRequestEncode, CutsEachValueToItsFieldAndDecodesBack) {
-    const RemoteRequest setAll{.group = 2, .cardIndex = 0xB, .command = 7, .core = 800, .memory = 900,
-                               .voltage = 1100, .fan = 44};
+    const RemoteRequest setAll{
+        .group = 2, .cardIndex = 0xB, .command = 7, .core = 800, .memory = 900, .voltage = 1100, .fan = 44};
     EXPECT_EQ(setAll.encode(), (Words{0x2B070320, 0x0384044C, 0x002C0000}));
     const Words w = setAll.encode();
     const RemoteRequest back = RemoteRequest::decode(w[0], w[1], w[2]);
     EXPECT_EQ(back.encode(), w);
 
-    const RemoteRequest oversized{.group = 0x12, .cardIndex = 0x1F, .command = 0x12, .core = 0x12345,
-                                  .memory = 0x10002, .voltage = 0x10003, .fan = 0x10004};
+    const RemoteRequest oversized{.group = 0x12,
+                                  .cardIndex = 0x1F,
+                                  .command = 0x12,
+                                  .core = 0x12345,
+                                  .memory = 0x10002,
+                                  .voltage = 0x10003,
+                                  .fan = 0x10004};
     EXPECT_EQ(oversized.encode(), (Words{0x2F022345, 0x00020003, 0x00040000}));
 }
 
@@ -47,7 +53,8 @@ TEST(BoardWord, AddsItsPartsAndReadsThemBack) {
     EXPECT_EQ(parts.cardCount, 4u);
     EXPECT_EQ(parts.model, 3u);
     EXPECT_EQ(parts.version, 1u);
-    EXPECT_EQ(packBoardWord(0, 0x100, 0), 0x02000010u) << "an oversized model spills into the marker above it";
+    EXPECT_EQ(packBoardWord(0, 0x100, 0), 0x02000010u)
+        << "an oversized model spills into the marker above it";
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ std::string contentsOf(const fs::path& path) {
 
 // Puts aside what a file of that path holds and gives it back afterwards.
 class SetAside {
-public:
+  public:
     explicit SetAside(fs::path path) : m_path(std::move(path)) {
         if (fs::exists(m_path)) m_contents = contentsOf(m_path);
         fs::remove(m_path);
@@ -35,7 +35,7 @@ public:
         if (m_contents) std::ofstream(m_path, std::ios::binary) << *m_contents;
     }
 
-private:
+  private:
     fs::path m_path;
     std::optional<std::string> m_contents;
 };

@@ -43,7 +43,7 @@ std::string logFileText(std::basic_string_view<Char> message) {
 
 template <typename Char>
 class BasicLogHelp {
-public:
+  public:
     using String = std::basic_string<Char>;
 
     BasicLogHelp() = default;
@@ -80,7 +80,7 @@ public:
 
     void Close() { m_path.clear(); }
 
-private:
+  private:
     bool rememberIfOpens(const String& path, const char* mode) {
         if (!openFile(path, mode)) return false;
         m_path = path;

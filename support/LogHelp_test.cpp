@@ -12,7 +12,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class LogFile : public ::testing::Test {
-protected:
+  protected:
     fs::path folder = fs::temp_directory_path() /
                       ("kelvane-log-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
                        "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());

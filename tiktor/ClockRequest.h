@@ -9,7 +9,7 @@
 
 namespace tiktor {
 
-inline constexpr std::uint32_t kClockValueScale = 100;     // the request counts in hundreds of clock units
+inline constexpr std::uint32_t kClockValueScale = 100;  // the request counts in hundreds of clock units
 
 // The value for SetClock that a message asks for, or none when it is no clock request.
 // broadcastMessage is the registered message number; 0 (not registered) matches no message.

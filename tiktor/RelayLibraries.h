@@ -19,7 +19,7 @@ namespace tiktor {
     X(NuWMI_RegisterEvent, "NuWMI_RegisterEvent", std::uint32_t, ())
 
 class RelayLibraries {
-public:
+  public:
     // Loads "Ticksmith.dll" and "Evtwatch.dll" and takes their entry points. Missing pieces stay unbound.
     void bind();
 
@@ -31,7 +31,7 @@ public:
     // Hands a clock value to the clock library; nothing happens when it is not bound.
     void setClock(std::uint32_t value);
 
-private:
+  private:
     // The libraries are never freed: the event library may keep threads of its own running until
     // the process ends, so the modules stay loaded as long as the process lives.
     TIKTOR_CLOCK_EXPORTS(KV_DECLARE_EXPORT)

@@ -12,7 +12,7 @@
 namespace tiktor {
 
 class TiktorApp {
-public:
+  public:
     explicit TiktorApp(HINSTANCE instance) : m_instance(instance) {}
 
     // Runs the dialog to its end and gives the process's exit code.
@@ -22,7 +22,7 @@ public:
         return 0;
     }
 
-private:
+  private:
     HINSTANCE m_instance;
 };
 

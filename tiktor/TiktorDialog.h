@@ -9,7 +9,7 @@
 namespace tiktor {
 
 class TiktorDialog {
-public:
+  public:
     explicit TiktorDialog(HINSTANCE instance);
     TiktorDialog(const TiktorDialog&) = delete;
     TiktorDialog& operator=(const TiktorDialog&) = delete;
@@ -17,7 +17,7 @@ public:
     // Creates the dialog, runs its modal loop until the dialog ends, destroys it.
     void runModal();
 
-private:
+  private:
     static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     // TRUE when the message is handled here; FALSE hands it to the default dialog handling.
     INT_PTR handleMessage(UINT message, WPARAM wParam, LPARAM lParam);

@@ -11,7 +11,7 @@ namespace {
 
 // A window's paint session, ended with EndPaint.
 class PaintSession {
-public:
+  public:
     explicit PaintSession(HWND window) noexcept : m_window(window) { m_dc = ::BeginPaint(window, &m_paint); }
     ~PaintSession() { ::EndPaint(m_window, &m_paint); }
     PaintSession(const PaintSession&) = delete;
@@ -19,7 +19,7 @@ public:
 
     HDC dc() const noexcept { return m_dc; }
 
-private:
+  private:
     HWND m_window;
     PAINTSTRUCT m_paint{};
     HDC m_dc;

@@ -72,8 +72,8 @@ void showException(std::wstring_view message) {
 }
 
 void assertionFailed(const char* expression, const char* file, int line) {
-    const std::wstring text = L"Assertion failed: " + widen(expression) + L", file " + widen(file) + L", line " +
-                              std::to_wstring(line);
+    const std::wstring text = L"Assertion failed: " + widen(expression) + L", file " + widen(file) +
+                              L", line " + std::to_wstring(line);
     const std::wstring caption = applicationTitle();
     ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONSTOP);
     ::ExitProcess(3);

@@ -12,9 +12,9 @@ namespace win32 {
 HWND createControl(HWND parent, const wchar_t* className, std::wstring_view text, DWORD style,
                    const ControlRect& r, HFONT font, DWORD exStyle) {
     const std::wstring caption(text);
-    HWND control = ::CreateWindowExW(exStyle, className, caption.c_str(), WS_CHILD | WS_VISIBLE | style, r.left,
-                                     r.top, r.width, r.height, parent, nullptr, ::GetModuleHandleW(nullptr),
-                                     nullptr);
+    HWND control =
+        ::CreateWindowExW(exStyle, className, caption.c_str(), WS_CHILD | WS_VISIBLE | style, r.left, r.top,
+                          r.width, r.height, parent, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     if (!control) throw std::runtime_error("cannot create a " + narrow(className) + " control");
     if (font) ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return control;

@@ -30,7 +30,7 @@ int trackBarPosition(HWND trackBar);
 // A multi-line edit control used as a log: lines are queued and appended in one go by flush(), and
 // only the most recent maxLines are kept so that a server running for weeks does not grow.
 class MemoLog {
-public:
+  public:
     MemoLog(HWND edit, int maxLines);
     void queue(std::wstring_view line);
     void flush();
@@ -38,7 +38,7 @@ public:
     HWND control() const noexcept { return m_edit; }
     int maxLines() const noexcept { return m_maxLines; }
 
-private:
+  private:
     void dropOldest(std::size_t lines);
     HWND m_edit;
     int m_maxLines;

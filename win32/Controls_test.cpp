@@ -11,14 +11,15 @@ namespace win32 {
 namespace {
 
 class HostWindow : public Window {
-public:
+  public:
     HostWindow() { create(L"KelvaneTestHost", L"host", WS_OVERLAPPEDWINDOW, 0, {0, 0, 300, 300}); }
 };
 
 class MemoLogTest : public ::testing::Test {
-protected:
+  protected:
     HostWindow host;
-    HWND edit = createControl(host.hwnd(), L"EDIT", L"", ES_MULTILINE | WS_VSCROLL, {0, 0, 200, 200}, nullptr);
+    HWND edit =
+        createControl(host.hwnd(), L"EDIT", L"", ES_MULTILINE | WS_VSCROLL, {0, 0, 200, 200}, nullptr);
     // Logical lines, whatever the control wraps on screen.
     int shownLines() {
         const std::wstring text = windowText(edit);
@@ -83,11 +84,13 @@ TEST_F(MemoLogTest, ClearEmptiesControlAndCount) {
 
 // A parent that flushes the memo whenever it receives a message, as a form does after each one.
 class FlushingParent : public Window {
-public:
-    FlushingParent() { create(L"KelvaneFlushingParent", L"parent", WS_OVERLAPPEDWINDOW, 0, {0, 0, 300, 300}); }
+  public:
+    FlushingParent() {
+        create(L"KelvaneFlushingParent", L"parent", WS_OVERLAPPEDWINDOW, 0, {0, 0, 300, 300});
+    }
     MemoLog* memo = nullptr;
 
-protected:
+  protected:
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         if (memo) memo->flush();
         return Window::handleMessage(message, wParam, lParam);
@@ -114,8 +117,10 @@ TEST(TimerTest, TicksThroughTheMessageLoopUntilDisabled) {
     const DWORD start = ::GetTickCount();
     MSG msg;
     while (ticks < 3 && ::GetTickCount() - start < 5000) {
-        if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-        else ::Sleep(1);
+        if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageW(&msg);
+        else
+            ::Sleep(1);
     }
     EXPECT_EQ(ticks, 3);
     timer.setEnabled(false);

@@ -35,7 +35,8 @@ inline bool lowByteSet(std::uint32_t result) { return (result & 0xFF) != 0; }
 }  // namespace win32
 
 #define KV_DECLARE_EXPORT(member, exportName, result, params) result(__stdcall* m_p##member) params = nullptr;
-#define KV_BIND_EXPORT(member, exportName, result, params) ::win32::bindExport(kvModule, exportName, m_p##member);
+#define KV_BIND_EXPORT(member, exportName, result, params) \
+    ::win32::bindExport(kvModule, exportName, m_p##member);
 #define KV_EXPORT_BOUND(member, exportName, result, params) &&m_p##member != nullptr
 #define KV_EXPORT_BOUND_TEXT(member, exportName, result, params) " && m_p" #member " != NULL"
 #define KV_CLEAR_EXPORT(member, exportName, result, params) m_p##member = nullptr;

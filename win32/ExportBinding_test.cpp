@@ -18,7 +18,8 @@ struct Kernel32 {
     explicit Kernel32(HMODULE module) { all = KV_BIND_EXPORTS(KV_TEST_EXPORTS, module); }
 };
 
-#define KV_TEST_PRESENT_EXPORTS(X) X(Tick, "GetTickCount", DWORD, ()) X(SetError, "SetLastError", void, (DWORD))
+#define KV_TEST_PRESENT_EXPORTS(X) \
+    X(Tick, "GetTickCount", DWORD, ()) X(SetError, "SetLastError", void, (DWORD))
 
 struct Kernel32Present {
     KV_TEST_PRESENT_EXPORTS(KV_DECLARE_EXPORT)
@@ -39,7 +40,8 @@ TEST(ExportBinding, NamedExportsBindToTheirMembersAndMissingOnesStayNull) {
 }
 
 TEST(ExportBinding, TheAllBoundCheckIsSpelledFromTheList) {
-    EXPECT_STREQ(KV_ALL_BOUND_TEXT(KV_TEST_EXPORTS), "m_pTick != NULL && m_pSetError != NULL && m_pMissing != NULL");
+    EXPECT_STREQ(KV_ALL_BOUND_TEXT(KV_TEST_EXPORTS),
+                 "m_pTick != NULL && m_pSetError != NULL && m_pMissing != NULL");
     EXPECT_TRUE(Kernel32Present().bind(::GetModuleHandleW(L"kernel32.dll")));
 }
 

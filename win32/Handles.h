@@ -9,7 +9,7 @@ namespace win32 {
 
 template <typename Traits>
 class Unique {
-public:
+  public:
     using Handle = typename Traits::Handle;
 
     Unique() noexcept = default;
@@ -31,7 +31,7 @@ public:
         if (Traits::valid(old)) Traits::close(old);
     }
 
-private:
+  private:
     Handle m_handle = Traits::invalid();
 };
 
@@ -88,7 +88,7 @@ using UniqueWindow = Unique<WindowTraits>;
 
 // A window's device context, given back with ReleaseDC and its window.
 class WindowDC {
-public:
+  public:
     explicit WindowDC(HWND window) noexcept : m_window(window), m_dc(::GetDC(window)) {}
     ~WindowDC() {
         if (m_dc) ::ReleaseDC(m_window, m_dc);
@@ -102,7 +102,7 @@ public:
     HDC get() const noexcept { return m_dc; }
     explicit operator bool() const noexcept { return m_dc != nullptr; }
 
-private:
+  private:
     HWND m_window;
     HDC m_dc;
 };

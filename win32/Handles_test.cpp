@@ -14,7 +14,8 @@ bool isOpen(HANDLE h) {
 }
 
 static_assert(!std::is_copy_constructible_v<UniqueHandle> && !std::is_copy_assignable_v<UniqueHandle>);
-static_assert(std::is_nothrow_move_constructible_v<UniqueHandle> && std::is_nothrow_move_assignable_v<UniqueHandle>);
+static_assert(std::is_nothrow_move_constructible_v<UniqueHandle> &&
+              std::is_nothrow_move_assignable_v<UniqueHandle>);
 static_assert(!std::is_copy_constructible_v<UniqueModule> && !std::is_copy_constructible_v<WindowDC>);
 
 TEST(UniqueHandle, ClosesOnceWhenTheLastOwnerGoes) {
@@ -45,8 +46,8 @@ TEST(UniqueHandle, MoveAssignmentClosesWhatItHeld) {
 
 TEST(UniqueHandle, InvalidHandleValueCountsAsNone) {
     ::SetLastError(0xdeadbeef);
-    UniqueHandle file(::CreateFileW(L"Z:\\no\\such\\folder\\file", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                                    nullptr));
+    UniqueHandle file(
+        ::CreateFileW(L"Z:\\no\\such\\folder\\file", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     EXPECT_NE(::GetLastError(), 0xdeadbeefu);
     EXPECT_FALSE(file);
 }

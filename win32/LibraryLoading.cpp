@@ -4,8 +4,9 @@
 
 namespace win32 {
 
-UniqueModule loadLibraryFile(const std::wstring& path,
-                             const std::function<void(LoadFailure, const std::wstring& path, DWORD error)>& report) {
+UniqueModule loadLibraryFile(
+    const std::wstring& path,
+    const std::function<void(LoadFailure, const std::wstring& path, DWORD error)>& report) {
     if (!fileExists(path)) {
         if (report) report(LoadFailure::FileMissing, path, 0);
         return {};

@@ -14,8 +14,9 @@ enum class LoadFailure { FileMissing, NotLoadable };
 
 // The library at a full path: its existence is tested first, then it is loaded. None after report
 // (if given) has heard why, with GetLastError of LoadLibraryW.
-UniqueModule loadLibraryFile(const std::wstring& path,
-                             const std::function<void(LoadFailure, const std::wstring& path, DWORD error)>& report = {});
+UniqueModule loadLibraryFile(
+    const std::wstring& path,
+    const std::function<void(LoadFailure, const std::wstring& path, DWORD error)>& report = {});
 
 // A library by file name as a Windows program finds it: the program's folder, then the system
 // folders; never the current folder, so that a copy lying there cannot stand in for it.

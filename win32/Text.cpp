@@ -23,7 +23,8 @@ std::string narrow(std::wstring_view text, UINT codePage) {
 std::wstring windowText(HWND window) {
     const auto length = ::SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const auto copied = ::SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    const auto copied =
+        ::SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<std::size_t>(copied));
     return text;
 }

@@ -19,7 +19,7 @@ struct WindowPlacement {
 };
 
 class Window {
-public:
+  public:
     Window() = default;
     virtual ~Window();
     Window(const Window&) = delete;
@@ -27,7 +27,7 @@ public:
 
     HWND hwnd() const noexcept { return m_window.get(); }
 
-protected:
+  protected:
     // Registers className once per process (arrow cursor, button-face background) and creates the window.
     void create(const wchar_t* className, const wchar_t* title, DWORD style, DWORD exStyle,
                 const WindowPlacement& place, HWND parent = nullptr);
@@ -37,7 +37,7 @@ protected:
     // The default handling: the ticks of the window's timers, everything else to DefWindowProc.
     virtual LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-private:
+  private:
     static void registerClassOnce(const wchar_t* className);
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     UniqueWindow m_window;
@@ -46,7 +46,7 @@ private:
 // A window timer: disabled until enabled. Its ticks come as WM_TIMER to the owner window, whose
 // handleMessage runs them (through Window::handleMessage), inside whatever it wraps around them.
 class Timer {
-public:
+  public:
     Timer(HWND owner, UINT intervalMs, std::function<void()> onTick);
     ~Timer();
     Timer(const Timer&) = delete;
@@ -59,7 +59,7 @@ public:
     // Runs the tick of the owner's timer with this WM_TIMER id; false when no live timer has it.
     static bool tick(HWND owner, WPARAM id);
 
-private:
+  private:
     HWND m_owner;
     UINT m_interval;
     std::function<void()> m_onTick;

@@ -19,7 +19,7 @@ namespace {
 
 // Records what reaches it, and catches what its handlers throw, as a form's exception display does.
 class RecordingWindow : public Window {
-public:
+  public:
     explicit RecordingWindow(DWORD exStyle = 0) {
         create(L"KelvaneTestRecording", L"recording", WS_OVERLAPPEDWINDOW, exStyle, {0, 0, 300, 200});
     }
@@ -30,7 +30,7 @@ public:
     HWND windowAtCreate = nullptr;
     std::vector<std::string> caught;
 
-protected:
+  protected:
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         messages.push_back(message);
         if (message == WM_CREATE) windowAtCreate = hwnd();
@@ -47,8 +47,10 @@ bool pumpUntil(const std::function<bool()>& condition) {
     const ULONGLONG deadline = ::GetTickCount64() + 5000;
     MSG msg;
     while (!condition() && ::GetTickCount64() < deadline) {
-        if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-        else ::Sleep(1);
+        if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageW(&msg);
+        else
+            ::Sleep(1);
     }
     return condition();
 }

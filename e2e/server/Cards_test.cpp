@@ -33,10 +33,12 @@ struct Applied {
 std::ostream& operator<<(std::ostream& out, const Applied& a) {
     return out << "card " << a.card << ": " << a.core << "/" << a.memory << "/" << a.voltage << "/" << a.fan;
 }
-Applied applied(const Call& c) { return {c.args.at(0), c.args.at(1), c.args.at(2), c.args.at(3), c.args.at(4)}; }
+Applied applied(const Call& c) {
+    return {c.args.at(0), c.args.at(1), c.args.at(2), c.args.at(3), c.args.at(4)};
+}
 
 class Cards : public ServerTest {
-protected:
+  protected:
     std::uint32_t answer0(std::uint32_t word0) { return answer({word0, 0, 0})[0]; }
     Words answer(const Words& words) {
         const simboard::LinkResult r = request(words);
@@ -49,14 +51,16 @@ protected:
     }
     // Waits for the first run of the default loading: one clock and one fan record per card index.
     std::vector<Call> firstDefaultRun() {
-        EXPECT_TRUE(e2e::waitUntil([&] { return only(calls(), "Nv_SetGPUFan").size() >= 4; }, kDefaultPhaseMs));
+        EXPECT_TRUE(
+            e2e::waitUntil([&] { return only(calls(), "Nv_SetGPUFan").size() >= 4; }, kDefaultPhaseMs));
         return only(calls(), "Nv_SetGPUClockInfoPStates");
     }
 };
 
 TEST_F(Cards, DefaultsReachEveryCardSevenTimesThenRequestsAreAnsweredFromTheCard) {
     ASSERT_TRUE(start());
-    ASSERT_TRUE(e2e::waitUntil([&] { return only(calls(), "Nv_SetGPUFan").size() >= 28; }, kDefaultPhaseMs + 4000));
+    ASSERT_TRUE(
+        e2e::waitUntil([&] { return only(calls(), "Nv_SetGPUFan").size() >= 28; }, kDefaultPhaseMs + 4000));
     // The journal is watched for a further run as long as one would take to come.
     (void)e2e::waitUntil([&] { return only(calls(), "Nv_SetGPUFan").size() > 28; }, 2500);
     const std::vector<Call> clocks = only(calls(), "Nv_SetGPUClockInfoPStates");
@@ -155,8 +159,9 @@ TEST_F(Cards, WithoutInfoIniTheBuiltInDefaultsApplyAndTheMaximumVoltageIsWritten
 TEST_F(Cards, AnUnwritableInfoIniStaysAsItWasAndItsDefaultsStillApply) {
     layOut();
     const std::string original = programFile(L"Info.ini");
-    win32::UniqueHandle holder(::CreateFileW((folder->path() + L"Info.ini").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32::UniqueHandle holder(::CreateFileW((folder->path() + L"Info.ini").c_str(), GENERIC_READ,
+                                             FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                             nullptr));
     ASSERT_TRUE(holder);
     ASSERT_TRUE(start());
     const std::vector<Call> first = firstDefaultRun();
@@ -205,7 +210,8 @@ TEST_F(Cards, MissingGreencardIsReportedAndTheServerRunsOnWithoutTouchingACard) 
     ASSERT_TRUE(start(/*waitForRegistration=*/false));
     EXPECT_TRUE(dismissMessageBox("Can not find " + win32::narrow(folder->path()) + "Greencard.dll",
                                   "LoadLibrary Error"));
-    ASSERT_TRUE(e2e::waitUntil([&] { return !callsTo("NuSysSvr_RegisterNotify").empty(); }, kAnswerTimeoutMs));
+    ASSERT_TRUE(
+        e2e::waitUntil([&] { return !callsTo("NuSysSvr_RegisterNotify").empty(); }, kAnswerTimeoutMs));
     EXPECT_EQ(answer({0x20070320, 0x0384044C, 0x002C0000}), (Words{1, 0, 0}));
     EXPECT_EQ(answer({0x10010000, 0, 0}), (Words{800, 0, 0})) << "the record keeps what the set put there";
     for (const Call& c : calls()) EXPECT_NE(c.library, "Greencard") << c.entry;
@@ -221,7 +227,8 @@ TEST_F(Cards, GreencardLackingAnExportStopsTheProgramWithTheAssertionReport) {
     EXPECT_TRUE(text.starts_with(
         "Assertion failed: m_pNvInit != NULL && m_pNvGetGPUCount != NULL && m_pNvGetGPUName != NULL && "
         "m_pNvGetGPUMemCapacity != NULL && m_pNvGetGPUClockCurrentPStates != NULL && "
-        "m_pNvGetGPUClockInfoPStates != NULL && m_pNvSetGPUClockInfoPStates != NULL && m_pNvGetGPUFan != NULL && "
+        "m_pNvGetGPUClockInfoPStates != NULL && m_pNvSetGPUClockInfoPStates != NULL && m_pNvGetGPUFan != "
+        "NULL && "
         "m_pNvSetGPUFan != NULL && m_pNvGetGpuMode != NULL && m_pNvUnInitialize != NULL && "
         "m_pNvGetGpuUsage != NULL, file "))
         << text;
@@ -267,8 +274,8 @@ TEST_F(Cards, AmdMachineBuildsAnIntegratedThenADiscreteCardWithTheirItems) {
     const auto discrete = at("Amd_IsIntegrated(1) no");
     ASSERT_LT(discrete, static_cast<std::ptrdiff_t>(sequence.size()));
     // The integrated card's items ask Lumbra for their ranges and voltages before the discrete card.
-    for (const char* item : {"GetGGRPItemInfo(50397280)", "GetGGRPItemInfo(50397283)", "IsItemSupported(50462805)",
-                             "IsItemSupported(50462818)"})
+    for (const char* item : {"GetGGRPItemInfo(50397280)", "GetGGRPItemInfo(50397283)",
+                             "IsItemSupported(50462805)", "IsItemSupported(50462818)"})
         EXPECT_LT(at(item), discrete) << item;
     // The discrete card reads its clock block for each of its three items.
     EXPECT_EQ(std::count(sequence.begin() + discrete, sequence.end(), "Amd_GetGpuClockInfo(1)"), 3);

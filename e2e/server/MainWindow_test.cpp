@@ -21,7 +21,8 @@ TEST_F(ServerTest, SecondInstanceEndsAtOnceWithoutAWindow) {
     e2e::ProgramRun second(*folder, L"kelvane.exe");
     EXPECT_EQ(second.waitForExit(e2e::kStartTimeoutMs), std::optional<DWORD>(0));
     EXPECT_EQ(second.findWindow("TForm1", nullptr), nullptr);
-    EXPECT_TRUE(e2e::callsOf(second.processId()).empty()) << "the second instance never opened the ACPI device";
+    EXPECT_TRUE(e2e::callsOf(second.processId()).empty())
+        << "the second instance never opened the ACPI device";
     EXPECT_TRUE(run->running());
     EXPECT_TRUE(request({0x10010000, 0, 0}).ok()) << "the first instance still answers";
 }
@@ -60,11 +61,11 @@ TEST_F(ServerTest, RefusedRegistrationIsRetriedEveryFiveSecondsUntilAccepted) {
 }
 
 class SendButton : public ServerTest {
-protected:
+  protected:
     void click() {
         ::SetLastError(0xdeadbeef);
-        ASSERT_NE(::SendMessageTimeoutW(control(MainControl::Button1), BM_CLICK, 0, 0, SMTO_NORMAL, kAnswerTimeoutMs,
-                                        nullptr),
+        ASSERT_NE(::SendMessageTimeoutW(control(MainControl::Button1), BM_CLICK, 0, 0, SMTO_NORMAL,
+                                        kAnswerTimeoutMs, nullptr),
                   0)
             << ::GetLastError();
     }
@@ -91,7 +92,8 @@ TEST_F(SendButton, SendsEdit4ThroughTheBridgeInitialisedOnce) {
     EXPECT_EQ(sent, (std::vector<std::uint32_t>{0x1234, 77}));
     EXPECT_EQ(callsTo("SetControlFunction").at(0).args.at(0), 0u);
     const std::string memo = waitForMemo("77\r\nSend OK");
-    EXPECT_NE(memo.find("4660\r\nSend OK\r\nflag = 0\r\n77\r\nSend OK\r\nflag = 0\r\n"), std::string::npos) << memo;
+    EXPECT_NE(memo.find("4660\r\nSend OK\r\nflag = 0\r\n77\r\nSend OK\r\nflag = 0\r\n"), std::string::npos)
+        << memo;
 }
 
 TEST_F(SendButton, EmptyEdit4IsFilledWithARandomHexNumberThatIsSent) {
@@ -143,7 +145,8 @@ TEST_F(ServerTest, TrackBarPositionIsShownInItsEdit) {
     HWND bar = control(MainControl::TrackBar3);
     for (int position : {1350, 2000}) {
         ::SendMessageW(bar, TBM_SETPOS, TRUE, position);
-        ::SendMessageW(form, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position), reinterpret_cast<LPARAM>(bar));
+        ::SendMessageW(form, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position),
+                       reinterpret_cast<LPARAM>(bar));
         EXPECT_EQ(e2e::controlText(control(MainControl::Edit6)), std::to_string(position));
     }
 }

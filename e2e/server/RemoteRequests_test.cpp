@@ -48,7 +48,7 @@ std::vector<Access> handshake(const Words& in, const Words& out) {
 }
 
 class RemoteRequests : public ServerTest {
-protected:
+  protected:
     void SetUp() override {
         ServerTest::SetUp();
         ASSERT_TRUE(start());
@@ -84,7 +84,8 @@ TEST_F(RemoteRequests, FlagOtherThanOneGetsTheErrorAnswerAndNothingElse) {
         for (std::uint32_t& w : machine.state().registers.words) simboard::storeWord(w, 0xABCD0000 + flag);
         const std::uint64_t before = e2e::lastSeq();
         ASSERT_TRUE(console.notify(0x55, 0xEC).ok());
-        ASSERT_TRUE(e2e::waitUntil([&] { return registerAccesses(calls(before)).size() >= 4; }, kAnswerTimeoutMs));
+        ASSERT_TRUE(
+            e2e::waitUntil([&] { return registerAccesses(calls(before)).size() >= 4; }, kAnswerTimeoutMs));
         // A request behind it shows that nothing more came of the error.
         const Words marker = {0x30010000, 0, 0};
         ASSERT_TRUE(request(marker).ok());
@@ -120,7 +121,8 @@ TEST_F(RemoteRequests, RequestIsLoggedToTheMemo) {
 
 TEST_F(RemoteRequests, MemoKeepsTheMostRecentLinesOfALongRun) {
     constexpr int kRequests = 250;  // 14 lines each: well past the memo's 2,000
-    for (int i = 0; i < kRequests; ++i) ASSERT_TRUE(request({0x10010000, static_cast<std::uint32_t>(i), 0}).ok());
+    for (int i = 0; i < kRequests; ++i)
+        ASSERT_TRUE(request({0x10010000, static_cast<std::uint32_t>(i), 0}).ok());
     ASSERT_TRUE(request({0x10010000, 777777, 0}).ok());
     const std::string memo = waitForMemo("777777");
     std::size_t lines = 0;

@@ -20,7 +20,7 @@ using e2e::Call;
 inline constexpr DWORD kAnswerTimeoutMs = 5000;
 
 class ServerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -43,7 +43,8 @@ protected:
     // Returns once the server's start-up is over (its card manager and all).
     void waitUntilStarted();
 
-    simboard::LinkResult request(const simboard::Words& words, std::uint32_t lParam = wire::kRemoteNotifyLParam);
+    simboard::LinkResult request(const simboard::Words& words,
+                                 std::uint32_t lParam = wire::kRemoteNotifyLParam);
     std::vector<Call> calls(std::uint64_t afterSeq = 0) const;
     std::vector<Call> callsTo(const char* entry, std::uint64_t afterSeq = 0) const;
 

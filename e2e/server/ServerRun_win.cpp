@@ -24,8 +24,8 @@ void ServerTest::layOut(const Layout& layout) {
         win32::widen(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     folder->add(e2e::builtFile(L"bin\\kelvane.exe"), L"kelvane.exe");
     if (layout.withInfoIni) folder->add(e2e::builtFile(L"bin\\Info.ini"), L"Info.ini");
-    std::vector<std::wstring> libraries = {L"nuacpi.dll", L"novuservice.dll", L"setupapi.dll",
-                                           L"Greencard.dll", L"Redcard.dll", L"Lumbra.dll"};
+    std::vector<std::wstring> libraries = {L"nuacpi.dll",    L"novuservice.dll", L"setupapi.dll",
+                                           L"Greencard.dll", L"Redcard.dll",     L"Lumbra.dll"};
     if (layout.withGearlink) libraries.push_back(L"Gearlink.dll");
     for (const std::wstring& library : libraries) {
         std::wstring source = e2e::builtFile(L"standins\\" + library);
@@ -60,7 +60,9 @@ simboard::LinkResult ServerTest::request(const simboard::Words& words, std::uint
     return console.request(words, kAnswerTimeoutMs, nullptr, lParam);
 }
 
-std::vector<Call> ServerTest::calls(std::uint64_t afterSeq) const { return e2e::callsOf(run->processId(), afterSeq); }
+std::vector<Call> ServerTest::calls(std::uint64_t afterSeq) const {
+    return e2e::callsOf(run->processId(), afterSeq);
+}
 
 std::vector<Call> ServerTest::callsTo(const char* entry, std::uint64_t afterSeq) const {
     std::vector<Call> found;
@@ -73,9 +75,12 @@ HWND ServerTest::control(kelvane::MainControl id) const { return ::GetDlgItem(fo
 
 std::string ServerTest::waitForMemo(const std::string& expected) {
     std::string memo;
-    e2e::waitUntil([&] { return (memo = e2e::controlText(control(kelvane::MainControl::Memo1))).find(expected) !=
-                                std::string::npos; },
-                   kAnswerTimeoutMs);
+    e2e::waitUntil(
+        [&] {
+            return (memo = e2e::controlText(control(kelvane::MainControl::Memo1))).find(expected) !=
+                   std::string::npos;
+        },
+        kAnswerTimeoutMs);
     return memo;
 }
 
@@ -123,7 +128,8 @@ std::vector<Call> ServerTest::callsOfRequest(const simboard::Words& words) {
     EXPECT_TRUE(request(words).ok());
     const std::vector<Call> all = calls(before);
     const auto isFlag = [](const Call& c, const char* entry) {
-        return c.library == "nuacpi" && c.entry == entry && !c.args.empty() && c.args[0] == wire::kFlagRegister;
+        return c.library == "nuacpi" && c.entry == entry && !c.args.empty() &&
+               c.args[0] == wire::kFlagRegister;
     };
     std::size_t first = all.size();
     for (std::size_t i = 0; i < all.size(); ++i)

@@ -22,7 +22,7 @@ std::wstring builtFile(std::wstring_view relativePath);
 
 // A fresh folder under the test's own; the files put into it are removed with it.
 class ProgramFolder {
-public:
+  public:
     explicit ProgramFolder(std::wstring_view name);
     ~ProgramFolder();
     ProgramFolder(const ProgramFolder&) = delete;
@@ -31,7 +31,7 @@ public:
     void add(const std::wstring& source, const std::wstring& nameInFolder);
     const std::wstring& path() const { return m_path; }
 
-private:
+  private:
     std::wstring m_path;  // with trailing separator
     std::vector<std::wstring> m_files;
 };
@@ -39,8 +39,9 @@ private:
 // One run of a program from a program folder, started there as from a shortcut (or with another
 // current folder). A run still going when the object goes is terminated.
 class ProgramRun {
-public:
-    ProgramRun(const ProgramFolder& folder, std::wstring_view exeName, const ProgramFolder* currentFolder = nullptr);
+  public:
+    ProgramRun(const ProgramFolder& folder, std::wstring_view exeName,
+               const ProgramFolder* currentFolder = nullptr);
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
@@ -54,7 +55,7 @@ public:
     // A top-level window of this run (never-shown ones included), or null.
     HWND findWindow(const char* className, const char* caption) const;
 
-private:
+  private:
     win32::UniqueHandle m_process;
     DWORD m_processId = 0;
 };

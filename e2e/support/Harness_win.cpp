@@ -49,7 +49,8 @@ void ProgramFolder::add(const std::wstring& source, const std::wstring& nameInFo
     m_files.push_back(target);
 }
 
-ProgramRun::ProgramRun(const ProgramFolder& folder, std::wstring_view exeName, const ProgramFolder* currentFolder) {
+ProgramRun::ProgramRun(const ProgramFolder& folder, std::wstring_view exeName,
+                       const ProgramFolder* currentFolder) {
     const std::wstring program = folder.path() + std::wstring(exeName);
     std::wstring commandLine = L"\"" + program + L"\"";
     STARTUPINFOW startup{};
@@ -73,7 +74,9 @@ ProgramRun::~ProgramRun() {
     }
 }
 
-bool ProgramRun::running() const { return m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT; }
+bool ProgramRun::running() const {
+    return m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT;
+}
 
 std::optional<DWORD> ProgramRun::waitForExit(DWORD timeoutMs) {
     if (!m_process || ::WaitForSingleObject(m_process.get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
@@ -93,9 +96,11 @@ HWND ProgramRun::findWindow(const char* className, const char* caption) const {
 
 std::vector<Call> callsOf(DWORD processId, std::uint64_t afterSeq) {
     std::vector<Call> calls;
-    for (simboard::JournalRecord& r : simboard::readJournal(simboard::Machine::instance().state(), afterSeq)) {
+    for (simboard::JournalRecord& r :
+         simboard::readJournal(simboard::Machine::instance().state(), afterSeq)) {
         if (r.processId == processId)
-            calls.push_back({r.seq, std::move(r.library), std::move(r.entry), std::move(r.args), r.result, r.timeUs});
+            calls.push_back(
+                {r.seq, std::move(r.library), std::move(r.entry), std::move(r.args), r.result, r.timeUs});
     }
     return calls;
 }

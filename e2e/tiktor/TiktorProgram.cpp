@@ -15,8 +15,9 @@ HWND TiktorRun::waitUntilReady(DWORD timeoutMs) {
         return false;
     };
     // The dialog exists before it initialises; registration is the last outside call of its start.
-    if (!waitUntil([&] { return ((dialog = findWindow("#32770", "Tiktor Tester")) && registered()) || !running(); },
-                   timeoutMs) ||
+    if (!waitUntil(
+            [&] { return ((dialog = findWindow("#32770", "Tiktor Tester")) && registered()) || !running(); },
+            timeoutMs) ||
         !dialog) {
         return nullptr;
     }

@@ -20,7 +20,7 @@ using e2e::waitUntil;
 inline constexpr DWORD kRelayTimeoutMs = 5000;
 
 class TiktorRun : public e2e::ProgramRun {
-public:
+  public:
     explicit TiktorRun(const ProgramFolder& folder, const ProgramFolder* currentFolder = nullptr)
         : ProgramRun(folder, L"tiktor.exe", currentFolder) {}
 

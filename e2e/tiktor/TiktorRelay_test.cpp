@@ -21,7 +21,7 @@ const std::wstring kEventLibrary = L"standins\\Evtwatch.dll";
 const std::wstring kUnrelatedLibrary = L"standins\\Gearlink.dll";  // loads, but has none of the entry points
 
 class TiktorRelay : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { simboard::Machine::instance().reset(); }
 
     // Lays out a program folder with tiktor.exe and the given libraries, and starts tiktor from it

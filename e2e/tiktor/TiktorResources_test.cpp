@@ -30,7 +30,7 @@ std::vector<std::uint8_t> resourceBytes(HMODULE file, LPCWSTR type, WORD id, WOR
 
 // Reads a dialog template front to back; every read past the end fails the test and yields zeros.
 class TemplateReader {
-public:
+  public:
     explicit TemplateReader(const std::vector<std::uint8_t>& bytes) : m_bytes(bytes) {}
 
     template <typename T>
@@ -64,7 +64,7 @@ public:
 
     void alignToDword() { m_at = (m_at + 3) & ~std::size_t{3}; }
 
-private:
+  private:
     WORD peekWord() const {
         WORD w = 0;
         if (m_at + sizeof w <= m_bytes.size()) std::memcpy(&w, m_bytes.data() + m_at, sizeof w);
@@ -75,7 +75,7 @@ private:
 };
 
 class TiktorResources : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ::SetLastError(0xdeadbeef);
         file.reset(::LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));

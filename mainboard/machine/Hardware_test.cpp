@@ -243,8 +243,8 @@ TEST_F(HardwareTest, ReadersNeverSeeHalfAnInstallation) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (reads.load() == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
     const int readsBefore = reads.load();
-    for (int i = 0; i < 400 || (reads.load() - readsBefore < 400 && std::chrono::steady_clock::now() < deadline);
-         ++i) {
+    for (int i = 0;
+         i < 400 || (reads.load() - readsBefore < 400 && std::chrono::steady_clock::now() < deadline); ++i) {
         installMachine(m, i % 2 ? one : two);
         std::this_thread::yield();  // now and then a reader gets through between installations
     }

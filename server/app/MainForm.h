@@ -23,13 +23,40 @@ inline constexpr int kMemoMaxLines = 2000;
 
 // The controls of the main window in declaration order; each carries its number as control id.
 enum class MainControl : int {
-    Memo1 = 1001, Edit4, Button1, Label1, Core, Label2, LabMin1, LabMax1, LabMin2, LabMax2, Button2, m_GpuName,
-    Edit1, Edit2, TrackBar1, TrackBar2, Button3, Edit3, Edit5, Label3, Label4, Label5, Edit6, TrackBar3, Button4,
-    Button5, ComboBox1, Button6, Button7, Button8,
+    Memo1 = 1001,
+    Edit4,
+    Button1,
+    Label1,
+    Core,
+    Label2,
+    LabMin1,
+    LabMax1,
+    LabMin2,
+    LabMax2,
+    Button2,
+    m_GpuName,
+    Edit1,
+    Edit2,
+    TrackBar1,
+    TrackBar2,
+    Button3,
+    Edit3,
+    Edit5,
+    Label3,
+    Label4,
+    Label5,
+    Edit6,
+    TrackBar3,
+    Button4,
+    Button5,
+    ComboBox1,
+    Button6,
+    Button7,
+    Button8,
 };
 
 class TForm1 final : public win32::Window, private LogSink {
-public:
+  public:
     explicit TForm1(ServerParts& parts);  // creates the window and runs FormCreate
     ~TForm1() override;
 
@@ -38,7 +65,7 @@ public:
     void RefreshAllCards();
     void LoadDefaults();
 
-private:
+  private:
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     LRESULT dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     void addLine(std::string_view text) override { AddLogLine(text); }

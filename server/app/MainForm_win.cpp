@@ -26,9 +26,8 @@ constexpr UINT kMemoFlushMs = 100;
 
 // The window's text conversion error, shown by the exception display of the window's dispatch.
 class ConversionError : public std::runtime_error {
-public:
-    explicit ConversionError(const std::wstring& text)
-        : std::runtime_error(win32::narrow(text)) {}
+  public:
+    explicit ConversionError(const std::wstring& text) : std::runtime_error(win32::narrow(text)) {}
 };
 
 std::u16string_view asU16(const std::wstring& text) {
@@ -73,8 +72,9 @@ TForm1::TForm1(ServerParts& parts)
 TForm1::~TForm1() { destroy(); }
 
 void TForm1::createControls() {
-    m_font.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"Tahoma"));
+    m_font.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                               L"Tahoma"));
     HWND w = hwnd();
     HFONT f = m_font.get();
     using namespace win32;
@@ -119,14 +119,16 @@ void TForm1::createControls() {
         m_memoFlushTimer->setEnabled(false);
         m_memo->flush();
     });
-    m_loadDefaultTimer = std::make_unique<win32::Timer>(w, kLoadDefaultMs, [this] { LoadDefaultTimerTick(); });
+    m_loadDefaultTimer =
+        std::make_unique<win32::Timer>(w, kLoadDefaultMs, [this] { LoadDefaultTimerTick(); });
     m_createTrayTimer = std::make_unique<win32::Timer>(w, 1000, [] {});  // never enabled
 }
 
 void TForm1::FormCreate() {
     openAcpiDevice();
     ::Sleep(3000);
-    m_registerRetryTimer = std::make_unique<win32::Timer>(hwnd(), kRegisterRetryMs, [this] { RegisterRetryTimerTick(); });
+    m_registerRetryTimer =
+        std::make_unique<win32::Timer>(hwnd(), kRegisterRetryMs, [this] { RegisterRetryTimerTick(); });
     m_registered = registerForRemoteLink(hwnd());
     if (!m_registered) m_registerRetryTimer->setEnabled(true);
     m_memo->clear();
@@ -212,23 +214,33 @@ void TForm1::showFan(std::uint32_t fan) { win32::setText(control(MainControl::Ed
 void TForm1::onCommand(MainControl id, WORD code) {
     using enum MainControl;
     if (code == BN_CLICKED) {
-        if (id == Button1) Button1Click();
-        else if (id == Button4) m_memo->clear();
-        else if (id == Button5) LoadDefaults();
-        else if (id == Button7) Button7Click();
-        else if (id == Button8) Button8Click();
+        if (id == Button1)
+            Button1Click();
+        else if (id == Button4)
+            m_memo->clear();
+        else if (id == Button5)
+            LoadDefaults();
+        else if (id == Button7)
+            Button7Click();
+        else if (id == Button8)
+            Button8Click();
     } else if (code == CBN_SELCHANGE) {
-        if (id == m_GpuName) RefreshAllCards();
-        else if (id == ComboBox1) ComboBox1Change();
+        if (id == m_GpuName)
+            RefreshAllCards();
+        else if (id == ComboBox1)
+            ComboBox1Change();
     }
 }
 
 void TForm1::onTrackBar(MainControl id) {
     using enum MainControl;
     const std::wstring position = std::to_wstring(win32::trackBarPosition(control(id)));
-    if (id == TrackBar1) win32::setText(control(Edit1), position);
-    else if (id == TrackBar2) win32::setText(control(Edit2), position);
-    else if (id == TrackBar3) win32::setText(control(Edit6), position);
+    if (id == TrackBar1)
+        win32::setText(control(Edit1), position);
+    else if (id == TrackBar2)
+        win32::setText(control(Edit2), position);
+    else if (id == TrackBar3)
+        win32::setText(control(Edit6), position);
 }
 
 LRESULT TForm1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -13,16 +13,18 @@ namespace kelvane {
 // One profile (INI) file, read and written through the platform's profile functions, which match
 // section and key names without regard to case and ignore blanks around them.
 class ProfileFile {
-public:
+  public:
     virtual ~ProfileFile() = default;
-    virtual std::int32_t readInt(std::u16string_view section, std::u16string_view key, std::int32_t fallback) = 0;
+    virtual std::int32_t readInt(std::u16string_view section, std::u16string_view key,
+                                 std::int32_t fallback) = 0;
     // A failed write (a read-only file, say) is not reported: the callers go on either way.
-    virtual void writeString(std::u16string_view section, std::u16string_view key, std::u16string_view value) = 0;
+    virtual void writeString(std::u16string_view section, std::u16string_view key,
+                             std::u16string_view value) = 0;
 };
 
 // The card names the NVIDIA back end reports, already converted to text and trimmed.
 class CardNameSource {
-public:
+  public:
     virtual ~CardNameSource() = default;
     virtual std::u16string cardName(std::uint32_t card) = 0;
 };
@@ -32,7 +34,7 @@ public:
 std::u16string modelSection(std::int32_t modelId);
 
 class InfoIniDatabase final : public CardDatabase {
-public:
+  public:
     InfoIniDatabase(ProfileFile& file, CardNameSource& names) : m_file(file), m_names(names) {}
 
     std::int32_t lookupModelId(std::uint32_t card) override;
@@ -41,7 +43,7 @@ public:
     // Under "Voltage"/"Large".
     void recordMaxVoltage(std::int32_t modelId) override;
 
-private:
+  private:
     ProfileFile& m_file;
     CardNameSource& m_names;
 };

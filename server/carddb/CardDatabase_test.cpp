@@ -17,28 +17,30 @@ std::string ascii(std::u16string_view text) { return std::string(text.begin(), t
 // An INI file held in memory that records every access in order. Matching is exact here: the
 // platform's own matching rules are tested against real files under Windows.
 class RecordingProfile : public ProfileFile {
-public:
+  public:
     std::map<std::pair<std::string, std::string>, std::int32_t> values;
     std::vector<std::string> accesses;
 
-    std::int32_t readInt(std::u16string_view section, std::u16string_view key, std::int32_t fallback) override {
+    std::int32_t readInt(std::u16string_view section, std::u16string_view key,
+                         std::int32_t fallback) override {
         accesses.push_back("read [" + ascii(section) + "] " + ascii(key));
         const auto found = values.find({ascii(section), ascii(key)});
         return found == values.end() ? fallback : found->second;
     }
-    void writeString(std::u16string_view section, std::u16string_view key, std::u16string_view value) override {
+    void writeString(std::u16string_view section, std::u16string_view key,
+                     std::u16string_view value) override {
         accesses.push_back("write [" + ascii(section) + "] " + ascii(key) + "=" + ascii(value));
     }
 };
 
 class FixedNames : public CardNameSource {
-public:
+  public:
     std::vector<std::u16string> names{u"Kelvane Vortex 880"};
     std::u16string cardName(std::uint32_t card) override { return card < names.size() ? names[card] : u""; }
 };
 
 class RecordingCard : public GreencardRoles {
-public:
+  public:
     std::vector<std::pair<std::string, std::uint32_t>> calls;
     std::vector<NvClockInfo> records;
     void applyClocks(std::uint32_t card, const NvClockInfo& r) override {
@@ -52,7 +54,7 @@ public:
 };
 
 class CardDatabaseTest : public ::testing::Test {
-protected:
+  protected:
     RecordingProfile file;
     FixedNames names;
     RecordingCard card;
@@ -101,9 +103,12 @@ TEST_F(CardDatabaseTest, DefaultsOfTheModelReachEveryCardReadAgainForEach) {
         EXPECT_EQ(r.core.maximum, 1500);
         EXPECT_EQ(r.fan.passThrough, 9);
     }
-    const std::vector<std::string> expectedStart = {"read [Name_NV] Kelvane Vortex 880", "read [3_NV] vcore_max ",
-                                                    "write [Voltage] Large=1200", "read [3_NV] core_def",
-                                                    "read [3_NV] memory_def", "read [3_NV] vcore_def",
+    const std::vector<std::string> expectedStart = {"read [Name_NV] Kelvane Vortex 880",
+                                                    "read [3_NV] vcore_max ",
+                                                    "write [Voltage] Large=1200",
+                                                    "read [3_NV] core_def",
+                                                    "read [3_NV] memory_def",
+                                                    "read [3_NV] vcore_def",
                                                     "read [3_NV] fan_def"};
     ASSERT_EQ(file.accesses.size(), 3u + 4u * 4u) << "the four defaults are read once per card";
     EXPECT_EQ(std::vector<std::string>(file.accesses.begin(), file.accesses.begin() + 7), expectedStart);

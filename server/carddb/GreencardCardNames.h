@@ -10,13 +10,13 @@
 namespace kelvane {
 
 class GreencardCardNames final : public CardNameSource {
-public:
+  public:
     explicit GreencardCardNames(GreencardBackend& greencard) : m_greencard(greencard) {}
 
     // Empty when the back end has no name for the card.
     std::u16string cardName(std::uint32_t card) override;
 
-private:
+  private:
     GreencardBackend& m_greencard;
 };
 

@@ -16,7 +16,8 @@ std::u16string GreencardCardNames::cardName(std::uint32_t card) {
 
 std::u16string cardNameFromBuffer(const char* buffer, std::size_t size) {
     const std::wstring name = win32::widen(textUpToZero(std::span<const char>(buffer, size)), CP_ACP);
-    return std::u16string(trimText(std::u16string_view(reinterpret_cast<const char16_t*>(name.data()), name.size())));
+    return std::u16string(
+        trimText(std::u16string_view(reinterpret_cast<const char16_t*>(name.data()), name.size())));
 }
 
 }  // namespace kelvane

@@ -11,12 +11,14 @@ namespace kelvane {
 std::wstring InfoIniPath();
 
 class PrivateProfileFile final : public ProfileFile {
-public:
+  public:
     explicit PrivateProfileFile(std::wstring path) : m_path(std::move(path)) {}
-    std::int32_t readInt(std::u16string_view section, std::u16string_view key, std::int32_t fallback) override;
-    void writeString(std::u16string_view section, std::u16string_view key, std::u16string_view value) override;
+    std::int32_t readInt(std::u16string_view section, std::u16string_view key,
+                         std::int32_t fallback) override;
+    void writeString(std::u16string_view section, std::u16string_view key,
+                     std::u16string_view value) override;
 
-private:
+  private:
     std::wstring m_path;  // the file is opened by name for every call; no handle is held
 };
 

@@ -21,19 +21,19 @@ namespace kelvane {
 namespace {
 
 class NoCard : public GreencardRoles {
-public:
+  public:
     std::vector<NvClockInfo> applied;
     void applyClocks(std::uint32_t, const NvClockInfo& r) override { applied.push_back(r); }
 };
 
 class NamedCard : public CardNameSource {
-public:
+  public:
     std::u16string name = u"Kelvane Vortex 880";
     std::u16string cardName(std::uint32_t) override { return name; }
 };
 
 class InfoIniFile : public ::testing::Test {
-protected:
+  protected:
     std::wstring path = win32::executableFolder() + L"info-ini-test.ini";
     PrivateProfileFile file{path};
     NamedCard names;
@@ -45,9 +45,7 @@ protected:
         ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         ::DeleteFileW(path.c_str());
     }
-    void write(const std::string& text) {
-        std::ofstream(win32::narrow(path), std::ios::binary) << text;
-    }
+    void write(const std::string& text) { std::ofstream(win32::narrow(path), std::ios::binary) << text; }
     std::string contents() {
         std::ifstream in(win32::narrow(path), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -86,13 +84,14 @@ TEST_F(InfoIniFile, WithoutAFileEveryValueIsItsDefaultAndTheMaximumVoltageIsWrit
 }
 
 TEST_F(InfoIniFile, UnwritableFileKeepsItsContentsAndTheDefaultsAreStillApplied) {
-    const std::string original = "[Name_NV]\r\nKelvane Vortex 880=3\r\n[3_NV]\r\ncore_def=800\r\nvcore_max =1200\r\n";
+    const std::string original =
+        "[Name_NV]\r\nKelvane Vortex 880=3\r\n[3_NV]\r\ncore_def=800\r\nvcore_max =1200\r\n";
     write(original);
     // Held open by another program that lets others read only. (The read-only attribute would not
     // do here: the tests run as root, and root writes through it.)
     ::SetLastError(0xdeadbeef);
-    win32::UniqueHandle holder(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32::UniqueHandle holder(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(holder) << ::GetLastError();
     CardState cards{{}, 2, true};
     NoCard card;
@@ -124,7 +123,8 @@ TEST(CardNameFromBuffer, UsesTheSystemsEightBitCodePage) {
     const char name[] = "Vortex \xE9";  // e acute in the Western code page
     wchar_t expected = 0;
     ::MultiByteToWideChar(CP_ACP, 0, "\xE9", 1, &expected, 1);
-    EXPECT_EQ(cardNameFromBuffer(name, sizeof name), u"Vortex " + std::u16string(1, static_cast<char16_t>(expected)));
+    EXPECT_EQ(cardNameFromBuffer(name, sizeof name),
+              u"Vortex " + std::u16string(1, static_cast<char16_t>(expected)));
 }
 
 }  // namespace

@@ -22,7 +22,8 @@ std::int32_t PrivateProfileFile::readInt(std::u16string_view section, std::u16st
 
 void PrivateProfileFile::writeString(std::u16string_view section, std::u16string_view key,
                                      std::u16string_view value) {
-    ::WritePrivateProfileStringW(wide(section).c_str(), wide(key).c_str(), wide(value).c_str(), m_path.c_str());
+    ::WritePrivateProfileStringW(wide(section).c_str(), wide(key).c_str(), wide(value).c_str(),
+                                 m_path.c_str());
 }
 
 }  // namespace kelvane

@@ -10,7 +10,7 @@
 namespace kelvane {
 
 class GreencardRoles : public GreencardBackend {
-public:
+  public:
     virtual void readFan(std::uint32_t, NvClockInfo&) {}
     virtual void readClocks(std::uint32_t, NvClockInfo&) {}
     virtual void applyClocks(std::uint32_t, const NvClockInfo&) {}
@@ -40,7 +40,7 @@ public:
     bool Nv_GetGPUName(std::int32_t, std::string&) final { return false; }
     void Nv_UnInitialize() final {}
 
-private:
+  private:
     static std::uint32_t card(std::int32_t index) { return static_cast<std::uint32_t>(index); }
 };
 

@@ -6,9 +6,12 @@ namespace {
 
 int digitValue(char16_t c, int base) {
     int v = -1;
-    if (c >= u'0' && c <= u'9') v = c - u'0';
-    else if (c >= u'a' && c <= u'f') v = c - u'a' + 10;
-    else if (c >= u'A' && c <= u'F') v = c - u'A' + 10;
+    if (c >= u'0' && c <= u'9')
+        v = c - u'0';
+    else if (c >= u'a' && c <= u'f')
+        v = c - u'a' + 10;
+    else if (c >= u'A' && c <= u'F')
+        v = c - u'A' + 10;
     return v < base ? v : -1;
 }
 

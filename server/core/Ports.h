@@ -12,14 +12,14 @@ namespace kelvane {
 
 // The ACPI device registers as the channel sees them; results of the accesses are not examined.
 class RegisterBus {
-public:
+  public:
     virtual ~RegisterBus() = default;
     virtual std::uint32_t read(std::uint32_t deviceId) = 0;
     virtual void write(std::uint32_t deviceId, std::uint32_t value) = 0;
 };
 
 class LogSink {
-public:
+  public:
     virtual ~LogSink() = default;
     virtual void addLine(std::string_view text) = 0;
 };
@@ -34,7 +34,7 @@ struct ModelDefaults {
 
 // Model ids, the database version and each model's defaults.
 class CardDatabase {
-public:
+  public:
     virtual ~CardDatabase() = default;
     virtual std::int32_t lookupModelId(std::uint32_t card) = 0;
     virtual std::int32_t readVersion() = 0;

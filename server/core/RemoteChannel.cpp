@@ -77,18 +77,27 @@ void RemoteChannel::answerInformation(const RemoteRequest& r, RemoteAnswer& a) {
     const auto cardCount = static_cast<std::uint32_t>(m_peers.cards.cardCount);
     switch (r.command) {
         case 1:
-        case 5: a.words[0] = cardCount; break;
-        case 2: a.words[0] = static_cast<std::uint32_t>(m_peers.database->lookupModelId(r.cardIndex)); break;
+        case 5:
+            a.words[0] = cardCount;
+            break;
+        case 2:
+            a.words[0] = static_cast<std::uint32_t>(m_peers.database->lookupModelId(r.cardIndex));
+            break;
         case 3:
-        case 6: a.words[0] = 1; break;
-        case 4: a.words[0] = kCapabilityWord; break;
+        case 6:
+            a.words[0] = 1;
+            break;
+        case 4:
+            a.words[0] = kCapabilityWord;
+            break;
         case 7: {
             const auto model = static_cast<std::uint32_t>(m_peers.database->lookupModelId(0));
             const auto version = static_cast<std::uint32_t>(m_peers.database->readVersion());
             a.words[0] = packBoardWord(cardCount, model, version);
             break;
         }
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -96,15 +105,42 @@ void RemoteChannel::answerRead(const RemoteRequest& r, RemoteAnswer& a) {
     const NvClockInfo& c = m_peers.cards.record;
     const auto halfMemory = static_cast<std::uint32_t>(c.memory.current) >> 1;
     switch (r.command) {
-        case 1: log("[Core] Current value---T"); a.words[0] = static_cast<std::uint32_t>(c.core.current); break;
-        case 2: log("[Core] Range---T"); a.words[0] = packHighLow(c.core.maximum, c.core.minimum); break;
-        case 3: log("[Mem] Current---T"); a.words[1] = halfMemory; break;
-        case 4: log("[Mem] Range---T"); a.words[1] = packHighLow(c.memory.maximum, c.memory.minimum); break;
-        case 5: log("[Core] Default---T"); a.words[0] = static_cast<std::uint32_t>(c.core.defaultValue); break;
-        case 6: log("[Mem] Default---T"); a.words[1] = static_cast<std::uint32_t>(c.memory.defaultValue); break;
-        case 7: log("[Vol] Current---T"); a.words[2] = static_cast<std::uint32_t>(c.voltage.current); break;
-        case 8: log("[Vol] Range---T"); a.words[2] = packHighLow(c.voltage.maximum, c.voltage.minimum); break;
-        case 9: log("[Vol] Default---T"); a.words[2] = static_cast<std::uint32_t>(c.voltage.defaultValue); break;
+        case 1:
+            log("[Core] Current value---T");
+            a.words[0] = static_cast<std::uint32_t>(c.core.current);
+            break;
+        case 2:
+            log("[Core] Range---T");
+            a.words[0] = packHighLow(c.core.maximum, c.core.minimum);
+            break;
+        case 3:
+            log("[Mem] Current---T");
+            a.words[1] = halfMemory;
+            break;
+        case 4:
+            log("[Mem] Range---T");
+            a.words[1] = packHighLow(c.memory.maximum, c.memory.minimum);
+            break;
+        case 5:
+            log("[Core] Default---T");
+            a.words[0] = static_cast<std::uint32_t>(c.core.defaultValue);
+            break;
+        case 6:
+            log("[Mem] Default---T");
+            a.words[1] = static_cast<std::uint32_t>(c.memory.defaultValue);
+            break;
+        case 7:
+            log("[Vol] Current---T");
+            a.words[2] = static_cast<std::uint32_t>(c.voltage.current);
+            break;
+        case 8:
+            log("[Vol] Range---T");
+            a.words[2] = packHighLow(c.voltage.maximum, c.voltage.minimum);
+            break;
+        case 9:
+            log("[Vol] Default---T");
+            a.words[2] = static_cast<std::uint32_t>(c.voltage.defaultValue);
+            break;
         case 10: {
             log("All Current data");
             const std::int32_t voltage = m_voltageLatch ? m_lastSetVoltage : c.voltage.current;
@@ -113,7 +149,8 @@ void RemoteChannel::answerRead(const RemoteRequest& r, RemoteAnswer& a) {
             a.words[2] = static_cast<std::uint32_t>(c.fan.current) * 65536u;
             break;
         }
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -126,25 +163,54 @@ void RemoteChannel::forEachCard(Change change) {
 void RemoteChannel::carryOutSet(const RemoteRequest& r) {
     NvClockInfo& c = m_peers.cards.record;
     GreencardBackend& greencard = *m_peers.greencard;
-    const auto applyTo = [&](std::uint32_t card) { greencard.Nv_SetGPUClockInfoPStates(backEndIndex(card), c); };
+    const auto applyTo = [&](std::uint32_t card) {
+        greencard.Nv_SetGPUClockInfoPStates(backEndIndex(card), c);
+    };
     const auto core = asSigned(r.core);
     const auto doubledMemory = asSigned(2 * r.memory);
     const auto voltage = asSigned(r.voltage);
     switch (r.command) {
         case 1:
-            if (c.core.isSupported()) { c.core.current = core; applyTo(0); }
+            if (c.core.isSupported()) {
+                c.core.current = core;
+                applyTo(0);
+            }
             break;
         case 2:
-            if (c.memory.isSupported()) { c.memory.current = doubledMemory; applyTo(0); }
+            if (c.memory.isSupported()) {
+                c.memory.current = doubledMemory;
+                applyTo(0);
+            }
             break;
         case 3:
-            if (c.voltage.isSupported()) { c.voltage.current = voltage; applyTo(0); }
+            if (c.voltage.isSupported()) {
+                c.voltage.current = voltage;
+                applyTo(0);
+            }
             break;
-        case 4: forEachCard([&](std::uint32_t card) { c.core.current = core; applyTo(card); }); break;
-        case 5: forEachCard([&](std::uint32_t card) { c.memory.current = doubledMemory; applyTo(card); }); break;
-        case 6: forEachCard([&](std::uint32_t card) { c.voltage.current = voltage; applyTo(card); }); break;
-        case kSetAllCommand: forEachCard([&](std::uint32_t card) { setAllOnCard(r, card); }); break;
-        default: break;
+        case 4:
+            forEachCard([&](std::uint32_t card) {
+                c.core.current = core;
+                applyTo(card);
+            });
+            break;
+        case 5:
+            forEachCard([&](std::uint32_t card) {
+                c.memory.current = doubledMemory;
+                applyTo(card);
+            });
+            break;
+        case 6:
+            forEachCard([&](std::uint32_t card) {
+                c.voltage.current = voltage;
+                applyTo(card);
+            });
+            break;
+        case kSetAllCommand:
+            forEachCard([&](std::uint32_t card) { setAllOnCard(r, card); });
+            break;
+        default:
+            break;
     }
 }
 

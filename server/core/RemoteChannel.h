@@ -19,13 +19,13 @@ struct ChannelPeers {
     RegisterBus& registers;
     LogSink& log;
     CardState& cards;
-    GreencardBackend* greencard = nullptr;  // required while cards.greencardActive
-    CardDatabase* database = nullptr;       // required while cards.greencardActive
+    GreencardBackend* greencard = nullptr;           // required while cards.greencardActive
+    CardDatabase* database = nullptr;                // required while cards.greencardActive
     std::function<void(std::uint32_t fan)> showFan;  // the fan value of a set-all, for the window
 };
 
 class RemoteChannel {
-public:
+  public:
     explicit RemoteChannel(ChannelPeers peers) : m_peers(std::move(peers)) {}
 
     // The notification handler: acts only on the remote link's own wParam/lParam pair.
@@ -37,7 +37,7 @@ public:
     std::int32_t lastSetVoltage() const { return m_lastSetVoltage; }
     bool voltageLatch() const { return m_voltageLatch; }
 
-private:
+  private:
     void answerInformation(const RemoteRequest& r, RemoteAnswer& a);
     void answerRead(const RemoteRequest& r, RemoteAnswer& a);
     void carryOutSet(const RemoteRequest& r);

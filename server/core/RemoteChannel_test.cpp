@@ -21,7 +21,7 @@ struct Access {
 
 // Behaves like the ACPI bank (the data register reaches the selected word) and records every access.
 class RecordingBus : public RegisterBus {
-public:
+  public:
     std::uint32_t flag = 1;
     std::uint32_t selector = 0;
     std::uint32_t words[3] = {};
@@ -41,7 +41,7 @@ public:
 };
 
 class RecordingLog : public LogSink {
-public:
+  public:
     std::vector<std::string> lines;
     void addLine(std::string_view text) override { lines.emplace_back(text); }
 };
@@ -54,7 +54,7 @@ struct BackendCall {
 
 // A card that reports fixed values; applied records are remembered, not read back.
 class FakeCard : public GreencardRoles {
-public:
+  public:
     NvClockInfo reported{};
     std::vector<BackendCall> calls;
 
@@ -68,8 +68,12 @@ public:
         r.memory = reported.memory;
         r.voltage = reported.voltage;
     }
-    void applyClocks(std::uint32_t card, const NvClockInfo& r) override { calls.push_back({"applyClocks", card, r}); }
-    void applyFan(std::uint32_t card, const NvClockInfo& r) override { calls.push_back({"applyFan", card, r}); }
+    void applyClocks(std::uint32_t card, const NvClockInfo& r) override {
+        calls.push_back({"applyClocks", card, r});
+    }
+    void applyFan(std::uint32_t card, const NvClockInfo& r) override {
+        calls.push_back({"applyFan", card, r});
+    }
 
     std::vector<BackendCall> applied() const {
         std::vector<BackendCall> out;
@@ -80,7 +84,7 @@ public:
 };
 
 class FixedDatabase : public CardDatabase {
-public:
+  public:
     std::int32_t model = 3;
     std::int32_t version = 1;
     std::vector<std::uint32_t> lookups;
@@ -93,19 +97,21 @@ public:
     void recordMaxVoltage(std::int32_t) override {}
 };
 
-NvClockEntry entry(std::int32_t current, std::int32_t min, std::int32_t max, std::int32_t def, bool supported) {
+NvClockEntry entry(std::int32_t current, std::int32_t min, std::int32_t max, std::int32_t def,
+                   bool supported) {
     return {current, min, max, def, 0x5A5A, supported ? 1 : 0};
 }
 
 class ChannelTest : public ::testing::Test {
-protected:
+  protected:
     RecordingBus bus;
     RecordingLog log;
     CardState cards;
     FakeCard card;
     FixedDatabase database;
     std::vector<std::uint32_t> fanShown;
-    RemoteChannel channel{{bus, log, cards, &card, &database, [this](std::uint32_t f) { fanShown.push_back(f); }}};
+    RemoteChannel channel{
+        {bus, log, cards, &card, &database, [this](std::uint32_t f) { fanShown.push_back(f); }}};
 
     void activate() {
         cards.greencardActive = true;
@@ -129,7 +135,8 @@ protected:
 };
 
 TEST_F(ChannelTest, NotificationWithOtherWParamOrLParamTouchesNoRegister) {
-    for (auto [w, l] : {std::pair{0x54u, 0xA0020000u}, {0x54u, 0xECu}, {0x55u, 0xEDu}, {0x55u, 0xA0020001u}, {0u, 0u}})
+    for (auto [w, l] :
+         {std::pair{0x54u, 0xA0020000u}, {0x54u, 0xECu}, {0x55u, 0xEDu}, {0x55u, 0xA0020001u}, {0u, 0u}})
         channel.onNotification(w, l);
     EXPECT_TRUE(bus.accesses.empty());
     EXPECT_TRUE(log.lines.empty());
@@ -156,18 +163,15 @@ TEST_F(ChannelTest, WaitingRequestIsReadWordByWordAnsweredAndFlagClearedLast) {
     bus.words[2] = 4000000000u;
     channel.onNotification(0x55, 0xA0020000);
     const std::vector<Access> expected = {
-        {'r', kFlagRegister, 1},
-        {'w', kSelectorRegister, 0}, {'r', kDataRegister, 0x10030000},
-        {'w', kSelectorRegister, 1}, {'r', kDataRegister, 77},
-        {'w', kSelectorRegister, 2}, {'r', kDataRegister, 4000000000u},
-        {'w', kSelectorRegister, 0}, {'w', kDataRegister, 0},
-        {'w', kSelectorRegister, 1}, {'w', kDataRegister, 0},
-        {'w', kSelectorRegister, 2}, {'w', kDataRegister, 0},
-        {'w', kFlagRegister, 0}};
+        {'r', kFlagRegister, 1},           {'w', kSelectorRegister, 0}, {'r', kDataRegister, 0x10030000},
+        {'w', kSelectorRegister, 1},       {'r', kDataRegister, 77},    {'w', kSelectorRegister, 2},
+        {'r', kDataRegister, 4000000000u}, {'w', kSelectorRegister, 0}, {'w', kDataRegister, 0},
+        {'w', kSelectorRegister, 1},       {'w', kDataRegister, 0},     {'w', kSelectorRegister, 2},
+        {'w', kDataRegister, 0},           {'w', kFlagRegister, 0}};
     EXPECT_EQ(bus.accesses, expected);
-    const std::vector<std::string> lines = {"Get Notify....", "fun == 0x01", "data -->0", "268632064",
-                                            "data -->1", "77", "data -->2", "4000000000",
-                                            "Data--->", "0", "Data1--->", "0", "Data2--->", "0"};
+    const std::vector<std::string> lines = {
+        "Get Notify....", "fun == 0x01", "data -->0", "268632064", "data -->1", "77",        "data -->2",
+        "4000000000",     "Data--->",    "0",         "Data1--->", "0",         "Data2--->", "0"};
     EXPECT_EQ(log.lines, lines);
     EXPECT_TRUE(card.calls.empty()) << "an inactive back end is never called";
 }

@@ -8,7 +8,7 @@ namespace kelvane {
 // Notification registration: after a failed first attempt, each tick tries again, until the service
 // accepts or 13 retries have been made. The counter is never reset.
 class RegistrationRetry {
-public:
+  public:
     // One tick; registerNow() makes the attempt and says whether it was accepted. Returns whether
     // the timer stays enabled.
     template <typename Register>
@@ -20,19 +20,19 @@ public:
     }
     std::int32_t attempts() const { return m_attempts; }
 
-private:
+  private:
     static constexpr std::int32_t kLastAttempt = 12;  // the counter passes it once: 13 retries
     std::int32_t m_attempts = 0;
 };
 
 // Default loading: the defaults are applied on seven ticks, then the timer stops.
 class DefaultLoadRuns {
-public:
+  public:
     // Counts a run that has just been made; returns whether the timer stays enabled.
     bool afterRun() { return m_runs++ <= kLastRun; }
     std::int32_t runs() const { return m_runs; }
 
-private:
+  private:
     static constexpr std::int32_t kLastRun = 5;  // runs are counted from 0; the one after 5 ends it
     std::int32_t m_runs = 0;
 };

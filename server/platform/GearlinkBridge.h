@@ -10,16 +10,16 @@
 
 namespace kelvane {
 
-#define KV_GEARLINK_EXPORTS(X)                                                \
-    X(VeloGearInit, "VeloGearInit", std::uint32_t, ())                       \
-    X(GetControlData, "GetControlData", std::uint32_t, ())                   \
-    X(SetControlData, "SetControlData", std::uint32_t, (std::uint32_t))      \
-    X(SetBankSelector, "SetBankSelector", std::uint32_t, (std::uint32_t))    \
-    X(GetControlFunction, "GetControlFunction", std::uint32_t, ())           \
+#define KV_GEARLINK_EXPORTS(X)                                            \
+    X(VeloGearInit, "VeloGearInit", std::uint32_t, ())                    \
+    X(GetControlData, "GetControlData", std::uint32_t, ())                \
+    X(SetControlData, "SetControlData", std::uint32_t, (std::uint32_t))   \
+    X(SetBankSelector, "SetBankSelector", std::uint32_t, (std::uint32_t)) \
+    X(GetControlFunction, "GetControlFunction", std::uint32_t, ())        \
     X(SetControlFunction, "SetControlFunction", std::uint32_t, (std::uint32_t))
 
 class GearlinkBridge {
-public:
+  public:
     static GearlinkBridge& instance();
 
     bool bound() const { return m_pSetControlData != nullptr; }
@@ -27,7 +27,7 @@ public:
     bool setControlData(std::uint32_t value);
     void setControlFunction(std::uint32_t value);
 
-private:
+  private:
     GearlinkBridge();
     win32::UniqueModule m_module;  // the bridge is never destroyed: the library stays loaded
     KV_GEARLINK_EXPORTS(KV_DECLARE_EXPORT)

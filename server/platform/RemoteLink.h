@@ -16,7 +16,7 @@ void openAcpiDevice();
 bool registerForRemoteLink(HWND window);
 
 class AcpiRegisters final : public RegisterBus {
-public:
+  public:
     std::uint32_t read(std::uint32_t deviceId) override;
     void write(std::uint32_t deviceId, std::uint32_t value) override;
 };

@@ -4,8 +4,8 @@
 
 extern "C" {
 __declspec(dllimport) std::uint32_t __stdcall NuAcpiOpen();
-__declspec(dllimport) std::uint32_t __stdcall NuAcpiWrite(std::uint32_t deviceId, std::uint32_t value,
-                                                          std::uint32_t always1);
+__declspec(dllimport) std::uint32_t
+    __stdcall NuAcpiWrite(std::uint32_t deviceId, std::uint32_t value, std::uint32_t always1);
 __declspec(dllimport) std::uint32_t __stdcall NuAcpiRead(std::uint32_t deviceId, std::uint32_t* value);
 __declspec(dllimport) std::int32_t __stdcall NuSysSvr_RegisterNotify(HWND window, const wchar_t* client);
 }
@@ -14,7 +14,9 @@ namespace kelvane {
 
 void openAcpiDevice() { NuAcpiOpen(); }
 
-bool registerForRemoteLink(HWND window) { return NuSysSvr_RegisterNotify(window, wire::kRegistrationText) != 0; }
+bool registerForRemoteLink(HWND window) {
+    return NuSysSvr_RegisterNotify(window, wire::kRegistrationText) != 0;
+}
 
 std::uint32_t AcpiRegisters::read(std::uint32_t deviceId) {
     std::uint32_t value = 0;  // what a failed read leaves behind

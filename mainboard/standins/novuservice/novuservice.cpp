@@ -18,12 +18,10 @@ extern "C" std::int32_t __stdcall NuSysSvr_RegisterNotify(HWND window, const wch
     const bool accepted = knownClient && !refused;
     simboard::incrementWord(notify.attempts);
     if (accepted) {
-        simboard::storeWord(notify.window,
-                            win32::wordFromWindow(window));
+        simboard::storeWord(notify.window, win32::wordFromWindow(window));
         simboard::incrementWord(notify.registrations);
     }
     m.journal("novuservice", "NuSysSvr_RegisterNotify",
-              {win32::wordFromWindow(window), knownClient ? 1u : 0u},
-              accepted ? 1 : 0);
+              {win32::wordFromWindow(window), knownClient ? 1u : 0u}, accepted ? 1 : 0);
     return accepted ? 1 : 0;
 }

@@ -41,7 +41,9 @@ std::string format(const char* pattern, auto... values) {
     return buffer;
 }
 
-std::string range(std::uint32_t word) { return format("min %u, max %u", wire::lowHalf(word), wire::highHalf(word)); }
+std::string range(std::uint32_t word) {
+    return format("min %u, max %u", wire::lowHalf(word), wire::highHalf(word));
+}
 
 }  // namespace
 
@@ -62,19 +64,27 @@ Words buildRequest(const LinkVerb& verb, const wire::RemoteRequest& values) {
 
 std::string describeAnswer(const LinkVerb& verb, const Words& a) {
     switch (verb.shape) {
-        case None: return "";
-        case A0: return verb.groupNumber == 2 ? format("done (%u)", a[0]) : std::to_string(a[0]);
-        case A0Range: return range(a[0]);
-        case A1: return std::to_string(a[1]);
-        case A1Range: return range(a[1]);
-        case A2: return std::to_string(a[2]);
-        case A2Range: return range(a[2]);
+        case None:
+            return "";
+        case A0:
+            return verb.groupNumber == 2 ? format("done (%u)", a[0]) : std::to_string(a[0]);
+        case A0Range:
+            return range(a[0]);
+        case A1:
+            return std::to_string(a[1]);
+        case A1Range:
+            return range(a[1]);
+        case A2:
+            return std::to_string(a[2]);
+        case A2Range:
+            return range(a[2]);
         case BoardInfo: {
             const wire::BoardWord board = wire::unpackBoardWord(a[0]);
             return format("cards %u, model %u, version %u", board.cardCount, board.model, board.version);
         }
         case AllCurrent:
-            return format("core %u, memory %u, voltage %u, fan %u", a[0], a[1] >> 16, a[1] & 0xFFFF, a[2] >> 16);
+            return format("core %u, memory %u, voltage %u, fan %u", a[0], a[1] >> 16, a[1] & 0xFFFF,
+                          a[2] >> 16);
     }
     return "";
 }
@@ -88,15 +98,23 @@ std::string describeRequest(const Words& w) {
         if (r.group == 2) {
             switch (r.command) {
                 case 1:
-                case 4: text += format(" core %u", r.core); break;
-                case 2:
-                case 5: text += format(" memory %u", r.memory); break;
-                case 3:
-                case 6: text += format(" voltage %u", r.voltage); break;
-                case 7:
-                    text += format(" core %u, memory %u, voltage %u, fan %u", r.core, r.memory, r.voltage, r.fan);
+                case 4:
+                    text += format(" core %u", r.core);
                     break;
-                default: break;
+                case 2:
+                case 5:
+                    text += format(" memory %u", r.memory);
+                    break;
+                case 3:
+                case 6:
+                    text += format(" voltage %u", r.voltage);
+                    break;
+                case 7:
+                    text +=
+                        format(" core %u, memory %u, voltage %u, fan %u", r.core, r.memory, r.voltage, r.fan);
+                    break;
+                default:
+                    break;
             }
         }
         return text;

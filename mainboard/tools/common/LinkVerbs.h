@@ -16,9 +16,9 @@ namespace simboard {
 using wire::Words;
 
 enum class AnswerShape {
-    None,        // the answer carries nothing but the completed handshake
-    A0,          // one value in A0
-    A0Range,     // A0 = max * 65536 + min
+    None,     // the answer carries nothing but the completed handshake
+    A0,       // one value in A0
+    A0Range,  // A0 = max * 65536 + min
     A1,
     A1Range,
     A2,

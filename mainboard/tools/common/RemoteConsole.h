@@ -22,7 +22,7 @@ struct LinkResult {
 };
 
 class RemoteConsole {
-public:
+  public:
     explicit RemoteConsole(Machine& machine) : m_machine(machine) {}
 
     // The window registered for notifications, or nullptr with a reason in `why`.
@@ -35,7 +35,7 @@ public:
     // A notification without touching any register.
     LinkResult notify(std::uint32_t wParam, std::uint32_t lParam);
 
-private:
+  private:
     Machine& m_machine;
 };
 

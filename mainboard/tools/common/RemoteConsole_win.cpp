@@ -20,8 +20,10 @@ bool waitForFlagClear(const std::uint32_t& flag, DWORD timeoutMs) {
         }
         const ULONGLONG waited = ::GetTickCount64() - start;
         if (waited > timeoutMs) return false;
-        if (waited < 50) ::SwitchToThread();
-        else ::Sleep(1);
+        if (waited < 50)
+            ::SwitchToThread();
+        else
+            ::Sleep(1);
     }
 }
 
@@ -49,8 +51,8 @@ LinkResult RemoteConsole::request(const Words& words, DWORD timeoutMs, HWND targ
     storeWord(r.flag, 1);  // last: the request is complete once the flag says so
     if (!::PostMessageW(target, wire::kRemoteNotifyMessage, wire::kRemoteNotifyWParam,
                         static_cast<LPARAM>(lParam))) {
-        return failure(LinkStatus::NoServer, "cannot post the notification (error " +
-                                                 std::to_string(::GetLastError()) + ")");
+        return failure(LinkStatus::NoServer,
+                       "cannot post the notification (error " + std::to_string(::GetLastError()) + ")");
     }
     if (!waitForFlagClear(r.flag, timeoutMs)) {
         return failure(LinkStatus::Timeout, "no answer within " + std::to_string(timeoutMs) +

@@ -20,7 +20,7 @@ namespace simboard {
 namespace {
 
 constexpr DWORD kBenchTimeoutMs = 5000;
-constexpr std::uint32_t kJournalScanEvery = 1000;  // well inside what the journal holds
+constexpr std::uint32_t kJournalScanEvery = 1000;    // well inside what the journal holds
 constexpr Words kBenchRequest = {0x100A0000, 0, 0};  // read all current values
 
 using AcpiWrite = std::uint32_t(__stdcall*)(std::uint32_t, std::uint32_t, std::uint32_t);
@@ -85,13 +85,15 @@ void printRun(const char* label, const RunResult& run) {
 
 // Pairs the server's flag read with its final flag write, request by request.
 class HandlingTimes {
-public:
-    HandlingTimes(const MachineLayout& m, DWORD serverPid) : m_machine(m), m_pid(serverPid), m_seen(lastJournalSeq(m)) {}
+  public:
+    HandlingTimes(const MachineLayout& m, DWORD serverPid)
+        : m_machine(m), m_pid(serverPid), m_seen(lastJournalSeq(m)) {}
 
     void scan() {
         for (const JournalRecord& e : readJournal(m_machine, m_seen)) {
             m_seen = e.seq;
-            if (e.processId != m_pid || e.library != "nuacpi" || e.args.empty() || e.args[0] != wire::kFlagRegister)
+            if (e.processId != m_pid || e.library != "nuacpi" || e.args.empty() ||
+                e.args[0] != wire::kFlagRegister)
                 continue;
             if (e.entry == "Read") {
                 m_flagReadUs = e.timeUs;
@@ -103,7 +105,7 @@ public:
     }
     std::vector<double> times;
 
-private:
+  private:
     const MachineLayout& m_machine;
     DWORD m_pid;
     std::uint64_t m_seen;
@@ -119,10 +121,12 @@ Memory processMemory(DWORD pid) {
     win32::UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof counters;
-    if (!process || !::GetProcessMemoryInfo(process.get(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                                            sizeof counters))
+    if (!process ||
+        !::GetProcessMemoryInfo(process.get(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                                sizeof counters))
         return {};
-    return {static_cast<long long>(counters.PrivateUsage / 1024), static_cast<long long>(counters.WorkingSetSize / 1024)};
+    return {static_cast<long long>(counters.PrivateUsage / 1024),
+            static_cast<long long>(counters.WorkingSetSize / 1024)};
 }
 
 // Starts "linkctl respond" and reads the window it answers on from its first output line.
@@ -209,11 +213,14 @@ int runResponder(const std::string& acpiPath) {
     const std::wstring path = acpiPath.empty() ? defaultAcpiPath() : win32::widen(acpiPath);
     win32::UniqueModule acpi(::LoadLibraryW(path.c_str()));
     if (!acpi) {
-        std::fprintf(stderr, "linkctl: cannot load %s (error %lu)\n", win32::narrow(path).c_str(), ::GetLastError());
+        std::fprintf(stderr, "linkctl: cannot load %s (error %lu)\n", win32::narrow(path).c_str(),
+                     ::GetLastError());
         return 1;
     }
-    g_write = reinterpret_cast<AcpiWrite>(reinterpret_cast<void*>(::GetProcAddress(acpi.get(), MAKEINTRESOURCEA(2))));
-    g_read = reinterpret_cast<AcpiRead>(reinterpret_cast<void*>(::GetProcAddress(acpi.get(), MAKEINTRESOURCEA(3))));
+    g_write = reinterpret_cast<AcpiWrite>(
+        reinterpret_cast<void*>(::GetProcAddress(acpi.get(), MAKEINTRESOURCEA(2))));
+    g_read = reinterpret_cast<AcpiRead>(
+        reinterpret_cast<void*>(::GetProcAddress(acpi.get(), MAKEINTRESOURCEA(3))));
     if (!g_write || !g_read) {
         std::fprintf(stderr, "linkctl: %s lacks ordinal 2 or 3\n", win32::narrow(path).c_str());
         return 1;
@@ -223,8 +230,8 @@ int runResponder(const std::string& acpiPath) {
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = L"KelvaneBenchResponder";
     ::RegisterClassW(&wc);
-    win32::UniqueWindow window(::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                                 wc.hInstance, nullptr));
+    win32::UniqueWindow window(::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                                 nullptr, wc.hInstance, nullptr));
     if (!window) return 1;
     std::printf("%lu\n", static_cast<unsigned long>(win32::wordFromWindow(window.get())));
     std::fflush(stdout);
@@ -275,18 +282,19 @@ int runBench(std::uint32_t requests, const std::string& acpiPath) {
                 s.p99 / f.p99);
     const std::vector<double>& h = handling.times;
     const Summary all = summarize(h), bare = summarize(floorHandling.times);
-    std::printf("%-30s median %8.1f us   p99 %8.1f us   (%zu requests from the journal)\n",
-                "server handling", all.median, all.p99, all.count);
-    std::printf("%-30s median %8.1f us   p99 %8.1f us   (the 14 register accesses alone)\n",
-                "floor handling", bare.median, bare.p99);
+    std::printf("%-30s median %8.1f us   p99 %8.1f us   (%zu requests from the journal)\n", "server handling",
+                all.median, all.p99, all.count);
+    std::printf("%-30s median %8.1f us   p99 %8.1f us   (the 14 register accesses alone)\n", "floor handling",
+                bare.median, bare.p99);
     std::printf("%-30s %8.1f us per line (%u lines in this process)\n", "debugger output",
                 debuggerOutputCostUs(), kDebuggerLines);
     const std::size_t window = std::min<std::size_t>(10000, h.size() / 2);
     if (window > 0) {
         const Summary first = summarize({h.begin(), h.begin() + static_cast<std::ptrdiff_t>(window)});
         const Summary last = summarize({h.end() - static_cast<std::ptrdiff_t>(window), h.end()});
-        std::printf("%-30s first %zu: median %.1f us; last %zu: median %.1f us (%+.1f %%)\n", "handling over the run",
-                    window, first.median, window, last.median, (last.median / first.median - 1) * 100);
+        std::printf("%-30s first %zu: median %.1f us; last %zu: median %.1f us (%+.1f %%)\n",
+                    "handling over the run", window, first.median, window, last.median,
+                    (last.median / first.median - 1) * 100);
     }
     std::printf("%-30s private %lld KiB -> %lld KiB (%+lld KiB); working set %lld KiB -> %lld KiB\n",
                 "server memory", before.privateKiB, after.privateKiB, after.privateKiB - before.privateKiB,

@@ -23,7 +23,8 @@ constexpr DWORD kDefaultTimeoutMs = 2000;
 int usage() {
     std::fputs(
         "usage: linkctl raw W0 W1 W2 [--timeout MS]\n"
-        "       linkctl info|read|set NAME [--card N] [--core N] [--mem N] [--volt N] [--fan N] [--timeout MS]\n"
+        "       linkctl info|read|set NAME [--card N] [--core N] [--mem N] [--volt N] [--fan N] [--timeout "
+        "MS]\n"
         "       linkctl notify WPARAM LPARAM\n"
         "       linkctl bench N [--acpi PATH-TO-nuacpi.dll]\n"
         "       linkctl verbs\n"
@@ -64,7 +65,7 @@ Options parseOptions(int argc, char** argv, int first) {
             continue;
         }
         const auto n = parseNumber(text);
-        std::uint32_t* field = a == "--card" ? &o.values.cardIndex
+        std::uint32_t* field = a == "--card"   ? &o.values.cardIndex
                                : a == "--core" ? &o.values.core
                                : a == "--mem"  ? &o.values.memory
                                : a == "--volt" ? &o.values.voltage
@@ -88,8 +89,8 @@ int raw(const Options& o) {
     for (std::size_t i = 0; i < 3; ++i) {
         const auto n = parseNumber(o.positional[i]);
         if (!n) {
-            std::fprintf(stderr, "linkctl: '%.*s' is not a 32-bit number\n", static_cast<int>(o.positional[i].size()),
-                         o.positional[i].data());
+            std::fprintf(stderr, "linkctl: '%.*s' is not a 32-bit number\n",
+                         static_cast<int>(o.positional[i].size()), o.positional[i].data());
             return 1;
         }
         words[i] = *n;
@@ -105,23 +106,24 @@ int verb(std::string_view group, const Options& o) {
     if (o.positional.size() != 1) return usage();
     const LinkVerb* v = findVerb(group, o.positional[0]);
     if (!v) {
-        std::fprintf(stderr, "linkctl: no verb '%.*s %.*s' (see: linkctl verbs)\n", static_cast<int>(group.size()),
-                     group.data(), static_cast<int>(o.positional[0].size()), o.positional[0].data());
+        std::fprintf(stderr, "linkctl: no verb '%.*s %.*s' (see: linkctl verbs)\n",
+                     static_cast<int>(group.size()), group.data(), static_cast<int>(o.positional[0].size()),
+                     o.positional[0].data());
         return 1;
     }
     const Words request = buildRequest(*v, o.values);
     RemoteConsole console(Machine::instance());
     const LinkResult r = console.request(request, o.timeoutMs);
     if (!r.ok()) return fail(r);
-    std::printf("%-58s %-44s %s -> %s\n", describeRequest(request).c_str(), describeAnswer(*v, r.answer).c_str(),
-                hexWords(request).c_str(), hexWords(r.answer).c_str());
+    std::printf("%-58s %-44s %s -> %s\n", describeRequest(request).c_str(),
+                describeAnswer(*v, r.answer).c_str(), hexWords(request).c_str(), hexWords(r.answer).c_str());
     return 0;
 }
 
 int verbs() {
     for (const LinkVerb& v : linkVerbs())
-        std::printf("%-5.*s %-13.*s group %u command %2u  %.*s\n", static_cast<int>(v.group.size()), v.group.data(),
-                    static_cast<int>(v.name.size()), v.name.data(), v.groupNumber, v.command,
+        std::printf("%-5.*s %-13.*s group %u command %2u  %.*s\n", static_cast<int>(v.group.size()),
+                    v.group.data(), static_cast<int>(v.name.size()), v.name.data(), v.groupNumber, v.command,
                     static_cast<int>(v.meaning.size()), v.meaning.data());
     return 0;
 }

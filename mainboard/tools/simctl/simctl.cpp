@@ -71,9 +71,9 @@ int registers(Machine& m) {
                 loadWord(s.registers.words[1]), loadWord(s.registers.words[2]));
     const auto window = loadWord(s.notify.window);
     std::printf("notify    window 0x%08X (%s), %u registration attempts, %u accepted\n", window,
-                window == 0                                                               ? "none"
+                window == 0                                 ? "none"
                 : ::IsWindow(win32::windowFromWord(window)) ? "alive"
-                                                                                          : "gone",
+                                                            : "gone",
                 loadWord(s.notify.attempts), loadWord(s.notify.registrations));
     return 0;
 }
