@@ -61,6 +61,7 @@ foreach(check IN LISTS CHECK)
         string(REPLACE ":" ";" import "${import}")
         list(GET import 0 ordinal)
         list(GET import 1 name)
+        string(REGEX REPLACE "^0+([0-9])" "\\1" ordinal "${ordinal}")  # 64-bit dumps pad it with zeros
         if(name STREQUAL "<none>")
             set(matches "${exported}")
             list(FILTER matches INCLUDE REGEX "=${ordinal}$")
