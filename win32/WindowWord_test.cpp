@@ -8,7 +8,8 @@ namespace win32 {
 namespace {
 
 TEST(WindowWord, AWindowSurvivesTheTripThroughItsWord) {
-    UniqueWindow window(::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
+    UniqueWindow window(
+        ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
     ASSERT_TRUE(window);
     const std::uint32_t word = wordFromWindow(window.get());
     EXPECT_EQ(windowFromWord(word), window.get());
