@@ -20,6 +20,12 @@ if(KELVANE_SANITIZE AND NOT WIN32)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
+# Fuzz targets (clang's libFuzzer): everything is built with coverage; the targets link the fuzzer.
+option(KELVANE_FUZZ "Build the libFuzzer targets (clang)" OFF)
+if(KELVANE_FUZZ)
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # GoogleTest from Debian's sources, built for whichever target this tree builds.
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)

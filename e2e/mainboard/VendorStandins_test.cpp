@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "e2e/support/Harness.h"
 #include "mainboard/machine/Hardware.h"
 #include "mainboard/machine/Machine.h"
+#include "mainboard/pngcodec/PngRecord.h"
 #include "win32/Handles.h"
 #include "win32/Text.h"
 
@@ -387,6 +389,7 @@ TEST_F(VendorStandins, EachVariantLacksExactlyItsOneExport) {
           "Amd_GetGpuClockInfo", "Amd_SetGpuClockInfo", "Amd_IsIntegrated", "Amd_GetGpuUsage",
           "Amd_UnInitialize", "Amd_GetGpuHybridMode", "Amd_GetGpuFreq"}},
         {L"Lumbra", {"LumbraInit", "IsItemSupported", "GetGGRPItemInfo", "LumbraSetItem", "LumbraGetItem"}},
+        {L"Pixread", {"ReadPngEx", "WritePngEx", "FreePngData", "AllocatePngData"}},
     };
     for (const auto& l : libraries) {
         const Library whole(std::wstring(L"standins\\") + l.library + L".dll");
@@ -399,6 +402,65 @@ TEST_F(VendorStandins, EachVariantLacksExactlyItsOneExport) {
                     << missing << " / " << e;
         }
     }
+}
+
+// The PNG library called as a program calls it, stdcall callbacks included: an image made with
+// AllocatePngData, written through a write function, read back through a read function that hands
+// out a few bytes a call, and freed.
+struct ByteStream {
+    std::vector<std::uint8_t> bytes;
+    std::size_t at = 0;
+    int reads = 0;
+    static std::int32_t __stdcall write(void* user, const void* data, std::int32_t count) {
+        auto* self = static_cast<ByteStream*>(user);
+        const auto* p = static_cast<const std::uint8_t*>(data);
+        self->bytes.insert(self->bytes.end(), p, p + count);
+        return count;
+    }
+    static std::int32_t __stdcall read(void* user, void* data, std::int32_t count) {
+        auto* self = static_cast<ByteStream*>(user);
+        ++self->reads;
+        const auto n = std::min<std::size_t>({self->bytes.size() - self->at, static_cast<std::size_t>(count), 10});
+        std::memcpy(data, self->bytes.data() + self->at, n);
+        self->at += n;
+        return static_cast<std::int32_t>(n);
+    }
+};
+
+TEST_F(VendorStandins, PixreadWritesAndReadsAnImageThroughTheCallersFunctions) {
+    using Allocate = std::int32_t __stdcall(PngRecord*, std::uint32_t, std::uint32_t, std::uint32_t);
+    using Write = std::int32_t __stdcall(const PngRecord*, decltype(&ByteStream::write), void*);
+    using Read = std::int32_t __stdcall(PngRecord*, decltype(&ByteStream::read), void*);
+    using Free = void __stdcall(PngRecord*);
+    const Library pixread(L"standins\\Pixread.dll");
+    auto* allocate = pixread.entry<Allocate>("AllocatePngData");
+    auto* write = pixread.entry<Write>("WritePngEx");
+    auto* read = pixread.entry<Read>("ReadPngEx");
+    auto* release = pixread.entry<Free>("FreePngData");
+    ASSERT_TRUE(allocate && write && read && release);
+
+    PngRecord image{};
+    ASSERT_EQ(allocate(&image, 3, 2, kPngColourRgba), 1);
+    for (std::uint32_t y = 0; y < 2; ++y)
+        for (std::uint32_t i = 0; i < 12; ++i) image.rows[y][i] = static_cast<std::uint8_t>(y * 100 + i);
+    ByteStream stream;
+    ASSERT_EQ(write(&image, &ByteStream::write, &stream), 1);
+    release(&image);
+    EXPECT_EQ(image.rows, nullptr);
+
+    PngRecord back{};
+    ASSERT_EQ(read(&back, &ByteStream::read, &stream), 1);
+    EXPECT_GT(stream.reads, static_cast<int>(stream.bytes.size() / 10)) << "read 10 bytes at a time";
+    EXPECT_EQ(back.width, 3u);
+    EXPECT_EQ(back.height, 2u);
+    EXPECT_EQ(back.colourType, kPngColourRgba);
+    for (std::uint32_t y = 0; y < 2; ++y)
+        for (std::uint32_t i = 0; i < 12; ++i) EXPECT_EQ(back.rows[y][i], y * 100 + i);
+    release(&back);
+
+    PngRecord refused{};
+    EXPECT_EQ(read(&refused, &ByteStream::read, &stream), 0) << "the stream is at its end: nothing to decode";
+    EXPECT_EQ(refused.rows, nullptr);
 }
 
 }  // namespace
