@@ -420,7 +420,8 @@ struct ByteStream {
     static std::int32_t __stdcall read(void* user, void* data, std::int32_t count) {
         auto* self = static_cast<ByteStream*>(user);
         ++self->reads;
-        const auto n = std::min<std::size_t>({self->bytes.size() - self->at, static_cast<std::size_t>(count), 10});
+        const auto n =
+            std::min<std::size_t>({self->bytes.size() - self->at, static_cast<std::size_t>(count), 10});
         std::memcpy(data, self->bytes.data() + self->at, n);
         self->at += n;
         return static_cast<std::int32_t>(n);
