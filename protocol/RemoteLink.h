@@ -79,6 +79,13 @@ constexpr std::uint32_t packHighLow(std::int32_t high, std::int32_t low) {
 constexpr std::uint32_t highHalf(std::uint32_t word) { return word >> 16; }
 constexpr std::uint32_t lowHalf(std::uint32_t word) { return word & 0xFFFF; }
 
+// The answer of "read all": core in A0, memory (the remote side's scale) and voltage in A1, fan in the
+// upper half of A2, added like a range.
+constexpr Words packAllCurrent(std::int32_t core, std::int32_t memory, std::int32_t voltage,
+                               std::int32_t fan) {
+    return {static_cast<std::uint32_t>(core), packHighLow(memory, voltage), packHighLow(fan, 0)};
+}
+
 // The board word of information command 7: count (4 bits) | 1 (4) | model (8) | version (8) | 1 (4) | 0 (4).
 // The parts are added, not masked: an oversized field spills into its neighbour.
 constexpr std::uint32_t packBoardWord(std::uint32_t cardCount, std::uint32_t model, std::uint32_t version) {

@@ -47,6 +47,13 @@ TEST(RemoteRequestEncode, CutsEachValueToItsFieldAndDecodesBack) {
     EXPECT_EQ(oversized.encode(), (Words{0x2F022345, 0x00020003, 0x00040000}));
 }
 
+TEST(AllCurrentWords, MemoryAndVoltageShareA1AndTheFanTakesTheUpperHalfOfA2) {
+    EXPECT_EQ(packAllCurrent(800, 900, 1100, 44), (Words{800, 900u << 16 | 1100, 44u << 16}));
+    EXPECT_EQ(packAllCurrent(-1, 1, -1, 0)[1], 0x0000FFFFu)
+        << "a negative voltage borrows from the memory half";
+    EXPECT_EQ(packAllCurrent(-1, 1, -1, 0)[0], 0xFFFFFFFFu);
+}
+
 TEST(BoardWord, AddsItsPartsAndReadsThemBack) {
     EXPECT_EQ(packBoardWord(4, 3, 1), 0x41030110u);
     const BoardWord parts = unpackBoardWord(0x41030110);

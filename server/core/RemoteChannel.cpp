@@ -144,9 +144,8 @@ void RemoteChannel::answerRead(const RemoteRequest& r, RemoteAnswer& a) {
         case 10: {
             log("All Current data");
             const std::int32_t voltage = m_voltageLatch ? m_lastSetVoltage : c.voltage.current;
-            a.words[0] = static_cast<std::uint32_t>(c.core.current);
-            a.words[1] = halfMemory * 65536u + static_cast<std::uint32_t>(voltage);
-            a.words[2] = static_cast<std::uint32_t>(c.fan.current) * 65536u;
+            a.words =
+                packAllCurrent(c.core.current, static_cast<std::int32_t>(halfMemory), voltage, c.fan.current);
             break;
         }
         default:

@@ -83,8 +83,8 @@ std::string describeAnswer(const LinkVerb& verb, const Words& a) {
             return format("cards %u, model %u, version %u", board.cardCount, board.model, board.version);
         }
         case AllCurrent:
-            return format("core %u, memory %u, voltage %u, fan %u", a[0], a[1] >> 16, a[1] & 0xFFFF,
-                          a[2] >> 16);
+            return format("core %u, memory %u, voltage %u, fan %u", a[0], wire::highHalf(a[1]),
+                          wire::lowHalf(a[1]), wire::highHalf(a[2]));
     }
     return "";
 }
