@@ -8,6 +8,7 @@
 #include <memory>
 #include <string_view>
 
+#include "server/app/ServerLog.h"
 #include "server/app/ServerParts.h"
 #include "server/core/RemoteChannel.h"
 #include "server/core/StartupCounters.h"
@@ -19,7 +20,6 @@ namespace kelvane {
 
 inline constexpr wchar_t kMainWindowClass[] = L"TForm1";
 inline constexpr wchar_t kMainWindowCaption[] = L"NOVU Kelvane Server";
-inline constexpr int kMemoMaxLines = 2000;
 
 // The controls of the main window in declaration order; each carries its number as control id.
 enum class MainControl : int {
@@ -55,7 +55,7 @@ enum class MainControl : int {
     Button8,
 };
 
-class TForm1 final : public win32::Window, private LogSink {
+class TForm1 final : public win32::Window {
   public:
     explicit TForm1(ServerParts& parts);  // creates the window and runs FormCreate
     ~TForm1() override;
@@ -68,7 +68,6 @@ class TForm1 final : public win32::Window, private LogSink {
   private:
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     LRESULT dispatch(UINT message, WPARAM wParam, LPARAM lParam);
-    void addLine(std::string_view text) override { AddLogLine(text); }
     void createControls();
     HWND control(MainControl id) const { return ::GetDlgItem(hwnd(), static_cast<int>(id)); }
     void FormCreate();
@@ -83,8 +82,7 @@ class TForm1 final : public win32::Window, private LogSink {
     void showFan(std::uint32_t fan);
 
     win32::UniqueFont m_font;
-    std::unique_ptr<win32::MemoLog> m_memo;
-    std::unique_ptr<win32::Timer> m_memoFlushTimer;
+    ServerLog m_log;
     std::unique_ptr<win32::Timer> m_loadDefaultTimer;
     std::unique_ptr<win32::Timer> m_createTrayTimer;
     std::unique_ptr<win32::Timer> m_registerRetryTimer;

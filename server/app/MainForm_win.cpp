@@ -22,7 +22,6 @@ namespace {
 
 constexpr UINT kRegisterRetryMs = 5000;
 constexpr UINT kLoadDefaultMs = 2000;
-constexpr UINT kMemoFlushMs = 100;
 
 // The window's text conversion error, shown by the exception display of the window's dispatch.
 class ConversionError : public std::runtime_error {
@@ -55,7 +54,7 @@ TForm1::TForm1(ServerParts& parts)
     : m_parts(parts),
       m_cards(parts.cards),
       m_greencard(parts.greencard),
-      m_channel({parts.registers, *this, m_cards, &m_greencard, &parts.database,
+      m_channel({parts.registers, m_log, m_cards, &m_greencard, &parts.database,
                  [this](std::uint32_t fan) { showFan(fan); }}) {
     const DWORD style = WS_OVERLAPPEDWINDOW;
     const SIZE size = outerSize(581, 512, style);
@@ -114,11 +113,7 @@ void TForm1::createControls() {
     place(Button6, createButton(w, L"Button6", {480, 344, 75, 25}, f));
     place(Button7, createButton(w, L"Write Fan Edit5 data", {341, 448, 113, 25}, f));
     place(Button8, createButton(w, L"Read Fan to Edit5 ", {460, 448, 113, 25}, f));
-    m_memo = std::make_unique<win32::MemoLog>(control(Memo1), kMemoMaxLines);
-    m_memoFlushTimer = std::make_unique<win32::Timer>(w, kMemoFlushMs, [this] {
-        m_memoFlushTimer->setEnabled(false);
-        m_memo->flush();
-    });
+    m_log.attach(control(Memo1), w);
     m_loadDefaultTimer =
         std::make_unique<win32::Timer>(w, kLoadDefaultMs, [this] { LoadDefaultTimerTick(); });
     m_createTrayTimer = std::make_unique<win32::Timer>(w, 1000, [] {});  // never enabled
@@ -131,7 +126,7 @@ void TForm1::FormCreate() {
         std::make_unique<win32::Timer>(hwnd(), kRegisterRetryMs, [this] { RegisterRetryTimerTick(); });
     m_registered = registerForRemoteLink(hwnd());
     if (!m_registered) m_registerRetryTimer->setEnabled(true);
-    m_memo->clear();
+    m_log.clear();
     win32::setText(control(MainControl::Edit4), L"");
     // No manager means no supported card: no display device, or devices of different vendors.
     IGpuManager* manager = GetGpuManager();
@@ -145,14 +140,7 @@ void TForm1::FormCreate() {
     if (m_cards.greencardActive) m_cards.cardCount = 4;
 }
 
-void TForm1::AddLogLine(std::string_view text) {
-    const std::wstring line = win32::widen(text);
-    // Nothing reads the memo while requests are handled: its lines are appended in batches, so that
-    // the cost of the edit control does not delay the next request. The debugger gets each at once.
-    m_memo->queue(line);
-    m_memoFlushTimer->setEnabled(true);
-    ::OutputDebugStringW(line.c_str());
-}
+void TForm1::AddLogLine(std::string_view text) { m_log.addLine(text); }
 
 void TForm1::RefreshCardState() {
     if (m_cards.greencardActive) m_greencard.Nv_GetGPUClockInfoPStates(0, m_cards.record);
@@ -217,7 +205,7 @@ void TForm1::onCommand(MainControl id, WORD code) {
         if (id == Button1)
             Button1Click();
         else if (id == Button4)
-            m_memo->clear();
+            m_log.clear();
         else if (id == Button5)
             LoadDefaults();
         else if (id == Button7)
