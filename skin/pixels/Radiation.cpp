@@ -106,11 +106,13 @@ IntensityMatrix RadiationFilter(const IntensityMatrix& coverage, const Radiation
     std::stable_sort(taps.begin(), taps.end(),
                      [](const Tap& a, const Tap& b) { return a.weight > b.weight; });
 
-    const IntensityMatrix reach = windowMaximum(coverage, r);
+    // With one cell the window is the cell itself.
+    const IntensityMatrix window = r > 0 ? windowMaximum(coverage, r) : IntensityMatrix();
+    const IntensityMatrix& reach = r > 0 ? window : coverage;
     for (int y = 0; y < rows; ++y) {
         for (int x = 0; x < columns; ++x) {
             const std::int64_t bound = reach.at(y, x);
-            if (bound == 0) continue;
+            if (bound <= 0) continue;
             std::int64_t best = 0;
             for (const Tap& tap : taps) {
                 if (tap.weight * bound <= best) break;
