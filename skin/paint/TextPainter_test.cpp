@@ -121,21 +121,6 @@ TEST(TextPainter, MeasuringGrowsByTheHaloAndOffsetsButNeverAnEmptyText) {
     EXPECT_EQ(empty.bottom, 5 + plain.bottom);  // one line high, no width: not grown
 }
 
-TEST(GlowTextPainter, RadiusIsBoundedAndReleaseOfThePlainPainterKeepsIt) {
-    auto* glow = new GlowTextPainter;
-    glow->setRadius(-3);
-    EXPECT_EQ(glow->radius(), 0);
-    glow->setRadius(kMaxRadiationRadius + 1);
-    EXPECT_EQ(glow->radius(), kMaxRadiationRadius);
-    glow->Release();  // frees it
-    TextPainter plain;
-    plain.Release();
-    RECT rect{0, 0, 0, 0};
-    Bitmap bitmap;
-    plain.MeasureText(bitmap.canvas(), std::string_view("still here"), rect, DT_SINGLELINE);
-    EXPECT_GT(rect.right, 0);
-}
-
 // One caption through every route of the outer glow: the halo is in the glow colour, reaches up to
 // the radius past the glyphs, moves with the radiation offsets, and the text stays in its colour.
 TEST(OuterGlowTextPainter, HaloSurroundsTheTextInTheGlowColourOnEveryRoute) {
