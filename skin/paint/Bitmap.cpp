@@ -142,7 +142,6 @@ void Bitmap::Assign(const Bitmap& source) {
     recreate(source.width(), source.height(), source.format());
     for (int y = 0; y < m_height; ++y)
         std::memcpy(row(y), source.row(y), static_cast<std::size_t>(m_width) * bytesPerPixel(m_format));
-    m_canvas.setFont(source.canvas().font());
     Changed();
 }
 

@@ -88,7 +88,7 @@ class Bitmap final : public Image {
 
     // New size in the same format, all bytes 0.
     void SetSize(int width, int height);
-    // Size, format, pixels and font of another bitmap.
+    // Size, format and pixels of another bitmap (not its canvas's font).
     void Assign(const Bitmap& source);
 
     // Told of every change of size, format or pixels made through the bitmap, and of writes to its

@@ -10,8 +10,9 @@ namespace skin {
 namespace {
 
 std::int32_t truncateWeight(double value) {
-    if (!(value > INT32_MIN)) return value == value ? INT32_MIN : 0;  // NaN gives no weight
-    return static_cast<std::int32_t>(std::min(value, static_cast<double>(INT32_MAX)));
+    if (std::isnan(value)) return 0;
+    return static_cast<std::int32_t>(
+        std::clamp(value, static_cast<double>(INT32_MIN), static_cast<double>(INT32_MAX)));
 }
 
 int boundRadius(int radius) { return std::clamp(radius, 0, kMaxRadiationRadius); }

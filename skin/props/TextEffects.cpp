@@ -22,6 +22,7 @@ void EffectTextPainter::drawOnBitmap(Bitmap& bitmap, Text text, const RECT& rect
     // Drawn moved in a copy and only the rectangle taken back: the text is cut at its edges.
     Bitmap copy;
     copy.Assign(bitmap);
+    copy.canvas().setFont(m_effect.font());
     const RECT moved{rect.left + dx, rect.top + dy, rect.right + dx, rect.bottom + dy};
     std::visit([&](auto view) { m_effect.glowPainter().DrawOnBitmap(copy, view, moved, format, layer); },
                text);
