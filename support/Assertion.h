@@ -11,3 +11,8 @@ namespace kelvane {
 
 #define KV_VERIFY(expression) \
     ((expression) ? static_cast<void>(0) : ::kelvane::assertionFailed(#expression, __FILE__, __LINE__))
+
+// The same report for a check whose wording users and support already know from earlier releases:
+// the condition is evaluated as written, the report shows the established wording.
+#define KV_VERIFY_AS(expression, wording) \
+    ((expression) ? static_cast<void>(0) : ::kelvane::assertionFailed(wording, __FILE__, __LINE__))
