@@ -8,10 +8,11 @@ set(rules
     "win32: win32"
     "support: support win32"
     "gpulib: gpulib support win32"
+    "skin: skin support win32"
     "server/core: server/core protocol gpulib"
     "server/carddb: server/carddb server/core protocol gpulib win32"
     "server/platform: server/platform server/core protocol gpulib win32"
-    "server/app: server protocol gpulib support win32"
+    "server/app: server protocol gpulib skin support win32"
     "tiktor: tiktor protocol win32"
     "mainboard: mainboard protocol win32")
 
