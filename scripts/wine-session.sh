@@ -33,6 +33,12 @@ kv_start_xvfb() {
 kv_wine_up() {
   mkdir -p "$KV_BUILD"
   kv_display_works || kv_start_xvfb || return 1
+  # A prefix of the other width (one made before the builds had a prefix each) cannot be used: it is
+  # the build folder's own, so it is made again.
+  if [ -f "$WINEPREFIX/system.reg" ] && ! grep -qx "#arch=$WINEARCH" "$WINEPREFIX/system.reg"; then
+    echo "the wine prefix in $WINEPREFIX is not a $WINEARCH prefix: making it again"
+    rm -rf "$WINEPREFIX"
+  fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "preparing the $KV_WIN_WIDTH-bit wine prefix in $WINEPREFIX"
     if ! kv_wine wineboot -i </dev/null >/dev/null 2>&1 || ! kv_wineserver -w; then
