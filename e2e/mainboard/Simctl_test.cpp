@@ -1,4 +1,5 @@
-// simctl on the board: loading machine descriptions, showing the cards, aiming faults.
+// simctl on the board: loading machine descriptions, showing the cards, aiming faults, choosing the
+// translations' language.
 
 #include <gtest/gtest.h>
 
@@ -82,6 +83,22 @@ TEST_F(Simctl, FaultsAreAimedAndShownWithTheirAim) {
     EXPECT_EQ(wrong.exitCode, 1u);
     EXPECT_NE(wrong.out.find("fault setupapi-enum takes --device, --error, not '--item'"), std::string::npos);
     EXPECT_EQ(faultValue(faults.enumerationFails), 2) << "a refused setting changes nothing";
+}
+
+TEST_F(Simctl, LanguageIsChosenByNameOrIdAndAnUnknownOneChangesNothing) {
+    const struct {
+        const wchar_t* choice;
+        DWORD exitCode;
+        std::uint32_t language;
+    } cases[] = {
+        {L"zh-TW", 0, 0x0404},   {L"0x0411", 0, 0x0411}, {L"fr", 1, 0x0411},
+        {L"0x10000", 1, 0x0411}, {L"--user", 0, 0},
+    };
+    for (const auto& c : cases) {
+        const ToolResult run = simctl({L"language", c.choice});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.out;
+        EXPECT_EQ(loadWord(machine.state().uiLanguage), c.language) << run.out;
+    }
 }
 
 }  // namespace

@@ -76,6 +76,10 @@ std::uint64_t lastSeq();
 // Polls until the condition holds; false when the time ran out first.
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 
+// The message box a run shows, once its message is there (its one static control with text); null
+// when none came in time.
+HWND waitForMessageBox(const ProgramRun& run, std::string& text, DWORD timeoutMs);
+
 // The text of a control of another process (WM_GETTEXT; GetWindowText gives "" across processes).
 std::string controlText(HWND control);
 

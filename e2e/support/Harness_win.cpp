@@ -118,4 +118,20 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 
 std::string controlText(HWND control) { return win32::narrow(win32::windowText(control)); }
 
+HWND waitForMessageBox(const ProgramRun& run, std::string& text, DWORD timeoutMs) {
+    HWND box = nullptr;
+    // The box exists a moment before its controls do: wait for its message, the one static control
+    // with text (the icon is a static without).
+    const auto message = [&] {
+        text.clear();
+        if (!(box = run.findWindow("#32770", nullptr))) return false;
+        for (HWND child = nullptr; (child = ::FindWindowExA(box, child, "Static", nullptr));) {
+            std::string t = controlText(child);
+            if (!t.empty()) text = std::move(t);
+        }
+        return !text.empty();
+    };
+    return waitUntil(message, timeoutMs) ? box : nullptr;
+}
+
 }  // namespace e2e

@@ -11,6 +11,7 @@
 #include "mainboard/machine/BoardText.h"
 #include "mainboard/machine/Hardware.h"
 #include "mainboard/machine/Machine.h"
+#include "mainboard/machine/Translations.h"
 #include "mainboard/tools/common/BoardReport.h"
 #include "mainboard/tools/common/LineFeedOutput.h"
 #include "mainboard/tools/common/LinkVerbs.h"
@@ -37,7 +38,10 @@ int usage() {
         "       simctl faults                    the fault switches, their aim and what they do\n"
         "       simctl machine FILE|--default    load a machine description (nothing changes if it is bad)\n"
         "       simctl cards                     the machine's devices, cards and items, with their values\n"
-        "       simctl event LPARAM [WPARAM]     broadcast a hardware event (WM_NOVU_BROADCAST_MESSAGE)\n",
+        "       simctl event LPARAM [WPARAM]     broadcast a hardware event (WM_NOVU_BROADCAST_MESSAGE)\n"
+        "       simctl language NAME|LANGID|--user   the language NuMultiLang.dll translates into (en, "
+        "zh-TW,\n"
+        "                                        de, ja or a language id); --user: the user's UI language\n",
         stderr);
     return 1;
 }
@@ -215,6 +219,20 @@ int event(int argc, char** argv) {
     return 0;
 }
 
+int language(Machine& m, int argc, char** argv) {
+    if (argc != 3) return usage();
+    const std::string_view choice = argv[2];
+    std::optional<std::uint32_t> id = choice == "--user" ? 0u : languageNamed(choice);
+    if (!id) id = parseNumber(choice);
+    if (!id || *id > 0xFFFF) {
+        std::fprintf(stderr, "simctl: '%s' is no language (en, zh-TW, de, ja, a language id or --user)\n",
+                     argv[2]);
+        return 1;
+    }
+    storeWord(m.state().uiLanguage, *id);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -232,6 +250,7 @@ int main(int argc, char** argv) {
     if (command == "faults" && argc == 2) return faults(m);
     if (command == "fault") return fault(m, argc, argv);
     if (command == "machine") return machine(m, argc, argv);
+    if (command == "language") return language(m, argc, argv);
     if (command == "cards" && argc == 2) {
         std::fputs(describeHardware(*hardwareSnapshot(m.state())).c_str(), stdout);
         return 0;
