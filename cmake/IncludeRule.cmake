@@ -12,6 +12,7 @@ set(rules
     "server/carddb: server/carddb server/core protocol gpulib win32"
     "server/platform: server/platform server/core protocol gpulib win32"
     "server/app: server protocol gpulib support win32"
+    "skin: skin support win32"
     "tiktor: tiktor protocol win32"
     "mainboard: mainboard protocol win32")
 

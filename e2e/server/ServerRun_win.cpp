@@ -24,9 +24,9 @@ void ServerTest::layOut(const Layout& layout) {
         win32::widen(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     folder->add(e2e::builtFile(L"bin\\kelvane.exe"), L"kelvane.exe");
     if (layout.withInfoIni) folder->add(e2e::builtFile(L"bin\\Info.ini"), L"Info.ini");
-    std::vector<std::wstring> libraries = {L"nuacpi.dll",     L"novuservice.dll", L"setupapi.dll",
-                                           L"Greencard.dll",  L"Redcard.dll",     L"Lumbra.dll",
-                                           L"NuMultiLang.dll"};
+    std::vector<std::wstring> libraries = {L"nuacpi.dll",      L"novuservice.dll", L"setupapi.dll",
+                                           L"Greencard.dll",   L"Redcard.dll",     L"Lumbra.dll",
+                                           L"NuMultiLang.dll", L"Pixread.dll"};
     if (layout.withGearlink) libraries.push_back(L"Gearlink.dll");
     for (const std::wstring& library : libraries) {
         std::wstring source = e2e::builtFile(L"standins\\" + library);

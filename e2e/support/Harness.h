@@ -36,6 +36,19 @@ class ProgramFolder {
     std::vector<std::wstring> m_files;
 };
 
+// A file of the test's own, removed with the object.
+class ScratchFile {
+  public:
+    ScratchFile(const std::wstring& name, const std::string& content);
+    ~ScratchFile();
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+    const std::wstring& path() const { return m_path; }
+
+  private:
+    std::wstring m_path;
+};
+
 // One run of a program from a program folder, started there as from a shortcut (or with another
 // current folder). A run still going when the object goes is terminated.
 class ProgramRun {
