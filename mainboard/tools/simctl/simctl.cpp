@@ -24,6 +24,10 @@ namespace {
 
 using namespace simboard;
 
+// Where the maker's suite states its version; the About box shows it.
+constexpr wchar_t kSuiteKey[] = L"SOFTWARE\\NOVU\\NOVU Vexolink";
+constexpr wchar_t kVersionValue[] = L"Version";
+
 int usage() {
     std::fputs(
         "usage: simctl reset                     power-on state: the default machine, registers, "
@@ -41,7 +45,9 @@ int usage() {
         "       simctl event LPARAM [WPARAM]     broadcast a hardware event (WM_NOVU_BROADCAST_MESSAGE)\n"
         "       simctl language NAME|LANGID|--user   the language NuMultiLang.dll translates into (en, "
         "zh-TW,\n"
-        "                                        de, ja or a language id); --user: the user's UI language\n",
+        "                                        de, ja or a language id); --user: the user's UI language\n"
+        "       simctl version TEXT|--remove     set or remove the installed suite's version, the\n"
+        "                                        registry value that the About box shows\n",
         stderr);
     return 1;
 }
@@ -233,6 +239,27 @@ int language(Machine& m, int argc, char** argv) {
     return 0;
 }
 
+// The text as REG_SZ (a value of the system's 8-bit text, as typed), or no value at all.
+int version(int argc, char** argv) {
+    if (argc != 3) return usage();
+    const std::string_view choice = argv[2];
+    LSTATUS status = ERROR_SUCCESS;
+    if (choice == "--remove") {
+        status = ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSuiteKey, kVersionValue);
+        if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;  // none is what was asked for
+    } else {
+        const std::wstring text = win32::widen(choice, CP_ACP);
+        status = ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kSuiteKey, kVersionValue, REG_SZ, text.c_str(),
+                                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    }
+    if (status != ERROR_SUCCESS) {
+        std::fprintf(stderr, "simctl: the registry refused the version (error %ld)\n",
+                     static_cast<long>(status));
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -240,6 +267,7 @@ int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string_view command = argv[1];
     if (command == "event") return event(argc, argv);
+    if (command == "version") return version(argc, argv);
     Machine& m = Machine::instance();
     if (command == "reset" && argc == 2) {
         m.reset();
