@@ -28,6 +28,12 @@ class Translations : public ::testing::Test {
     void chooseLanguage(const char* name) {
         simboard::storeWord(Machine::instance().state().uiLanguage, *simboard::languageNamed(name));
     }
+    std::size_t loadsOf(const ToolResult& run) {
+        std::size_t loads = 0;
+        for (const e2e::Call& c : e2e::callsOf(run.processId))
+            loads += c.library == "NuMultiLang" && c.entry == "load";
+        return loads;
+    }
     std::vector<std::uint32_t> capacitiesOf(const ToolResult& run) {
         std::vector<std::uint32_t> capacities;
         for (const e2e::Call& c : e2e::callsOf(run.processId))
@@ -54,6 +60,7 @@ TEST_F(Translations, FourCaptionsInTheLanguageTheMachineChooses) {
         const ToolResult run = translate();
         EXPECT_EQ(run.out, c.lines) << c.language;
         EXPECT_EQ(capacitiesOf(run), (std::vector<std::uint32_t>{1024, 1024, 1024, 1024})) << c.language;
+        EXPECT_EQ(loadsOf(run), 1u) << c.language << ": loaded on the first translation, kept for the others";
     }
 }
 

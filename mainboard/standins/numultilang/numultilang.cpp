@@ -37,6 +37,12 @@ std::size_t writeUnits(wchar_t* buffer, std::int32_t capacity, std::u16string_vi
 
 extern "C" {
 
+// Each load of the library into a process is journalled ("load"): a program loads it once.
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
+    if (reason == DLL_PROCESS_ATTACH) board().journal(kLibrary, "load", {}, 1);
+    return TRUE;
+}
+
 std::int32_t __stdcall NuTranslateStr(const wchar_t* key, wchar_t* buffer, std::int32_t capacity) {
     MachineLayout& m = board().state();
     const Catalog& catalog = currentCatalog();
