@@ -1,11 +1,15 @@
-// simctl on the board: loading machine descriptions, showing the cards, aiming faults.
+// simctl on the board: loading machine descriptions, showing the cards, aiming faults, choosing the
+// translations' language, the suite's version in the registry.
 
 #include <gtest/gtest.h>
+
+#include <variant>
 
 #include "e2e/mainboard/ToolRun.h"
 #include "e2e/support/Harness.h"
 #include "mainboard/machine/Hardware.h"
 #include "mainboard/machine/Machine.h"
+#include "win32/Text.h"
 
 namespace board_e2e {
 namespace {
@@ -82,6 +86,50 @@ TEST_F(Simctl, FaultsAreAimedAndShownWithTheirAim) {
     EXPECT_EQ(wrong.exitCode, 1u);
     EXPECT_NE(wrong.out.find("fault setupapi-enum takes --device, --error, not '--item'"), std::string::npos);
     EXPECT_EQ(faultValue(faults.enumerationFails), 2) << "a refused setting changes nothing";
+}
+
+TEST_F(Simctl, LanguageIsChosenByNameOrIdAndAnUnknownOneChangesNothing) {
+    const struct {
+        const wchar_t* choice;
+        DWORD exitCode;
+        std::uint32_t language;
+    } cases[] = {
+        {L"zh-TW", 0, 0x0404},   {L"0x0411", 0, 0x0411}, {L"fr", 1, 0x0411},
+        {L"0x10000", 1, 0x0411}, {L"--user", 0, 0},
+    };
+    for (const auto& c : cases) {
+        const ToolResult run = simctl({L"language", c.choice});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.out;
+        EXPECT_EQ(loadWord(machine.state().uiLanguage), c.language) << run.out;
+    }
+}
+
+// The value as the About box reads it: its text, or the error of reading it.
+std::variant<std::wstring, LSTATUS> suiteVersion() {
+    wchar_t text[64] = {};
+    DWORD bytes = sizeof text;
+    const LSTATUS status = ::RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\NOVU\\NOVU Vexolink", L"Version",
+                                          RRF_RT_REG_SZ, nullptr, text, &bytes);
+    if (status != ERROR_SUCCESS) return status;
+    return std::wstring(text);
+}
+
+TEST_F(Simctl, VersionIsSetAsRegistryTextAndRemoved) {
+    const struct {
+        const wchar_t* arg;
+        std::variant<std::wstring, LSTATUS> value;
+    } steps[] = {
+        {L"2.1.0.7", L"2.1.0.7"},
+        {L"3.0 beta", L"3.0 beta"},
+        {L"--remove", LSTATUS{ERROR_FILE_NOT_FOUND}},
+        {L"--remove", LSTATUS{ERROR_FILE_NOT_FOUND}},  // nothing left to remove is no failure
+    };
+    for (const auto& s : steps) {
+        const ToolResult run = simctl({L"version", s.arg});
+        EXPECT_EQ(run.exitCode, 0u) << run.out;
+        EXPECT_EQ(suiteVersion(), s.value) << win32::narrow(s.arg);
+    }
+    EXPECT_EQ(simctl({L"version"}).exitCode, 1u);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "e2e/support/Harness.h"
+
 namespace board_e2e {
 
 struct ToolResult {
@@ -18,17 +20,6 @@ struct ToolResult {
 ToolResult runTool(const std::wstring& program, const std::vector<std::wstring>& args,
                    const std::wstring& folder = {});
 
-// A file of the test's own, removed with the object.
-class ScratchFile {
-  public:
-    ScratchFile(const std::wstring& name, const std::string& content);
-    ~ScratchFile();
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-    const std::wstring& path() const { return m_path; }
-
-  private:
-    std::wstring m_path;
-};
+using e2e::ScratchFile;
 
 }  // namespace board_e2e

@@ -52,16 +52,4 @@ ToolResult runTool(const std::wstring& program, const std::vector<std::wstring>&
     return result;
 }
 
-ScratchFile::ScratchFile(const std::wstring& name, const std::string& content)
-    : m_path(win32::executableFolder() + std::to_wstring(::GetCurrentProcessId()) + L"-" + name) {
-    win32::UniqueHandle file(::CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (!file ||
-        !::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr))
-        ADD_FAILURE() << "cannot write " << win32::narrow(m_path) << " (error " << ::GetLastError() << ")";
-}
-
-ScratchFile::~ScratchFile() { ::DeleteFileW(m_path.c_str()); }
-
 }  // namespace board_e2e

@@ -24,8 +24,9 @@ void ServerTest::layOut(const Layout& layout) {
         win32::widen(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     folder->add(e2e::builtFile(L"bin\\kelvane.exe"), L"kelvane.exe");
     if (layout.withInfoIni) folder->add(e2e::builtFile(L"bin\\Info.ini"), L"Info.ini");
-    std::vector<std::wstring> libraries = {L"nuacpi.dll",    L"novuservice.dll", L"setupapi.dll",
-                                           L"Greencard.dll", L"Redcard.dll",     L"Lumbra.dll"};
+    std::vector<std::wstring> libraries = {L"nuacpi.dll",      L"novuservice.dll", L"setupapi.dll",
+                                           L"Greencard.dll",   L"Redcard.dll",     L"Lumbra.dll",
+                                           L"NuMultiLang.dll", L"Pixread.dll"};
     if (layout.withGearlink) libraries.push_back(L"Gearlink.dll");
     for (const std::wstring& library : libraries) {
         std::wstring source = e2e::builtFile(L"standins\\" + library);
@@ -85,19 +86,7 @@ std::string ServerTest::waitForMemo(const std::string& expected) {
 }
 
 HWND ServerTest::waitForMessageBox(std::string& text) {
-    HWND box = nullptr;
-    // The box exists a moment before its controls do: wait for its message, the one static control
-    // with text (the icon is a static without).
-    const auto message = [&] {
-        text.clear();
-        if (!(box = run->findWindow("#32770", nullptr))) return false;
-        for (HWND child = nullptr; (child = ::FindWindowExA(box, child, "Static", nullptr));) {
-            std::string t = e2e::controlText(child);
-            if (!t.empty()) text = std::move(t);
-        }
-        return !text.empty();
-    };
-    return e2e::waitUntil(message, kAnswerTimeoutMs) ? box : nullptr;
+    return e2e::waitForMessageBox(*run, text, kAnswerTimeoutMs);
 }
 
 void ServerTest::waitUntilStarted() {

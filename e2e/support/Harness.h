@@ -36,6 +36,19 @@ class ProgramFolder {
     std::vector<std::wstring> m_files;
 };
 
+// A file of the test's own, removed with the object.
+class ScratchFile {
+  public:
+    ScratchFile(const std::wstring& name, const std::string& content);
+    ~ScratchFile();
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+    const std::wstring& path() const { return m_path; }
+
+  private:
+    std::wstring m_path;
+};
+
 // One run of a program from a program folder, started there as from a shortcut (or with another
 // current folder). A run still going when the object goes is terminated.
 class ProgramRun {
@@ -75,6 +88,10 @@ std::uint64_t lastSeq();
 
 // Polls until the condition holds; false when the time ran out first.
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+
+// The message box a run shows, once its message is there (its one static control with text); null
+// when none came in time.
+HWND waitForMessageBox(const ProgramRun& run, std::string& text, DWORD timeoutMs);
 
 // The text of a control of another process (WM_GETTEXT; GetWindowText gives "" across processes).
 std::string controlText(HWND control);

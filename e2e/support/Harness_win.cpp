@@ -116,6 +116,34 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     return true;
 }
 
+ScratchFile::ScratchFile(const std::wstring& name, const std::string& content)
+    : m_path(win32::executableFolder() + std::to_wstring(::GetCurrentProcessId()) + L"-" + name) {
+    win32::UniqueHandle file(::CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file ||
+        !::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr))
+        ADD_FAILURE() << "cannot write " << win32::narrow(m_path) << " (error " << ::GetLastError() << ")";
+}
+
+ScratchFile::~ScratchFile() { ::DeleteFileW(m_path.c_str()); }
+
 std::string controlText(HWND control) { return win32::narrow(win32::windowText(control)); }
+
+HWND waitForMessageBox(const ProgramRun& run, std::string& text, DWORD timeoutMs) {
+    HWND box = nullptr;
+    // The box exists a moment before its controls do: wait for its message, the one static control
+    // with text (the icon is a static without).
+    const auto message = [&] {
+        text.clear();
+        if (!(box = run.findWindow("#32770", nullptr))) return false;
+        for (HWND child = nullptr; (child = ::FindWindowExA(box, child, "Static", nullptr));) {
+            std::string t = controlText(child);
+            if (!t.empty()) text = std::move(t);
+        }
+        return !text.empty();
+    };
+    return waitUntil(message, timeoutMs) ? box : nullptr;
+}
 
 }  // namespace e2e

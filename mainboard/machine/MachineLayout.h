@@ -65,7 +65,10 @@ struct FaultSwitches {
     std::int32_t lumbraInitResult;
     std::int32_t lumbraItemUnsupported;
     std::int32_t nameUnterminated;
-    std::int32_t reserved[9];
+    std::int32_t translateLong;
+    std::int32_t translateNegative;
+    std::int32_t translateUnterminated;
+    std::int32_t reserved[6];
     FaultDetail classDevs;
     FaultDetail enumeration;
     FaultDetail property;
@@ -151,7 +154,7 @@ struct MachineLayout {
     std::uint32_t magic;
     std::uint32_t layoutVersion;
     std::uint32_t size;
-    std::uint32_t reserved0;
+    std::uint32_t uiLanguage;  // the language NuMultiLang.dll translates into (a LANGID); 0: the user's
     RegisterBankState registers;
     NotifyState notify;
     FaultSwitches faults;

@@ -78,6 +78,11 @@ inline constexpr FaultName kFaultNames[] = {
     {"name-unterminated", &FaultSwitches::nameUnterminated,
      "Nv_GetGPUName and Amd_GetGpuName fill the whole buffer with no terminating zero",
      &FaultSwitches::unterminatedName, kCardOption},
+    {"translate-long", &FaultSwitches::translateLong,
+     "NuTranslateStr reports capacity - 1 units: the translation never fits"},
+    {"translate-negative", &FaultSwitches::translateNegative, "NuTranslateStr writes nothing and returns -1"},
+    {"translate-unterminated", &FaultSwitches::translateUnterminated,
+     "NuTranslateStr writes the translation without its zero and reports 8 units more"},
 };
 
 // The ACPI bank: the data register reaches the word chosen by the last selector write.

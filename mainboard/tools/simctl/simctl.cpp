@@ -11,6 +11,7 @@
 #include "mainboard/machine/BoardText.h"
 #include "mainboard/machine/Hardware.h"
 #include "mainboard/machine/Machine.h"
+#include "mainboard/machine/Translations.h"
 #include "mainboard/tools/common/BoardReport.h"
 #include "mainboard/tools/common/LineFeedOutput.h"
 #include "mainboard/tools/common/LinkVerbs.h"
@@ -22,6 +23,10 @@
 namespace {
 
 using namespace simboard;
+
+// Where the maker's suite states its version; the About box shows it.
+constexpr wchar_t kSuiteKey[] = L"SOFTWARE\\NOVU\\NOVU Vexolink";
+constexpr wchar_t kVersionValue[] = L"Version";
 
 int usage() {
     std::fputs(
@@ -37,7 +42,12 @@ int usage() {
         "       simctl faults                    the fault switches, their aim and what they do\n"
         "       simctl machine FILE|--default    load a machine description (nothing changes if it is bad)\n"
         "       simctl cards                     the machine's devices, cards and items, with their values\n"
-        "       simctl event LPARAM [WPARAM]     broadcast a hardware event (WM_NOVU_BROADCAST_MESSAGE)\n",
+        "       simctl event LPARAM [WPARAM]     broadcast a hardware event (WM_NOVU_BROADCAST_MESSAGE)\n"
+        "       simctl language NAME|LANGID|--user   the language NuMultiLang.dll translates into (en, "
+        "zh-TW,\n"
+        "                                        de, ja or a language id); --user: the user's UI language\n"
+        "       simctl version TEXT|--remove     set or remove the installed suite's version, the\n"
+        "                                        registry value that the About box shows\n",
         stderr);
     return 1;
 }
@@ -215,6 +225,41 @@ int event(int argc, char** argv) {
     return 0;
 }
 
+int language(Machine& m, int argc, char** argv) {
+    if (argc != 3) return usage();
+    const std::string_view choice = argv[2];
+    std::optional<std::uint32_t> id = choice == "--user" ? 0u : languageNamed(choice);
+    if (!id) id = parseNumber(choice);
+    if (!id || *id > 0xFFFF) {
+        std::fprintf(stderr, "simctl: '%s' is no language (en, zh-TW, de, ja, a language id or --user)\n",
+                     argv[2]);
+        return 1;
+    }
+    storeWord(m.state().uiLanguage, *id);
+    return 0;
+}
+
+// The text as REG_SZ (a value of the system's 8-bit text, as typed), or no value at all.
+int version(int argc, char** argv) {
+    if (argc != 3) return usage();
+    const std::string_view choice = argv[2];
+    LSTATUS status = ERROR_SUCCESS;
+    if (choice == "--remove") {
+        status = ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSuiteKey, kVersionValue);
+        if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;  // none is what was asked for
+    } else {
+        const std::wstring text = win32::widen(choice, CP_ACP);
+        status = ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kSuiteKey, kVersionValue, REG_SZ, text.c_str(),
+                                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    }
+    if (status != ERROR_SUCCESS) {
+        std::fprintf(stderr, "simctl: the registry refused the version (error %ld)\n",
+                     static_cast<long>(status));
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -222,6 +267,7 @@ int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string_view command = argv[1];
     if (command == "event") return event(argc, argv);
+    if (command == "version") return version(argc, argv);
     Machine& m = Machine::instance();
     if (command == "reset" && argc == 2) {
         m.reset();
@@ -232,6 +278,7 @@ int main(int argc, char** argv) {
     if (command == "faults" && argc == 2) return faults(m);
     if (command == "fault") return fault(m, argc, argv);
     if (command == "machine") return machine(m, argc, argv);
+    if (command == "language") return language(m, argc, argv);
     if (command == "cards" && argc == 2) {
         std::fputs(describeHardware(*hardwareSnapshot(m.state())).c_str(), stdout);
         return 0;

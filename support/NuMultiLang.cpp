@@ -1,0 +1,23 @@
+#include "support/NuMultiLang.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace kelvane {
+
+std::wstring translateWithGrowingBuffer(std::wstring_view key, const TranslateCall& translate) {
+    const std::wstring zeroTerminatedKey(key);
+    std::vector<wchar_t> buffer;
+    std::int32_t capacity = kTranslateCapacityStep;
+    std::int32_t length = 0;
+    for (;; capacity += kTranslateCapacityStep) {
+        buffer.assign(static_cast<std::size_t>(capacity), L'\0');
+        length = translate(zeroTerminatedKey.c_str(), buffer.data(), capacity);
+        if (length < capacity - 1 || capacity == kTranslateMaxCapacity) break;
+    }
+    if (length < 0) return zeroTerminatedKey;
+    const auto end = buffer.begin() + std::min(length, capacity);
+    return {buffer.begin(), std::find(buffer.begin(), end, L'\0')};
+}
+
+}  // namespace kelvane
