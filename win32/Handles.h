@@ -51,6 +51,14 @@ struct ModuleTraits {  // FreeLibrary
 };
 using UniqueModule = Unique<ModuleTraits>;
 
+struct FindTraits {  // FindClose
+    using Handle = HANDLE;
+    static Handle invalid() { return INVALID_HANDLE_VALUE; }
+    static bool valid(Handle h) { return h != INVALID_HANDLE_VALUE; }
+    static void close(Handle h) { ::FindClose(h); }
+};
+using UniqueFindHandle = Unique<FindTraits>;
+
 struct FileViewTraits {  // UnmapViewOfFile
     using Handle = void*;
     static Handle invalid() { return nullptr; }
