@@ -12,6 +12,7 @@ set(rules
     "server/core: server/core protocol gpulib"
     "server/carddb: server/carddb server/core protocol gpulib win32"
     "server/platform: server/platform server/core protocol gpulib win32"
+    "server/tray: server/tray support win32"
     "server/app: server protocol gpulib skin support win32"
     "tiktor: tiktor protocol win32"
     "mainboard: mainboard protocol win32")

@@ -94,6 +94,22 @@ struct WindowTraits {  // DestroyWindow
 };
 using UniqueWindow = Unique<WindowTraits>;
 
+struct IconTraits {  // DestroyIcon
+    using Handle = HICON;
+    static Handle invalid() { return nullptr; }
+    static bool valid(Handle h) { return h != nullptr; }
+    static void close(Handle h) { ::DestroyIcon(h); }
+};
+using UniqueIcon = Unique<IconTraits>;
+
+struct MenuTraits {  // DestroyMenu
+    using Handle = HMENU;
+    static Handle invalid() { return nullptr; }
+    static bool valid(Handle h) { return h != nullptr; }
+    static void close(Handle h) { ::DestroyMenu(h); }
+};
+using UniqueMenu = Unique<MenuTraits>;
+
 // A window's device context, given back with ReleaseDC and its window.
 class WindowDC {
   public:

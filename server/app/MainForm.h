@@ -5,13 +5,16 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 #include "server/app/ServerLog.h"
 #include "server/app/ServerParts.h"
 #include "server/core/RemoteChannel.h"
 #include "server/core/StartupCounters.h"
+#include "server/tray/TrayManager.h"
 #include "win32/Controls.h"
 #include "win32/Handles.h"
 #include "win32/Window.h"
@@ -64,6 +67,8 @@ class TForm1 final : public win32::Window {
     void RefreshCardState();
     void RefreshAllCards();
     void LoadDefaults();
+    // What the tray menu's "About" does: show the About box (unset: nothing).
+    void setShowAbout(std::function<void()> showAbout) { m_showAbout = std::move(showAbout); }
 
   private:
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -80,6 +85,7 @@ class TForm1 final : public win32::Window {
     void Button8Click();
     void ComboBox1Change();
     void showFan(std::uint32_t fan);
+    void FormDestroy();
 
     win32::UniqueFont m_font;
     ServerLog m_log;
@@ -93,6 +99,8 @@ class TForm1 final : public win32::Window {
     CardState& m_cards;
     GreencardBackend& m_greencard;
     RemoteChannel m_channel;
+    std::function<void()> m_showAbout;
+    std::unique_ptr<TTrayManager> m_trayManager;  // from FormCreate to FormDestroy
 };
 
 }  // namespace kelvane

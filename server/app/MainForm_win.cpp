@@ -122,6 +122,10 @@ void TForm1::createControls() {
 void TForm1::FormCreate() {
     openAcpiDevice();
     ::Sleep(3000);
+    m_trayManager = std::make_unique<TTrayManager>(hwnd(), [this] {
+        if (m_showAbout) m_showAbout();
+    });
+    m_trayManager->Setup();
     m_registerRetryTimer =
         std::make_unique<win32::Timer>(hwnd(), kRegisterRetryMs, [this] { RegisterRetryTimerTick(); });
     m_registered = registerForRemoteLink(hwnd());
@@ -138,6 +142,12 @@ void TForm1::FormCreate() {
     if (!initialised && !m_cards.greencardActive)
         win32::showMessage(L"Please install the right VGA driver first!");
     if (m_cards.greencardActive) m_cards.cardCount = 4;
+}
+
+void TForm1::FormDestroy() {
+    if (!m_trayManager) return;
+    m_trayManager->Teardown();
+    m_trayManager.reset();
 }
 
 void TForm1::AddLogLine(std::string_view text) { m_log.addLine(text); }
@@ -252,6 +262,7 @@ LRESULT TForm1::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
             if (lParam) onTrackBar(static_cast<MainControl>(::GetDlgCtrlID(reinterpret_cast<HWND>(lParam))));
             return 0;
         case WM_DESTROY:
+            FormDestroy();
             ::PostQuitMessage(0);
             return 0;
         default:
