@@ -25,9 +25,9 @@ class ServerTest : public ::testing::Test {
     void TearDown() override;
 
     // The program folder as an installation lays it out: the server, its libraries (the board's
-    // stand-ins, setupapi.dll among them) and Info.ini. A library named in `replaced` comes from the
-    // given build-tree file instead, or is left out when that is empty. The skin files of the build's
-    // resource folder come along.
+    // stand-ins, setupapi.dll among them), the suite "Tunedeck II.exe" and Info.ini. A library named
+    // in `replaced` comes from the given build-tree file instead, or is left out when that is empty.
+    // The skin files of the build's resource folder come along.
     struct Layout {
         bool withGearlink = true;
         bool withInfoIni = true;

@@ -35,6 +35,7 @@ void ServerTest::layOut(const Layout& layout) {
             if (name == library) source = replacement.empty() ? L"" : e2e::builtFile(replacement);
         if (!source.empty()) folder->add(source, library);
     }
+    folder->add(e2e::builtFile(L"standins\\Tunedeck II.exe"), L"Tunedeck II.exe");
     const std::wstring skin = e2e::builtFile(L"bin\\resource\\");
     WIN32_FIND_DATAW found;
     win32::UniqueFindHandle search(::FindFirstFileW((skin + L"*").c_str(), &found));

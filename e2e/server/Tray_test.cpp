@@ -1,0 +1,222 @@
+// The server's tray end to end: its icon in the board's notification area, the menu on a right
+// click, "Exit", the balloon click, the shell refusing or restarting, and a connect icon missing.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "e2e/server/ServerRun.h"
+#include "mainboard/machine/Translations.h"
+#include "mainboard/shelltray/ShellTray.h"
+#include "server/tray/TrayManager.h"
+#include "win32/Text.h"
+#include "win32/WindowWord.h"
+
+namespace server_e2e {
+namespace {
+
+constexpr DWORD kRetryMs = kelvane::kTrayRetryMs;
+constexpr DWORD kDefaultPhaseMs = 20000;  // seven runs 2 s apart after start-up, and some slack
+
+class Tray : public ServerTest {
+  protected:
+    // The board's notification area is in place before the server starts.
+    simboard::ShellTray shell;
+
+    std::vector<simboard::TrayMessage> iconMessages(UINT message) const {
+        std::vector<simboard::TrayMessage> found;
+        for (const simboard::TrayMessage& m : shell.messages())
+            if (m.processId == run->processId() && m.message == message) found.push_back(m);
+        return found;
+    }
+    // The icon's window once the shell accepted the icon.
+    HWND waitForIcon() {
+        EXPECT_TRUE(e2e::waitUntil(
+            [&] {
+                for (const simboard::TrayMessage& m : iconMessages(NIM_ADD))
+                    if (m.accepted) return true;
+                return false;
+            },
+            kAnswerTimeoutMs))
+            << "no icon in the notification area";
+        return run->findWindow("TsTrayIconW", nullptr);
+    }
+    void trayEvent(HWND icon, std::uint32_t event) {
+        ::SetLastError(0xdeadbeef);
+        EXPECT_TRUE(::PostMessageW(icon, kelvane::kTrayCallbackMessage, kelvane::kTrayIconId, event))
+            << ::GetLastError();
+    }
+    // The server's popup menu while it is up, else null.
+    HWND shownMenu() const {
+        for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, L"#32768", nullptr));) {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(w, &owner);
+            if (owner == run->processId() && ::IsWindowVisible(w)) return w;
+        }
+        return nullptr;
+    }
+    HWND waitForMenu() {
+        HWND menu = nullptr;
+        e2e::waitUntil([&] { return (menu = shownMenu()) != nullptr; }, kAnswerTimeoutMs);
+        return menu;
+    }
+    void press(HWND menu, std::initializer_list<WPARAM> keys) {
+        for (WPARAM key : keys) ::PostMessageW(menu, WM_KEYDOWN, key, 0);
+    }
+    std::vector<Call> suiteRuns(std::uint64_t afterSeq) const {
+        std::vector<Call> runs;
+        for (simboard::JournalRecord& r : simboard::readJournal(machine.state(), afterSeq))
+            if (r.library == "Tunedeck II")
+                runs.push_back({r.seq, r.library, r.entry, r.args, r.result, r.timeUs});
+        return runs;
+    }
+    std::size_t defaultRuns() const { return callsTo("Nv_SetGPUFan").size() / 4; }
+};
+
+TEST_F(Tray, IconWithItsTipPopsUpTheTranslatedMenuAndExitEndsTheProgramLeavingNoIcon) {
+    simboard::storeWord(machine.state().uiLanguage, *simboard::languageNamed("de"));
+    ASSERT_TRUE(start());
+    HWND icon = waitForIcon();
+    ASSERT_TRUE(icon);
+    const std::vector<simboard::TrayMessage> adds = iconMessages(NIM_ADD);
+    ASSERT_EQ(adds.size(), 1u);
+    EXPECT_EQ(adds[0].window, win32::wordFromWindow(icon));
+    EXPECT_EQ(adds[0].id, 1u);
+    EXPECT_EQ(adds[0].callbackMessage, 1114u);
+    EXPECT_EQ(adds[0].tip, u"Kelvane Server");
+    EXPECT_EQ(adds[0].flags, static_cast<std::uint32_t>(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO));
+    EXPECT_FALSE(::IsWindowVisible(icon)) << "the component's window is never shown";
+    std::vector<std::uint32_t> languages;
+    for (const Call& c : callsTo("NuTranslateStr")) languages.push_back(c.args.at(1));
+    EXPECT_EQ(languages, (std::vector<std::uint32_t>{0x0407, 0x0407, 0x0407})) << "the three captions";
+
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    trayEvent(icon, WM_RBUTTONUP);
+    HWND menu = waitForMenu();
+    ASSERT_TRUE(menu) << "no menu on a right-button release";
+    RECT at{};
+    ::GetWindowRect(menu, &at);
+    EXPECT_EQ(at.left, cursor.x);
+    EXPECT_EQ(at.top, cursor.y);
+    trayEvent(icon, WM_RBUTTONUP);  // while the menu is up: no second one
+    // Down selects "About", the next Down skips the separator to "Exit".
+    press(menu, {VK_DOWN, VK_DOWN, VK_RETURN});
+    EXPECT_EQ(run->waitForExit(kAnswerTimeoutMs), std::optional<DWORD>(0));
+    const std::vector<simboard::TrayMessage> deletes = iconMessages(NIM_DELETE);
+    ASSERT_EQ(deletes.size(), 1u);
+    EXPECT_TRUE(deletes[0].accepted);
+    EXPECT_EQ(deletes[0].id, 1u);
+    EXPECT_FALSE(shell.holds(adds[0].window, 1)) << "no icon left behind";
+}
+
+TEST_F(Tray, OnlyTheCallbackMessagesRightButtonReleasePopsTheMenu) {
+    ASSERT_TRUE(start());
+    HWND icon = waitForIcon();
+    ASSERT_TRUE(icon);
+    // A broadcast whose lParam reads as a right-button release, a left release, a double click.
+    ::PostMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"KelvaneTrayTestBroadcast"), 0, WM_RBUTTONUP);
+    ::PostMessageW(icon, WM_USER + 1, kelvane::kTrayIconId, WM_RBUTTONUP);
+    trayEvent(icon, WM_LBUTTONUP);
+    trayEvent(icon, WM_RBUTTONDBLCLK);
+    trayEvent(icon, WM_RBUTTONDOWN);
+    // A request is answered after the messages posted before it were handled.
+    ASSERT_TRUE(request({0x10010000, 0, 0}).ok());
+    EXPECT_EQ(shownMenu(), nullptr);
+    trayEvent(icon, WM_RBUTTONUP);
+    HWND menu = waitForMenu();
+    ASSERT_TRUE(menu);
+    press(menu, {VK_ESCAPE});
+    EXPECT_TRUE(e2e::waitUntil([&] { return shownMenu() == nullptr; }, kAnswerTimeoutMs));
+    EXPECT_TRUE(run->running());
+    EXPECT_TRUE(request({0x10010000, 0, 0}).ok()) << "the server runs on";
+}
+
+TEST_F(Tray, RefusedIconIsAddedAgainEveryFiveSecondsUntilTheShellTakesIt) {
+    shell.refuseAdds(2);  // at set-up and at the first tick
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(e2e::waitUntil([&] { return iconMessages(NIM_ADD).size() >= 3; }, 3 * kRetryMs));
+    // The server is watched for one more add as long as a further tick would take.
+    (void)e2e::waitUntil([&] { return iconMessages(NIM_ADD).size() > 3; }, kRetryMs + 1500);
+    const std::vector<simboard::TrayMessage> adds = iconMessages(NIM_ADD);
+    ASSERT_EQ(adds.size(), 3u) << "no add after the accepted one";
+    for (std::size_t i = 0; i < adds.size(); ++i) {
+        EXPECT_EQ(adds[i].accepted, i == 2) << i;
+        EXPECT_EQ(adds[i].tip, u"Kelvane Server") << i;
+        if (i > 0) {
+            const auto gapMs = (adds[i].timeUs - adds[i - 1].timeUs) / 1000;
+            EXPECT_GE(gapMs, kRetryMs - 100) << i;
+            EXPECT_LE(gapMs, kRetryMs + 1500) << i;
+        }
+    }
+    trayEvent(run->findWindow("TsTrayIconW", nullptr), WM_RBUTTONUP);
+    EXPECT_TRUE(waitForMenu()) << "the menu works once the icon is there";
+}
+
+TEST_F(Tray, ShellRestartBringsTheIconBack) {
+    ASSERT_TRUE(start());
+    HWND icon = waitForIcon();
+    ASSERT_TRUE(icon);
+    shell.forgetIcons();
+    ::PostMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    ASSERT_TRUE(e2e::waitUntil([&] { return iconMessages(NIM_ADD).size() == 2; }, kAnswerTimeoutMs));
+    EXPECT_TRUE(iconMessages(NIM_ADD)[1].accepted);
+    EXPECT_TRUE(shell.holds(win32::wordFromWindow(icon), 1));
+}
+
+TEST_F(Tray, BalloonClickStartsTheSuiteFromTheProgramFolderWithPageZero) {
+    const std::uint64_t before = e2e::lastSeq();
+    ASSERT_TRUE(start());
+    HWND icon = waitForIcon();
+    ASSERT_TRUE(icon);
+    for (std::uint32_t shownHiddenTimedOut : {0x402u, 0x403u, 0x404u}) trayEvent(icon, shownHiddenTimedOut);
+    trayEvent(icon, 0x405);
+    ASSERT_TRUE(e2e::waitUntil([&] { return !suiteRuns(before).empty(); }, e2e::kStartTimeoutMs));
+    ASSERT_TRUE(request({0x10010000, 0, 0}).ok());
+    const std::vector<Call> runs = suiteRuns(before);
+    ASSERT_EQ(runs.size(), 1u) << "one run, for the click only";
+    EXPECT_EQ(runs[0].entry, "-OPEN0");
+    EXPECT_EQ(runs[0].result, 6);
+}
+
+// The connect icon is never shown: one that cannot be read is reported, and the server starts all the same.
+TEST_F(Tray, UnreadableConnectIconIsReportedOnceAndStartUpGoesOn) {
+    const e2e::ScratchFile notAnIcon(L"connect.ico", "This file is not an icon.\r\n");
+    // Missing, the file reports ERROR_FILE_NOT_FOUND, or ERROR_PATH_NOT_FOUND when resource\ is empty.
+    const struct {
+        bool present;
+        const char* message;
+    } cases[] = {{false, "Cannot open file \"%s\" (error %d)"},
+                 {true, "The file \"%s\" is not a valid icon"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        run.reset();
+        folder.reset();  // the next run's folder has the same name
+        machine.reset();
+        layOut({.skinFilesLeftOut = {L"connect.ico"}});
+        if (c.present) folder->add(notAnIcon.path(), L"resource\\connect.ico");
+        ASSERT_TRUE(start(/*waitForRegistration=*/false));
+        std::string expected = c.message;
+        expected.replace(expected.find("%s"), 2, win32::narrow(folder->path()) + "resource\\connect.ico");
+        std::string shown;
+        ASSERT_TRUE(waitForMessageBox(shown));
+        if (const std::size_t code = expected.find("%d"); code != std::string::npos)
+            expected.replace(code, 2, shown.ends_with("(error 3)") ? "3" : "2");
+        ASSERT_TRUE(dismissMessageBox(expected, "kelvane"));
+        HWND icon = waitForIcon();
+        ASSERT_TRUE(icon);
+        ASSERT_TRUE(
+            e2e::waitUntil([&] { return !callsTo("NuSysSvr_RegisterNotify").empty(); }, kAnswerTimeoutMs));
+        trayEvent(icon, WM_RBUTTONUP);
+        HWND menu = waitForMenu();
+        ASSERT_TRUE(menu);
+        press(menu, {VK_ESCAPE});
+        ASSERT_TRUE(e2e::waitUntil([&] { return defaultRuns() >= 7; }, kDefaultPhaseMs));
+        std::string text;
+        EXPECT_EQ(e2e::waitForMessageBox(*run, text, 500), nullptr) << "reported once: " << text;
+        EXPECT_EQ(callsTo("NuSysSvr_RegisterNotify").at(0).result, 1);
+    }
+}
+
+}  // namespace
+}  // namespace server_e2e
