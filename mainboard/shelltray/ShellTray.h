@@ -25,6 +25,9 @@ struct TrayMessage {
     std::uint32_t flags;
     std::uint32_t callbackMessage;
     std::u16string tip;
+    std::u16string balloonText;
+    std::u16string balloonTitle;
+    std::uint32_t balloonFlags;
     std::uint64_t timeUs;  // on the board's clock
     bool accepted;
 };

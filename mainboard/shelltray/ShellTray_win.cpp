@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <future>
-#include <iterator>
 #include <stdexcept>
 
 #include "mainboard/machine/Machine.h"
@@ -17,15 +16,28 @@ namespace {
 constexpr wchar_t kShellTrayClass[] = L"Shell_TrayWnd";
 
 // wine's Shell_NotifyIconW hands the record over as WM_COPYDATA (dwData: the NIM_ message) in a layout
-// of its own, measured: the icon's window as a 32-bit word, id, flags, callback message, then the tip
-// of 128 UTF-16 units. The rest (balloon, icon bitmap) is not read here.
+// of its own, measured: the icon's window as a 32-bit word, id, flags, callback message, the tip of
+// 128 UTF-16 units, state and state mask, the balloon text of 256 units, the timeout, the balloon
+// title of 64 units and the balloon's flags. The rest (the icon's bitmap) is not read here.
 struct TrayRecordStart {
     std::uint32_t window;
     std::uint32_t id;
     std::uint32_t flags;
     std::uint32_t callbackMessage;
     char16_t tip[128];
+    std::uint32_t state;
+    std::uint32_t stateMask;
+    char16_t info[256];
+    std::uint32_t timeout;
+    char16_t infoTitle[64];
+    std::uint32_t infoFlags;
 };
+
+// A zero-terminated text of a fixed field (or the whole field, when it holds no zero).
+template <std::size_t N>
+std::u16string fieldText(const char16_t (&field)[N]) {
+    return std::u16string(field, std::find(field, field + N, u'\0'));
+}
 
 }  // namespace
 
@@ -96,10 +108,9 @@ LRESULT ShellTray::receive(HWND sender, const COPYDATASTRUCT& data) {
         default:
             break;
     }
-    const char16_t* const tipBegin = r.tip;
-    const char16_t* const tipEnd = std::find(std::begin(r.tip), std::end(r.tip), u'\0');
     m_messages.push_back({static_cast<std::uint32_t>(data.dwData), processId, r.window, r.id, r.flags,
-                          r.callbackMessage, std::u16string(tipBegin, tipEnd), Machine::nowUs(), accepted});
+                          r.callbackMessage, fieldText(r.tip), fieldText(r.info), fieldText(r.infoTitle),
+                          r.infoFlags, Machine::nowUs(), accepted});
     return accepted ? TRUE : FALSE;
 }
 
