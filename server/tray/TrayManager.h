@@ -40,6 +40,7 @@ class TTrayManager {
     void Teardown();
 
     TsTrayIconW* trayIcon() const noexcept { return m_trayIcon.get(); }
+    HMENU popupMenu() const noexcept { return m_popupMenu.get(); }
     bool retrying() const noexcept { return m_retryTimer.enabled(); }
 
   private:

@@ -1,0 +1,138 @@
+// The server's tray manager in this process, against the board's notification area: what Setup
+// sends and builds, and what the menu's items do.
+
+#include "server/tray/TrayManager.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "mainboard/shelltray/ShellTray.h"
+#include "support/NuMultiLang.h"
+#include "win32/Application.h"
+#include "win32/Handles.h"
+
+namespace kelvane {
+namespace {
+
+// The smallest icon file: one 32-bit pixel and its mask.
+void writeConnectIcon(const std::wstring& path) {
+    const std::uint8_t bytes[] = {
+        0,  0, 1, 0, 1, 0,                                               // icon directory: one image
+        1,  1, 0, 0, 1, 0, 32, 0,    48,   0,    0,    0, 22, 0, 0,  0,  // 1 x 1, 32 bits, 48 bytes at 22
+        40, 0, 0, 0, 1, 0, 0,  0,    2,    0,    0,    0, 1,  0, 32, 0,  // its bitmap header (height: image
+                                                                         // and mask)
+        0,  0, 0, 0, 0, 0, 0,  0,    0,    0,    0,    0, 0,  0, 0,  0, 0,
+        0,  0, 0, 0, 0, 0, 0,  0x30, 0x80, 0x20, 0xFF,  // the pixel
+        0,  0, 0, 0,                                    // the mask row
+    };
+    win32::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    ASSERT_TRUE(file && ::WriteFile(file.get(), bytes, sizeof bytes, &written, nullptr));
+}
+
+class TrayManager : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ::CreateDirectoryW(resourceFolder().c_str(), nullptr);
+        writeConnectIcon(resourceFolder() + L"\\connect.ico");
+    }
+    void TearDown() override {
+        manager.reset();
+        ::DeleteFileW((resourceFolder() + L"\\connect.ico").c_str());
+        ::RemoveDirectoryW(resourceFolder().c_str());
+    }
+    static std::wstring resourceFolder() { return win32::executableFolder() + L"resource"; }
+
+    std::vector<simboard::TrayMessage> adds() const {
+        std::vector<simboard::TrayMessage> found;
+        for (const simboard::TrayMessage& m : shell.messages())
+            if (m.message == NIM_ADD) found.push_back(m);
+        return found;
+    }
+    // A right-button release over the icon with keys waiting for the menu it pops up.
+    void chooseFromMenu(std::initializer_list<WPARAM> keys) {
+        for (WPARAM key : keys) ::PostMessageW(mainWindow.get(), WM_KEYDOWN, key, 0);
+        ::SendMessageW(manager->trayIcon()->hwnd(), kTrayCallbackMessage, 0, WM_RBUTTONUP);
+    }
+    void handlePostedMessages() {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+    }
+
+    simboard::ShellTray shell;
+    win32::UniqueWindow mainWindow{
+        ::CreateWindowExW(0, L"STATIC", L"main", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr)};
+    int aboutShown = 0;
+    std::unique_ptr<TTrayManager> manager =
+        std::make_unique<TTrayManager>(mainWindow.get(), [this] { ++aboutShown; });
+};
+
+TEST_F(TrayManager, SetupAddsTheIconWithTheServersTextsAndBuildsTheMenu) {
+    manager->Setup();
+    const std::vector<simboard::TrayMessage> added = adds();
+    ASSERT_EQ(added.size(), 1u);
+    EXPECT_TRUE(added[0].accepted);
+    EXPECT_EQ(added[0].id, 1u);
+    EXPECT_EQ(added[0].callbackMessage, 1114u);
+    EXPECT_EQ(added[0].tip, u"Kelvane Server");
+    EXPECT_EQ(added[0].balloonFlags, 4u) << "NIIF_USER, for a balloon to come";
+    EXPECT_FALSE(manager->retrying());
+
+    HMENU menu = manager->popupMenu();
+    ASSERT_EQ(::GetMenuItemCount(menu), 3);
+    const struct {
+        UINT type;
+        UINT id;
+        std::wstring caption;
+    } items[] = {{MFT_STRING, 1, NuTranslate(L"About")},
+                 {MFT_SEPARATOR, 2, L""},
+                 {MFT_STRING, 3, NuTranslate(L"Exit")}};
+    for (int i = 0; i < 3; ++i) {
+        wchar_t caption[64] = {};
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING;
+        info.dwTypeData = caption;
+        info.cch = 64;
+        ASSERT_TRUE(::GetMenuItemInfoW(menu, i, TRUE, &info)) << i;
+        EXPECT_EQ(info.fType, items[i].type) << i;
+        EXPECT_EQ(info.wID, items[i].id) << "the item's tag + 1";
+        EXPECT_EQ(std::wstring(caption), items[i].caption) << i;
+    }
+}
+
+TEST_F(TrayManager, AnIconTheShellRefusesIsRetriedAndTeardownStopsIt) {
+    shell.refuseAdds(1);
+    manager->Setup();
+    EXPECT_FALSE(manager->trayIcon()->Visible());
+    EXPECT_TRUE(manager->retrying());
+    manager->Teardown();
+    EXPECT_FALSE(manager->retrying());
+    EXPECT_EQ(manager->trayIcon(), nullptr);
+    manager->Teardown();  // and again, as the destructor does
+}
+
+TEST_F(TrayManager, AboutShowsTheAboutBoxAndExitClosesTheMainWindowOnceTheMenuIsGone) {
+    manager->Setup();
+    chooseFromMenu({VK_DOWN, VK_RETURN});
+    EXPECT_EQ(aboutShown, 1);
+    chooseFromMenu({VK_ESCAPE});
+    chooseFromMenu({VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});  // past the end back to "About"
+    EXPECT_EQ(aboutShown, 2);
+    handlePostedMessages();
+    EXPECT_TRUE(::IsWindow(mainWindow.get()));
+
+    chooseFromMenu({VK_UP, VK_RETURN});
+    EXPECT_TRUE(::IsWindow(mainWindow.get())) << "the close is posted, not done under the menu";
+    handlePostedMessages();
+    EXPECT_FALSE(::IsWindow(mainWindow.get()));
+    EXPECT_EQ(aboutShown, 2);
+    (void)mainWindow.release();  // the window is gone
+}
+
+}  // namespace
+}  // namespace kelvane
