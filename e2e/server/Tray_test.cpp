@@ -18,29 +18,9 @@ namespace {
 constexpr DWORD kRetryMs = kelvane::kTrayRetryMs;
 constexpr DWORD kDefaultPhaseMs = 20000;  // seven runs 2 s apart after start-up, and some slack
 
-class Tray : public ServerTest {
+// A server run whose tray is driven as a user would: its menu seen from outside, keys pressed in it.
+class TrayRun : public ServerTest {
   protected:
-    // The board's notification area is in place before the server starts.
-    simboard::ShellTray shell;
-
-    std::vector<simboard::TrayMessage> iconMessages(UINT message) const {
-        std::vector<simboard::TrayMessage> found;
-        for (const simboard::TrayMessage& m : shell.messages())
-            if (m.processId == run->processId() && m.message == message) found.push_back(m);
-        return found;
-    }
-    // The icon's window once the shell accepted the icon.
-    HWND waitForIcon() {
-        EXPECT_TRUE(e2e::waitUntil(
-            [&] {
-                for (const simboard::TrayMessage& m : iconMessages(NIM_ADD))
-                    if (m.accepted) return true;
-                return false;
-            },
-            kAnswerTimeoutMs))
-            << "no icon in the notification area";
-        return run->findWindow("TsTrayIconW", nullptr);
-    }
     void trayEvent(HWND icon, std::uint32_t event) {
         ::SetLastError(0xdeadbeef);
         EXPECT_TRUE(::PostMessageW(icon, kelvane::kTrayCallbackMessage, kelvane::kTrayIconId, event))
@@ -63,6 +43,35 @@ class Tray : public ServerTest {
     void press(HWND menu, std::initializer_list<WPARAM> keys) {
         for (WPARAM key : keys) ::PostMessageW(menu, WM_KEYDOWN, key, 0);
     }
+    void closeMenu(HWND menu) {
+        press(menu, {VK_ESCAPE});
+        EXPECT_TRUE(e2e::waitUntil([&] { return shownMenu() == nullptr; }, kAnswerTimeoutMs));
+    }
+};
+
+// The same with the board's notification area in place before the server starts.
+class Tray : public TrayRun {
+  protected:
+    simboard::ShellTray shell;
+
+    std::vector<simboard::TrayMessage> iconMessages(UINT message) const {
+        std::vector<simboard::TrayMessage> found;
+        for (const simboard::TrayMessage& m : shell.messages())
+            if (m.processId == run->processId() && m.message == message) found.push_back(m);
+        return found;
+    }
+    // The icon's window once the shell accepted the icon.
+    HWND waitForIcon() {
+        EXPECT_TRUE(e2e::waitUntil(
+            [&] {
+                for (const simboard::TrayMessage& m : iconMessages(NIM_ADD))
+                    if (m.accepted) return true;
+                return false;
+            },
+            kAnswerTimeoutMs))
+            << "no icon in the notification area";
+        return run->findWindow("TsTrayIconW", nullptr);
+    }
     std::vector<Call> suiteRuns(std::uint64_t afterSeq) const {
         std::vector<Call> runs;
         for (simboard::JournalRecord& r : simboard::readJournal(machine.state(), afterSeq))
@@ -72,6 +81,39 @@ class Tray : public ServerTest {
     }
     std::size_t defaultRuns() const { return callsTo("Nv_SetGPUFan").size() / 4; }
 };
+
+// wine's own notification area, a window of its explorer, clicked with the mouse.
+TEST_F(TrayRun, RightClickOnTheIconInWinesTrayPopsUpTheMenuAtTheCursorAndLeftClickDoesNot) {
+    ASSERT_TRUE(start());
+    HWND tray = nullptr;
+    ASSERT_TRUE(e2e::waitUntil(
+        [&] { return (tray = ::FindWindowW(nullptr, L"Wine System Tray")) && ::IsWindowVisible(tray); },
+        kAnswerTimeoutMs))
+        << "no icon shown";
+    POINT icon{10, 10};  // the middle of the first (and only) icon
+    ::ClientToScreen(tray, &icon);
+    const auto click = [&](DWORD down, DWORD up) {
+        ASSERT_TRUE(::SetCursorPos(icon.x, icon.y));
+        INPUT input[2] = {};
+        input[0].type = input[1].type = INPUT_MOUSE;
+        input[0].mi.dwFlags = down;
+        input[1].mi.dwFlags = up;
+        ::SetLastError(0xdeadbeef);
+        ASSERT_EQ(::SendInput(2, input, sizeof(INPUT)), 2u) << ::GetLastError();
+    };
+    click(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+    click(MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+    HWND menu = waitForMenu();
+    ASSERT_TRUE(menu) << "no menu on a right click";
+    RECT at{};
+    ::GetWindowRect(menu, &at);
+    EXPECT_EQ(at.left, icon.x);
+    EXPECT_EQ(at.top, icon.y);
+    closeMenu(menu);
+    click(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+    ASSERT_TRUE(request({0x10010000, 0, 0}).ok());
+    EXPECT_EQ(shownMenu(), nullptr) << "a left click pops nothing up";
+}
 
 TEST_F(Tray, IconWithItsTipPopsUpTheTranslatedMenuAndExitEndsTheProgramLeavingNoIcon) {
     simboard::storeWord(machine.state().uiLanguage, *simboard::languageNamed("de"));
@@ -126,8 +168,7 @@ TEST_F(Tray, OnlyTheCallbackMessagesRightButtonReleasePopsTheMenu) {
     trayEvent(icon, WM_RBUTTONUP);
     HWND menu = waitForMenu();
     ASSERT_TRUE(menu);
-    press(menu, {VK_ESCAPE});
-    EXPECT_TRUE(e2e::waitUntil([&] { return shownMenu() == nullptr; }, kAnswerTimeoutMs));
+    closeMenu(menu);
     EXPECT_TRUE(run->running());
     EXPECT_TRUE(request({0x10010000, 0, 0}).ok()) << "the server runs on";
 }
@@ -210,7 +251,7 @@ TEST_F(Tray, UnreadableConnectIconIsReportedOnceAndStartUpGoesOn) {
         trayEvent(icon, WM_RBUTTONUP);
         HWND menu = waitForMenu();
         ASSERT_TRUE(menu);
-        press(menu, {VK_ESCAPE});
+        closeMenu(menu);
         ASSERT_TRUE(e2e::waitUntil([&] { return defaultRuns() >= 7; }, kDefaultPhaseMs));
         std::string text;
         EXPECT_EQ(e2e::waitForMessageBox(*run, text, 500), nullptr) << "reported once: " << text;
