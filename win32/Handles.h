@@ -51,6 +51,22 @@ struct ModuleTraits {  // FreeLibrary
 };
 using UniqueModule = Unique<ModuleTraits>;
 
+struct FindTraits {  // FindClose
+    using Handle = HANDLE;
+    static Handle invalid() { return INVALID_HANDLE_VALUE; }
+    static bool valid(Handle h) { return h != INVALID_HANDLE_VALUE; }
+    static void close(Handle h) { ::FindClose(h); }
+};
+using UniqueFindHandle = Unique<FindTraits>;
+
+struct RegistryKeyTraits {  // RegCloseKey
+    using Handle = HKEY;
+    static Handle invalid() { return nullptr; }
+    static bool valid(Handle h) { return h != nullptr; }
+    static void close(Handle h) { ::RegCloseKey(h); }
+};
+using UniqueRegistryKey = Unique<RegistryKeyTraits>;
+
 struct FileViewTraits {  // UnmapViewOfFile
     using Handle = void*;
     static Handle invalid() { return nullptr; }

@@ -26,11 +26,14 @@ class ServerTest : public ::testing::Test {
 
     // The program folder as an installation lays it out: the server, its libraries (the board's
     // stand-ins, setupapi.dll among them) and Info.ini. A library named in `replaced` comes from the
-    // given build-tree file instead, or is left out when that is empty.
+    // given build-tree file instead, or is left out when that is empty. The skin files of the build's
+    // resource folder come along.
     struct Layout {
         bool withGearlink = true;
         bool withInfoIni = true;
         std::vector<std::pair<std::wstring, std::wstring>> replaced = {};
+        // Skin files of the built resource folder (connect.ico, popup_bg08.png...) left out.
+        std::vector<std::wstring> skinFilesLeftOut = {};
     };
     void layOut(const Layout& layout);
     void layOut() { layOut(Layout{}); }

@@ -4,6 +4,7 @@
 #include "mainboard/machine/BoardSetupApi.h"
 #include "win32/Text.h"
 
+#include <algorithm>
 #include <fstream>
 
 namespace server_e2e {
@@ -33,6 +34,16 @@ void ServerTest::layOut(const Layout& layout) {
         for (const auto& [name, replacement] : layout.replaced)
             if (name == library) source = replacement.empty() ? L"" : e2e::builtFile(replacement);
         if (!source.empty()) folder->add(source, library);
+    }
+    const std::wstring skin = e2e::builtFile(L"bin\\resource\\");
+    WIN32_FIND_DATAW found;
+    win32::UniqueFindHandle search(::FindFirstFileW((skin + L"*").c_str(), &found));
+    for (bool more = static_cast<bool>(search); more; more = ::FindNextFileW(search.get(), &found)) {
+        const std::wstring name = found.cFileName;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        if (std::find(layout.skinFilesLeftOut.begin(), layout.skinFilesLeftOut.end(), name) ==
+            layout.skinFilesLeftOut.end())
+            folder->add(skin + name, L"resource\\" + name);
     }
 }
 

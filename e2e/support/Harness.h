@@ -28,12 +28,14 @@ class ProgramFolder {
     ProgramFolder(const ProgramFolder&) = delete;
     ProgramFolder& operator=(const ProgramFolder&) = delete;
 
+    // Copies the file in; a name with folders ("resource\\x.png") makes the folders it needs.
     void add(const std::wstring& source, const std::wstring& nameInFolder);
     const std::wstring& path() const { return m_path; }
 
   private:
     std::wstring m_path;  // with trailing separator
     std::vector<std::wstring> m_files;
+    std::vector<std::wstring> m_folders;  // made by add, outermost first
 };
 
 // A file of the test's own, removed with the object.

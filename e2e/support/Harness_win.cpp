@@ -36,11 +36,18 @@ ProgramFolder::ProgramFolder(std::wstring_view name) {
 
 ProgramFolder::~ProgramFolder() {
     for (const std::wstring& file : m_files) ::DeleteFileW(file.c_str());
+    for (auto folder = m_folders.rbegin(); folder != m_folders.rend(); ++folder)
+        ::RemoveDirectoryW(folder->c_str());
     ::RemoveDirectoryW(m_path.c_str());
 }
 
 void ProgramFolder::add(const std::wstring& source, const std::wstring& nameInFolder) {
     const std::wstring target = m_path + nameInFolder;
+    for (std::size_t slash = nameInFolder.find(L'\\'); slash != std::wstring::npos;
+         slash = nameInFolder.find(L'\\', slash + 1)) {
+        const std::wstring folder = m_path + nameInFolder.substr(0, slash);
+        if (::CreateDirectoryW(folder.c_str(), nullptr)) m_folders.push_back(folder);
+    }
     ::SetLastError(0xdeadbeef);
     if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) {
         ADD_FAILURE() << "cannot copy " << win32::narrow(source) << " (error " << ::GetLastError() << ")";
