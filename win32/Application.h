@@ -21,6 +21,10 @@ std::wstring executableFolder();
 
 bool fileExists(const std::wstring& path);
 
+// A text of the running executable's version resource ("CompanyName", "ProductName"...) in its
+// first language; empty when it has none.
+std::wstring ownVersionString(std::wstring_view name);
+
 // An informational box with only an OK button and no owner window.
 void showMessage(std::wstring_view text, std::wstring_view caption);
 void showMessage(std::wstring_view text);

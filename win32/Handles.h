@@ -59,6 +59,14 @@ struct FindTraits {  // FindClose
 };
 using UniqueFindHandle = Unique<FindTraits>;
 
+struct RegistryKeyTraits {  // RegCloseKey
+    using Handle = HKEY;
+    static Handle invalid() { return nullptr; }
+    static bool valid(Handle h) { return h != nullptr; }
+    static void close(Handle h) { ::RegCloseKey(h); }
+};
+using UniqueRegistryKey = Unique<RegistryKeyTraits>;
+
 struct FileViewTraits {  // UnmapViewOfFile
     using Handle = void*;
     static Handle invalid() { return nullptr; }

@@ -63,7 +63,7 @@ TEST(LoadPngFile, GivesA32BitBitmapWithStraightColourAndBlackWhereTransparent) {
         int changes = 0;
         bitmap.setOnChange([&] { ++changes; });
         const std::uint64_t before = e2e::lastSeq();
-        skin::LoadPngFile(file.path(), bitmap);
+        EXPECT_TRUE(skin::LoadPngFile(file.path(), bitmap)) << c.what;
         EXPECT_EQ(bitmap.format(), PixelFormat::Bits32) << c.what;
         EXPECT_EQ(bitmap.width(), static_cast<int>(c.expected.size() / 4)) << c.what;
         EXPECT_EQ(bitmap.height(), 1) << c.what;
@@ -79,7 +79,7 @@ TEST(LoadPngFile, MissingFileThrowsTheOpenErrorAndLoadsNothing) {
     const std::uint64_t before = e2e::lastSeq();
     ::SetLastError(0xdeadbeef);
     try {
-        skin::LoadPngFile(path, bitmap);
+        (void)skin::LoadPngFile(path, bitmap);
         ADD_FAILURE() << "no exception";
     } catch (const win32::FileOpenError& e) {
         EXPECT_EQ(e.error(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));

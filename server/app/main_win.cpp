@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "gpulib/NvidiaDll.h"
+#include "server/app/AboutBox.h"
 #include "server/app/MainForm.h"
 #include "server/app/ServerParts.h"
 #include "win32/Application.h"
@@ -23,6 +24,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
         kelvane::ServerParts parts(kelvane::GetNvidiaDll(), kelvane::InfoIniPath());
         kelvane::TForm1 mainForm(parts);  // never shown
+        kelvane::TAboutBox aboutBox(mainForm.hwnd());
         win32::runMessageLoop();
     } catch (const std::exception& e) {
         win32::showException(win32::widen(e.what()));

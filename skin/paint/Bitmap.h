@@ -51,10 +51,16 @@ class Canvas {
     void FillRect(const RECT& rect);
     void CopyRect(const RECT& destination, const Canvas& source, const RECT& sourceRect,
                   DWORD mode = SRCCOPY);
-    // Text with a transparent background in the font's colour; returns DrawText's result.
+    // Text with a transparent background in the font's colour; returns DrawText's result. (Under
+    // UNICODE the name is DrawTextW: the narrow and wide forms below pass a Text, or they would call
+    // themselves.)
     int DrawText(Text text, RECT& rect, UINT format);
-    int DrawTextA(std::string_view text, RECT& rect, UINT format) { return DrawText(text, rect, format); }
-    int DrawTextW(std::wstring_view text, RECT& rect, UINT format) { return DrawText(text, rect, format); }
+    int DrawTextA(std::string_view text, RECT& rect, UINT format) {
+        return DrawText(Text{text}, rect, format);
+    }
+    int DrawTextW(std::wstring_view text, RECT& rect, UINT format) {
+        return DrawText(Text{text}, rect, format);
+    }
 
   private:
     void selectFont();

@@ -9,8 +9,6 @@
 namespace skin {
 namespace {
 
-constexpr double kByteToFactor = 1.0 / 255.0;
-
 int clampToInt(long long value) {
     return static_cast<int>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
 }
@@ -52,14 +50,16 @@ void BlendLayer(Image& destination, Rect rect, const Image& layer, Point layerPo
     KV_VERIFY_AS(layer.format() == PixelFormat::Bits32, "src->PixelFormat == pf32bit");
     if (destination.format() != PixelFormat::Bits24) destination.convertTo(PixelFormat::Bits24);
     const LayerPlacement place = ClipLayerPlacement(rect, layerPoint, destination, layer);
-    const double strength = opacity * kByteToFactor;
+    // In whole numbers over 255 * 255, so that the truncation is exact: in floating point an opaque
+    // pixel of 30 came out as 29.999... and was cut to 29.
     for (int i = 0; i < place.rect.height(); ++i) {
         const std::uint8_t* s = layer.row(place.layerPoint.y + i) + place.layerPoint.x * 4;
         std::uint8_t* d = destination.row(place.rect.top + i) + place.rect.left * 3;
         for (int j = 0; j < place.rect.width(); ++j, s += 4, d += 3) {
-            const double a = s[3] * kByteToFactor;
-            const double f = strength * a;
-            for (int c = 0; c < 3; ++c) d[c] = static_cast<std::uint8_t>(s[c] * f + d[c] * (1.0 - a));
+            const int sourceWeight = opacity * s[3], destinationWeight = (255 - s[3]) * 255;
+            for (int c = 0; c < 3; ++c)
+                d[c] =
+                    static_cast<std::uint8_t>((s[c] * sourceWeight + d[c] * destinationWeight) / (255 * 255));
         }
     }
 }

@@ -29,6 +29,7 @@ TEST(BlendLayer, ChannelArithmeticTruncatesAndKeepsTheDestinationWeightWhateverT
     };
     const Case cases[] = {
         {200, 255, 255, 100, 200},  // opaque layer replaces exactly
+        {30, 255, 255, 0, 30},     {80, 255, 255, 7, 80},
         {200, 0, 255, 100, 100},    // transparent layer leaves the destination
         {200, 128, 128, 100, 100},  // s * 0.2519... + d * 0.498...
         {255, 128, 128, 0, 64},    {0, 128, 128, 255, 127},

@@ -49,8 +49,9 @@ class PngReader {
 };
 
 // A skin file into the bitmap, made 32-bit first (that and a successful load tell the bitmap's
-// change listeners, which resize the control that shows it). A file that cannot be decoded leaves the
-// bitmap's size and pixels as they were; a file that cannot be opened throws win32::FileOpenError.
-void LoadPngFile(const std::wstring& path, skin::Bitmap& bitmap);
+// change listeners, which resize the control that shows it). False for a file that cannot be
+// decoded, which leaves the bitmap's size and pixels as they were; a file that cannot be opened
+// throws win32::FileOpenError.
+bool LoadPngFile(const std::wstring& path, skin::Bitmap& bitmap);
 
 }  // namespace skin

@@ -60,10 +60,10 @@ bool PngReader::ReadToBitmap(win32::FileReader& stream, Bitmap& bitmap) {
     return true;
 }
 
-void LoadPngFile(const std::wstring& path, skin::Bitmap& bitmap) {
+bool LoadPngFile(const std::wstring& path, skin::Bitmap& bitmap) {
     bitmap.convertTo(PixelFormat::Bits32);
     win32::FileReader stream(path);
-    PngReader::Instance().ReadToBitmap(stream, bitmap);
+    return PngReader::Instance().ReadToBitmap(stream, bitmap);
 }
 
 }  // namespace skin

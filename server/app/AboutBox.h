@@ -1,0 +1,41 @@
+#pragma once
+// The About box: a borderless skinned window with the server's name, the remote-link product's
+// installed version and the maker, and an "OK" button that hides it. Made hidden at start, shown
+// from the tray menu.
+
+#include <windows.h>
+
+#include <string>
+
+#include "skin/controls/GsButton.h"
+#include "skin/controls/GsImage.h"
+#include "skin/controls/SkinForm.h"
+#include "skin/controls/SkinLabel.h"
+
+namespace kelvane {
+
+inline constexpr wchar_t kAboutBoxClass[] = L"TAboutBox";
+inline constexpr wchar_t kAboutBoxCaption[] = L"AboutBox";
+// Shown when the remote-link product's version cannot be read.
+inline constexpr wchar_t kFallbackVersion[] = L"V1.00.09";
+
+// "Version" under HKEY_LOCAL_MACHINE "SOFTWARE\NOVU\NOVU Vexolink": a REG_SZ that fits, terminator
+// and all, in 260 bytes; otherwise the fallback.
+std::wstring RemoteLinkVersion();
+
+class TAboutBox final : public skin::SkinForm {
+  public:
+    explicit TAboutBox(HWND owner);  // hidden, centred, skin loaded
+    ~TAboutBox() override;
+
+  private:
+    void FormCreate();
+
+    skin::GsImage* m_background = nullptr;
+    skin::GsButton* m_okButton = nullptr;
+    skin::SkinLabel* m_serverName = nullptr;
+    skin::SkinLabel* m_version = nullptr;
+    skin::SkinLabel* m_maker = nullptr;
+};
+
+}  // namespace kelvane
