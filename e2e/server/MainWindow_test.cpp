@@ -27,16 +27,22 @@ TEST_F(ServerTest, SecondInstanceEndsAtOnceWithoutAWindow) {
     EXPECT_TRUE(request({0x10010000, 0, 0}).ok()) << "the first instance still answers";
 }
 
-TEST_F(ServerTest, StartUpOpensTheDeviceThreeSecondsBeforeRegistering) {
+TEST_F(ServerTest, StartUpOpensTheDeviceThreeSecondsBeforeSettingUpTheTrayAndRegistering) {
     ASSERT_TRUE(start());
     const std::vector<Call> all = calls();
-    ASSERT_GE(all.size(), 2u);
+    ASSERT_GE(all.size(), 6u);
     EXPECT_EQ(all[0].library, "nuacpi");
     EXPECT_EQ(all[0].entry, "Open");
-    EXPECT_EQ(all[1].entry, "NuSysSvr_RegisterNotify");
-    EXPECT_EQ(all[1].args.at(1), 1u) << "registered with the remote-link client id";
-    EXPECT_EQ(all[1].args.at(0), static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(form)));
+    // The tray's menu: the translation library loaded, the three captions translated.
+    std::vector<std::string> tray;
+    for (std::size_t i = 1; i <= 4; ++i) tray.push_back(all[i].library + " " + all[i].entry);
+    EXPECT_EQ(tray, (std::vector<std::string>{"NuMultiLang load", "NuMultiLang NuTranslateStr",
+                                              "NuMultiLang NuTranslateStr", "NuMultiLang NuTranslateStr"}));
     EXPECT_GE(all[1].timeUs - all[0].timeUs, 2900000u);
+    const Call& registration = all[5];
+    EXPECT_EQ(registration.entry, "NuSysSvr_RegisterNotify");
+    EXPECT_EQ(registration.args.at(1), 1u) << "registered with the remote-link client id";
+    EXPECT_EQ(registration.args.at(0), static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(form)));
     EXPECT_FALSE(::IsWindowVisible(form)) << "the main window is never shown";
 }
 
