@@ -19,15 +19,16 @@ namespace {
 
 // The smallest icon file: one 32-bit pixel and its mask.
 void writeConnectIcon(const std::wstring& path) {
+    // clang-format off
     const std::uint8_t bytes[] = {
         0, 0, 1, 0, 1, 0,                                   // icon directory: one image
         1, 1, 0, 0, 1, 0, 32, 0, 48, 0, 0, 0, 22, 0, 0, 0,  // 1 x 1, 32 bits, 48 bytes at 22
-        40, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 1, 0, 32, 0,   // its bitmap header (height: image
-                                                            // and mask)
-        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x30, 0x80, 0x20,
-        0xFF,        // the pixel
-        0, 0, 0, 0,  // the mask row
+        40, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 1, 0, 32, 0,   // bitmap header: image and mask high
+        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+        0x30, 0x80, 0x20, 0xFF,                             // the pixel
+        0, 0, 0, 0,                                         // the mask row
     };
+    // clang-format on
     win32::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                            FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
