@@ -163,6 +163,31 @@ TEST_F(AboutBoxTest, ShowsTheRegistrysVersionOnlyWhenItIsTextThatFitsItsBuffer) 
     setSuiteVersion(std::nullopt);
 }
 
+// The box as the screen shows it, kept as a PNG in the build's screenshots folder (the pictures of
+// docs/images come from there).
+void keepScreenshot(HWND box, const wchar_t* name) {
+    RECT client;
+    ::GetClientRect(box, &client);
+    ::MapWindowPoints(box, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    const e2e::ScreenImage shot = e2e::captureScreen(client);
+    simboard::PngRecord record{};
+    ASSERT_TRUE(simboard::allocatePng(static_cast<std::uint32_t>(shot.width),
+                                      static_cast<std::uint32_t>(shot.height), simboard::kPngColourRgb,
+                                      record));
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x) {
+            const COLORREF c = shot.pixel(x, y);
+            std::uint8_t* p = record.rows[y] + x * 3;
+            p[0] = GetRValue(c), p[1] = GetGValue(c), p[2] = GetBValue(c);
+        }
+    const std::vector<std::uint8_t> png = simboard::encodePng(record);
+    simboard::freePng(record);
+    const std::wstring folder = e2e::builtFile(L"screenshots");
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    std::ofstream(win32::narrow(folder + L"\\" + name), std::ios::binary)
+        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+}
+
 // The button's faces as the screen shows them: a point of the button where all three faces are opaque
 // and differ, and their colours there.
 struct FacePoint {
@@ -201,10 +226,13 @@ TEST_F(AboutBoxTest, FacesFollowThePointerOnScreenAndOkHidesTheBoxUntilShownAgai
     const POINT middle{(place.left + place.right) / 2, (place.top + place.bottom) / 2};
     ::SetCursorPos(place.left - 30, place.top - 30);
     EXPECT_TRUE(shows(face.raised)) << "raised when shown";
+    keepScreenshot(box, L"about-box.png");
     ::SetCursorPos(middle.x, middle.y);
     EXPECT_TRUE(shows(face.hovered)) << "hovered";
+    keepScreenshot(box, L"about-box-hovered.png");
     ::mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
     EXPECT_TRUE(shows(face.sunken)) << "pressed";
+    keepScreenshot(box, L"about-box-pressed.png");
     ::SetCursorPos(place.right + 20, middle.y);
     EXPECT_TRUE(shows(face.raised)) << "dragged out while pressed";
     ::mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
