@@ -329,5 +329,16 @@ TEST_F(AboutBoxTest, MissingSkinFileIsReportedOnceAndTheBoxStaysUsable) {
     }
 }
 
+TEST_F(AboutBoxTest, MissingPixreadStopsTheProgramAtTheFirstSkinImageWithItsAssertion) {
+    layOut({.replaced = {{L"Pixread.dll", L""}}});
+    ASSERT_TRUE(start());
+    std::string text;
+    HWND box = waitForMessageBox(text);
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(text.starts_with("Assertion failed: m_hinst, file ")) << text;
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(run->waitForExit(kAnswerTimeoutMs), std::optional<DWORD>(3));
+}
+
 }  // namespace
 }  // namespace server_e2e
