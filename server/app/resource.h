@@ -1,0 +1,4 @@
+#pragma once
+// Resource identifiers shared by kelvane.rc and the program.
+
+#define IDI_KELVANE 1
