@@ -283,25 +283,29 @@ TEST_F(AboutBoxTest, KeyboardClosesItWithSpaceOnTheFocusedButtonEnterOrEsc) {
     }
 }
 
-TEST_F(AboutBoxTest, MissingSkinFileIsReportedOnceAndTheBoxStaysUsable) {
+TEST_F(AboutBoxTest, MissingOrBrokenSkinFileIsReportedOnceAndTheBoxStaysUsable) {
     struct Case {
-        const wchar_t* missing;
+        const wchar_t* file;
+        bool broken;                    // there but no PNG; else missing
         int width, height;              // of the box's client area; 0: the background's
         int buttonWidth, buttonHeight;  // 0: the face's
     };
     const Case cases[] = {
-        {L"popup_bg08.png", 410, 293, 0, 0},
-        {L"button01_n.png", 0, 0, 75, 25},
+        {L"popup_bg08.png", false, 410, 293, 0, 0},
+        {L"button01_n.png", false, 0, 0, 75, 25},
+        {L"button01_o.png", true, 0, 0, 0, 0},
     };
     const SkinPicture background(L"popup_bg08.png"), face(L"button01_d.png");
     for (const Case& c : cases) {
-        const std::string name = win32::narrow(c.missing);
-        layOut({.skinFilesLeftOut = {c.missing}});
+        const std::string name = win32::narrow(c.file);
+        layOut({.skinFilesLeftOut = {c.file}});
+        if (c.broken) folder->add(e2e::builtFile(L"bin\\Info.ini"), L"resource\\" + std::wstring(c.file));
         run = std::make_unique<e2e::ProgramRun>(*folder, L"kelvane.exe");
         std::string text;
         HWND report = waitForMessageBox(text);
         ASSERT_TRUE(report) << name;
-        EXPECT_NE(text.find("Cannot open file"), std::string::npos) << text;
+        EXPECT_NE(text.find(c.broken ? "Cannot read the image" : "Cannot open file"), std::string::npos)
+            << text;
         EXPECT_NE(text.find(name), std::string::npos) << text;
         ::PostMessageW(report, WM_COMMAND, IDOK, 0);
         HWND box = nullptr;
