@@ -143,7 +143,7 @@ TEST_F(ServerTest, WithoutACardBackEndSetsAnswerOneAndNothingElseIsFilled) {
     ASSERT_TRUE(box);
     EXPECT_EQ(text, "Please install the right VGA driver first!");
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-    waitUntilStarted();  // the About box has loaded its skin
+    waitUntilStarted();  // the About box, made after the main window, has loaded its skin
 
     const std::uint64_t before = e2e::lastSeq();
     const Words setAll = {0x20070320, 0x0384044C, 0x002C0000};

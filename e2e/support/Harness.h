@@ -95,6 +95,15 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 // when none came in time.
 HWND waitForMessageBox(const ProgramRun& run, std::string& text, DWORD timeoutMs);
 
+// What the screen shows in a rectangle: rows of B, G, R, A bytes, top down, as a person sees it.
+struct ScreenImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> bgra;
+    COLORREF pixel(int x, int y) const;
+};
+ScreenImage captureScreen(const RECT& area);
+
 // The text of a control of another process (WM_GETTEXT; GetWindowText gives "" across processes).
 std::string controlText(HWND control);
 

@@ -6,6 +6,7 @@
 
 #include "mainboard/machine/Machine.h"
 #include "win32/Application.h"
+#include "win32/Handles.h"
 #include "win32/Text.h"
 
 namespace e2e {
@@ -151,6 +152,29 @@ HWND waitForMessageBox(const ProgramRun& run, std::string& text, DWORD timeoutMs
         return !text.empty();
     };
     return waitUntil(message, timeoutMs) ? box : nullptr;
+}
+
+COLORREF ScreenImage::pixel(int x, int y) const {
+    const std::uint8_t* p = bgra.data() + (static_cast<std::size_t>(y) * width + x) * 4;
+    return RGB(p[2], p[1], p[0]);
+}
+
+ScreenImage captureScreen(const RECT& area) {
+    ScreenImage image{area.right - area.left, area.bottom - area.top, {}};
+    image.bgra.resize(static_cast<std::size_t>(image.width) * image.height * 4);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), image.width, -image.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC screen = ::GetDC(nullptr);
+    win32::UniqueMemoryDC memory(::CreateCompatibleDC(screen));
+    win32::UniqueBitmap section(::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    HGDIOBJ old = ::SelectObject(memory.get(), section.get());
+    ::BitBlt(memory.get(), 0, 0, image.width, image.height, screen, area.left, area.top, SRCCOPY);
+    ::GdiFlush();
+    std::copy_n(static_cast<const std::uint8_t*>(bits), image.bgra.size(), image.bgra.begin());
+    ::SelectObject(memory.get(), old);
+    ::ReleaseDC(nullptr, screen);
+    return image;
 }
 
 }  // namespace e2e
