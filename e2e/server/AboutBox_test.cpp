@@ -298,11 +298,15 @@ TEST_F(AboutBoxTest, MissingOrBrokenSkinFileIsReportedOnceAndTheBoxStaysUsable) 
     const SkinPicture background(L"popup_bg08.png"), face(L"button01_d.png");
     for (const Case& c : cases) {
         const std::string name = win32::narrow(c.file);
+        run.reset();  // the last run ends before its folder goes, and that before the next one's
+        folder.reset();
         layOut({.skinFilesLeftOut = {c.file}});
         if (c.broken) folder->add(e2e::builtFile(L"bin\\Info.ini"), L"resource\\" + std::wstring(c.file));
         run = std::make_unique<e2e::ProgramRun>(*folder, L"kelvane.exe");
         std::string text;
-        HWND report = waitForMessageBox(text);
+        // Start-up sleeps 3 s first, and a shell tray still tidying up after the last run's icon
+        // can hold the tray's set-up for a second or two.
+        HWND report = e2e::waitForMessageBox(*run, text, e2e::kStartTimeoutMs);
         ASSERT_TRUE(report) << name;
         EXPECT_NE(text.find(c.broken ? "Cannot read the image" : "Cannot open file"), std::string::npos)
             << text;
