@@ -88,8 +88,9 @@ LRESULT SkinForm::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             close();
             return 0;
         case WM_COMMAND:
-            // Esc in the form's keyboard handling: the form closes as with its close button.
-            if (LOWORD(wParam) == IDCANCEL) close();
+            // Enter and Esc in the form's keyboard handling (Enter only where no control takes it):
+            // a secondary form closes as with its button.
+            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) close();
             return 0;
         case WM_ACTIVATE:
             // Focus goes back to where it was when the form was last left, or to the form itself.
