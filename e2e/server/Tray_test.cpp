@@ -175,6 +175,29 @@ TEST_F(Tray, OnlyTheCallbackMessagesRightButtonReleasePopsTheMenu) {
     EXPECT_TRUE(request({0x10010000, 0, 0}).ok()) << "the server runs on";
 }
 
+TEST_F(Tray, AboutShowsTheOneAboutBoxWithoutMakingItModal) {
+    ASSERT_TRUE(start());
+    HWND icon = waitForIcon();
+    ASSERT_TRUE(icon);
+    waitUntilStarted();
+    HWND box = run->findWindow("TAboutBox", "AboutBox");
+    ASSERT_TRUE(box);
+    for (int time = 1; time <= 2; ++time) {
+        EXPECT_FALSE(::IsWindowVisible(box)) << time;
+        trayEvent(icon, WM_RBUTTONUP);
+        HWND menu = waitForMenu();
+        ASSERT_TRUE(menu) << time;
+        press(menu, {VK_DOWN, VK_RETURN});
+        EXPECT_TRUE(e2e::waitUntil([&] { return ::IsWindowVisible(box) != FALSE; }, kAnswerTimeoutMs))
+            << time;
+        EXPECT_EQ(run->findWindow("TAboutBox", "AboutBox"), box) << "the one box made at start";
+        EXPECT_TRUE(::IsWindowEnabled(form)) << "not modal: its owner stays enabled";
+        EXPECT_TRUE(request({0x10010000, 0, 0}).ok()) << "the server answers while the box shows";
+        ::PostMessageW(box, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(e2e::waitUntil([&] { return !::IsWindowVisible(box); }, kAnswerTimeoutMs)) << time;
+    }
+}
+
 TEST_F(Tray, RefusedIconIsAddedAgainEveryFiveSecondsUntilTheShellTakesIt) {
     shell.refuseAdds(2);  // at set-up and at the first tick
     ASSERT_TRUE(start());

@@ -25,6 +25,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         kelvane::ServerParts parts(kelvane::GetNvidiaDll(), kelvane::InfoIniPath());
         kelvane::TForm1 mainForm(parts);  // never shown
         kelvane::TAboutBox aboutBox(mainForm.hwnd());
+        mainForm.setShowAbout([&aboutBox] { aboutBox.show(); });
         win32::runMessageLoop();
     } catch (const std::exception& e) {
         win32::showException(win32::widen(e.what()));
