@@ -49,13 +49,22 @@ struct RunResult {
     bool ok = true;
 };
 
+// The round trips of `count` requests; the time spent in everyK (every kJournalScanEvery requests) and
+// in the spacing between requests is left out of the total.
 template <typename EveryK>
-RunResult roundTrips(RemoteConsole& console, HWND target, std::uint32_t count, EveryK everyK) {
+RunResult roundTrips(RemoteConsole& console, HWND target, std::uint32_t count, DWORD spacingMs,
+                     EveryK everyK) {
     RunResult run;
     run.roundTripsUs.reserve(count);
     LARGE_INTEGER begin;
     ::QueryPerformanceCounter(&begin);
     double pausedUs = 0;
+    const auto pause = [&](auto work) {
+        LARGE_INTEGER start;
+        ::QueryPerformanceCounter(&start);
+        work();
+        pausedUs += microsecondsSince(start);
+    };
     for (std::uint32_t i = 0; i < count; ++i) {
         LARGE_INTEGER start;
         ::QueryPerformanceCounter(&start);
@@ -66,12 +75,8 @@ RunResult roundTrips(RemoteConsole& console, HWND target, std::uint32_t count, E
             run.ok = false;
             return run;
         }
-        if ((i + 1) % kJournalScanEvery == 0) {
-            LARGE_INTEGER scan;
-            ::QueryPerformanceCounter(&scan);
-            everyK();
-            pausedUs += microsecondsSince(scan);
-        }
+        if ((i + 1) % kJournalScanEvery == 0) pause(everyK);
+        if (spacingMs > 0) pause([&] { ::Sleep(spacingMs); });
     }
     run.totalSeconds = (microsecondsSince(begin) - pausedUs) / 1e6;
     return run;
@@ -240,7 +245,7 @@ int runResponder(const std::string& acpiPath) {
     return 0;
 }
 
-int runBench(std::uint32_t requests, const std::string& acpiPath) {
+int runBench(std::uint32_t requests, std::uint32_t spacingMs, const std::string& acpiPath) {
     Machine& machine = Machine::instance();
     RemoteConsole console(machine);
     std::string why;
@@ -260,7 +265,8 @@ int runBench(std::uint32_t requests, const std::string& acpiPath) {
     DWORD responderPid = 0;
     ::GetWindowThreadProcessId(responder.window, &responderPid);
     HandlingTimes floorHandling(machine.state(), responderPid);
-    const RunResult floor = roundTrips(console, responder.window, requests, [&] { floorHandling.scan(); });
+    const RunResult floor =
+        roundTrips(console, responder.window, requests, spacingMs, [&] { floorHandling.scan(); });
     floorHandling.scan();
     ::PostMessageW(responder.window, WM_CLOSE, 0, 0);
     ::WaitForSingleObject(responder.process.get(), 5000);
@@ -268,13 +274,17 @@ int runBench(std::uint32_t requests, const std::string& acpiPath) {
 
     const Memory before = processMemory(serverPid);
     HandlingTimes handling(machine.state(), serverPid);
-    const RunResult served = roundTrips(console, server, requests, [&] { handling.scan(); });
+    const RunResult served = roundTrips(console, server, requests, spacingMs, [&] { handling.scan(); });
     handling.scan();
     const Memory after = processMemory(serverPid);
     if (!served.ok) return 1;
 
-    std::printf("round trips: %u of \"read all\" (0x%08X), each waited for the cleared flag\n", requests,
+    std::printf("round trips: %u of \"read all\" (0x%08X), each waited for the cleared flag, ", requests,
                 kBenchRequest[0]);
+    if (spacingMs > 0)
+        std::printf("the next sent %u ms after the answer (requests/s: while one is in flight)\n", spacingMs);
+    else
+        std::printf("back to back\n");
     printRun("floor (bare responder)", floor);
     printRun("server", served);
     const Summary f = summarize(floor.roundTripsUs), s = summarize(served.roundTripsUs);

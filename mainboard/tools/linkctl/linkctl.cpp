@@ -26,7 +26,7 @@ int usage() {
         "       linkctl info|read|set NAME [--card N] [--core N] [--mem N] [--volt N] [--fan N] [--timeout "
         "MS]\n"
         "       linkctl notify WPARAM LPARAM\n"
-        "       linkctl bench N [--acpi PATH-TO-nuacpi.dll]\n"
+        "       linkctl bench N [--spacing-ms MS] [--acpi PATH-TO-nuacpi.dll]\n"
         "       linkctl verbs\n"
         "numbers are decimal or 0x-hexadecimal\n",
         stderr);
@@ -42,6 +42,7 @@ struct Options {
     std::vector<std::string_view> positional;
     wire::RemoteRequest values;
     DWORD timeoutMs = kDefaultTimeoutMs;
+    DWORD spacingMs = 0;
     std::string acpiPath;
     bool valid = true;
 };
@@ -73,6 +74,8 @@ Options parseOptions(int argc, char** argv, int first) {
                                                : nullptr;
         if (a == "--timeout" && n) {
             o.timeoutMs = *n;
+        } else if (a == "--spacing-ms" && n) {
+            o.spacingMs = *n;
         } else if (!field || !n) {
             std::fprintf(stderr, "linkctl: bad option %s %s\n", argv[i - 1], argv[i]);
             o.valid = false;
@@ -152,7 +155,7 @@ int main(int argc, char** argv) {
     if (command == "bench") {
         const auto n = o.positional.size() == 1 ? parseNumber(o.positional[0]) : std::nullopt;
         if (!n || *n == 0) return usage();
-        return runBench(*n, o.acpiPath);
+        return runBench(*n, o.spacingMs, o.acpiPath);
     }
     if (command == "respond") return runResponder(o.acpiPath);
     return usage();
