@@ -45,6 +45,7 @@ double microsecondsSince(const LARGE_INTEGER& start) {
 
 struct RunResult {
     std::vector<double> roundTripsUs;
+    std::vector<std::uint64_t> sentUs;  // on the board's clock, when each notification was posted
     double totalSeconds = 0;
     bool ok = true;
 };
@@ -56,6 +57,7 @@ RunResult roundTrips(RemoteConsole& console, HWND target, std::uint32_t count, D
                      EveryK everyK) {
     RunResult run;
     run.roundTripsUs.reserve(count);
+    run.sentUs.reserve(count);
     LARGE_INTEGER begin;
     ::QueryPerformanceCounter(&begin);
     double pausedUs = 0;
@@ -68,6 +70,7 @@ RunResult roundTrips(RemoteConsole& console, HWND target, std::uint32_t count, D
     for (std::uint32_t i = 0; i < count; ++i) {
         LARGE_INTEGER start;
         ::QueryPerformanceCounter(&start);
+        run.sentUs.push_back(Machine::nowUs());
         const LinkResult r = console.request(kBenchRequest, kBenchTimeoutMs, target);
         run.roundTripsUs.push_back(microsecondsSince(start));
         if (!r.ok()) {
@@ -104,11 +107,22 @@ class HandlingTimes {
                 m_flagReadUs = e.timeUs;
             } else if (e.entry == "Write" && e.args.size() > 1 && e.args[1] == 0 && m_flagReadUs) {
                 times.push_back(static_cast<double>(e.timeUs - m_flagReadUs));
+                flagReadsUs.push_back(m_flagReadUs);
                 m_flagReadUs = 0;
             }
         }
     }
+
+    // From each notification's post to the handler's flag read: the message's way to the handler.
+    std::vector<double> deliveryTimes(const std::vector<std::uint64_t>& sentUs) const {
+        std::vector<double> out;
+        if (sentUs.size() != flagReadsUs.size()) return out;  // a request not paired: no figure
+        for (std::size_t i = 0; i < sentUs.size(); ++i)
+            out.push_back(static_cast<double>(flagReadsUs[i]) - static_cast<double>(sentUs[i]));
+        return out;
+    }
     std::vector<double> times;
+    std::vector<std::uint64_t> flagReadsUs;
 
   private:
     const MachineLayout& m_machine;
@@ -296,6 +310,10 @@ int runBench(std::uint32_t requests, std::uint32_t spacingMs, const std::string&
                 all.median, all.p99, all.count);
     std::printf("%-30s median %8.1f us   p99 %8.1f us   (the 14 register accesses alone)\n", "floor handling",
                 bare.median, bare.p99);
+    const Summary sentToServer = summarize(handling.deliveryTimes(served.sentUs)),
+                  sentToFloor = summarize(floorHandling.deliveryTimes(floor.sentUs));
+    std::printf("%-30s median %8.1f us   p99 %8.1f us   (post to flag read; floor: median %.1f us)\n",
+                "notification to server", sentToServer.median, sentToServer.p99, sentToFloor.median);
     std::printf("%-30s %8.1f us per line (%u lines in this process)\n", "debugger output",
                 debuggerOutputCostUs(), kDebuggerLines);
     const std::size_t window = std::min<std::size_t>(10000, h.size() / 2);
