@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "win32/DebugOutput.h"
 #include "win32/Text.h"
 
 namespace win32 {
@@ -102,6 +103,7 @@ void showException(std::wstring_view message) {
 }
 
 void assertionFailed(const char* expression, const char* file, int line) {
+    writeQueuedDebugOutput();  // what led up to the report, before it
     const std::wstring text = L"Assertion failed: " + widen(expression) + L", file " + widen(file) +
                               L", line " + std::to_wstring(line);
     const std::wstring caption = applicationTitle();

@@ -35,6 +35,7 @@ class MemoLog {
     void queue(std::wstring_view line);
     void flush();
     void clear();
+    bool hasPending() const noexcept { return !m_pending.empty(); }
     HWND control() const noexcept { return m_edit; }
     int maxLines() const noexcept { return m_maxLines; }
 

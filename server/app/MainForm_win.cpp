@@ -242,12 +242,15 @@ void TForm1::onTrackBar(MainControl id) {
 }
 
 LRESULT TForm1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
     try {
-        return dispatch(message, wParam, lParam);
+        result = dispatch(message, wParam, lParam);
     } catch (const std::exception& e) {
         win32::showException(win32::widen(e.what()));
-        return 0;
     }
+    // The message's work is done (a remote request answered, its flag cleared): now its log lines.
+    m_log.deliver();
+    return result;
 }
 
 LRESULT TForm1::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {

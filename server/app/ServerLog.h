@@ -1,6 +1,8 @@
 #pragma once
-// The server's log: each line goes to the debugger output at once and is queued for the main
-// window's memo, which receives the queued lines in one append on a 100 ms timer.
+// The server's log: each line is queued for the debugger output and for the main window's memo, and
+// nothing is written while the window handles a message: a remote request is answered first.
+// deliver(), at the end of each of the window's messages, writes the queued lines to the debugger
+// output in order and arms the memo's 100 ms timer, which appends them in one go.
 
 #include <windows.h>
 
@@ -17,9 +19,15 @@ inline constexpr int kMemoMaxLines = 2000;
 
 class ServerLog final : public LogSink {
   public:
+    ServerLog() = default;
+    ServerLog(const ServerLog&) = delete;
+    ServerLog& operator=(const ServerLog&) = delete;
+    ~ServerLog() override;  // writes what is still queued for the debugger
+
     // The memo control and the window that owns the flush timer; lines are added only after this.
     void attach(HWND memo, HWND owner);
     void addLine(std::string_view text) override;
+    void deliver();
     void clear();
 
   private:

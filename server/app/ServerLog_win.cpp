@@ -1,5 +1,6 @@
 #include "server/app/ServerLog.h"
 
+#include "win32/DebugOutput.h"
 #include "win32/Text.h"
 
 namespace kelvane {
@@ -18,13 +19,19 @@ void ServerLog::attach(HWND memo, HWND owner) {
     });
 }
 
+ServerLog::~ServerLog() { win32::writeQueuedDebugOutput(); }
+
 void ServerLog::addLine(std::string_view text) {
-    const std::wstring line = win32::widen(text);
-    // Nothing reads the memo while requests are handled: its lines are appended in batches, so that
-    // the cost of the edit control does not delay the next request. The debugger gets each at once.
+    std::wstring line = win32::widen(text);
     m_memo->queue(line);
-    m_flushTimer->setEnabled(true);
-    ::OutputDebugStringW(line.c_str());
+    win32::queueDebugOutput(std::move(line));
+}
+
+void ServerLog::deliver() {
+    win32::writeQueuedDebugOutput();
+    // The memo's lines are appended in batches, so that the edit control's cost (which grows with its
+    // text) is paid once per batch, not per request.
+    if (m_memo && m_memo->hasPending()) m_flushTimer->setEnabled(true);
 }
 
 void ServerLog::clear() { m_memo->clear(); }
