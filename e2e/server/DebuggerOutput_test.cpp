@@ -1,0 +1,110 @@
+// The server's debugger output as a debug monitor receives it: every log line, in order, written
+// once the answer is out, and none lost when the program ends.
+
+#include <gtest/gtest.h>
+
+#include "e2e/server/ServerRun.h"
+#include "e2e/support/DebugOutputMonitor.h"
+
+namespace server_e2e {
+namespace {
+
+using kelvane::MainControl;
+using simboard::Words;
+using Lines = std::vector<std::string>;
+
+// The lines of one handled request: its three words in, the line of a read command if any, the
+// three answer words.
+Lines requestLines(const Words& in, const Words& out, const char* commandLine = nullptr) {
+    Lines lines = {"Get Notify....", "fun == 0x01"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        lines.push_back("data -->" + std::to_string(i));
+        lines.push_back(std::to_string(in[i]));
+    }
+    if (commandLine) lines.push_back(commandLine);
+    const char* labels[] = {"Data--->", "Data1--->", "Data2--->"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        lines.push_back(labels[i]);
+        lines.push_back(std::to_string(out[i]));
+    }
+    return lines;
+}
+
+Lines operator+(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+class DebuggerOutput : public ServerTest {
+  protected:
+    void SetUp() override {
+        ServerTest::SetUp();
+        ASSERT_TRUE(monitor.started()) << "another debug monitor runs in this prefix";
+    }
+
+    Lines waitForLines(DWORD processId, std::size_t count) {
+        return monitor.waitForLines(processId, count, kAnswerTimeoutMs);
+    }
+
+    // Clicks "Send" with 5 (posted) and sends a request behind it; returns, once the request is
+    // answered, the lines that both log.
+    Lines clickAndRequest() {
+        ::SendMessageW(control(MainControl::Edit4), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"5"));
+        ::PostMessageW(control(MainControl::Button1), BM_CLICK, 0, 0);
+        const Words unknownGroup = {0x30010000, 1, 2};
+        EXPECT_TRUE(request(unknownGroup).ok());
+        return Lines{"5", "Send OK", "flag = 0"} + requestLines(unknownGroup, {0, 0, 0});
+    }
+
+    e2e::DebugOutputMonitor monitor;
+};
+
+TEST_F(DebuggerOutput, EveryLineArrivesInOrderAndNoneDelaysTheAnswer) {
+    ASSERT_TRUE(start());
+    const Words readCore = {0x10010000, 7, 8};
+    const auto core = static_cast<std::uint32_t>(simboard::defaultMachine().nvidiaCards.at(0).core.current);
+    // A held monitor takes one line; a second one would keep the server in OutputDebugString for 10 s.
+    monitor.hold();
+    const simboard::LinkResult read = request(readCore);
+    monitor.release();
+    ASSERT_TRUE(read.ok()) << "the answer waited for the debugger: " << read.error;
+    EXPECT_EQ(read.answer, (Words{core, 0, 0}));
+
+    const Words setAll = {0x20070320, 0x0384044C, 0x002C0000};
+    ASSERT_TRUE(request(setAll).ok());
+    ASSERT_TRUE(console.notify(0x55, 0xEC).ok());  // the flag is clear: the error answer
+    ASSERT_TRUE(console.notify(0x54, 0xEC).ok());  // not the remote link's: nothing logged
+    Lines expected = requestLines(readCore, {core, 0, 0}, "[Core] Current value---T") +
+                     requestLines(setAll, {1, 0, 0}) + Lines{"Get Notify....", "Flag err..."};
+    // The next request's flag must not meet the notifications above.
+    ASSERT_EQ(waitForLines(run->processId(), expected.size()), expected);
+    const Words marker = {0x30010000, 1, 2};
+    ASSERT_TRUE(request(marker).ok());
+    expected = expected + requestLines(marker, {0, 0, 0});
+    EXPECT_EQ(waitForLines(run->processId(), expected.size()), expected);
+}
+
+TEST_F(DebuggerOutput, LinesOfTheLastMessagesBeforeACloseAreWritten) {
+    ASSERT_TRUE(start());
+    const Lines expected = clickAndRequest();
+    ::PostMessageW(form, WM_CLOSE, 0, 0);  // right after the answer, as "Exit" could be
+    EXPECT_EQ(run->waitForExit(kAnswerTimeoutMs), std::optional<DWORD>(0));
+    EXPECT_EQ(waitForLines(run->processId(), expected.size()), expected);
+}
+
+TEST_F(DebuggerOutput, LinesOfAnAnsweredRequestAreWrittenBeforeTheSessionEnds) {
+    ASSERT_TRUE(start());
+    const Lines expected = clickAndRequest();
+    // As the system ends a session: both messages sent, and the process ended once they return.
+    for (auto [message, wParam] : {std::pair{WM_QUERYENDSESSION, 0}, {WM_ENDSESSION, TRUE}}) {
+        ::SetLastError(0xdeadbeef);
+        ASSERT_NE(::SendMessageTimeoutW(form, message, wParam, 0, SMTO_NORMAL, kAnswerTimeoutMs, nullptr), 0)
+            << message << ": " << ::GetLastError();
+    }
+    const DWORD processId = run->processId();
+    run.reset();
+    EXPECT_EQ(waitForLines(processId, expected.size()), expected);
+}
+
+}  // namespace
+}  // namespace server_e2e
