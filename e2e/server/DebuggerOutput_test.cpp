@@ -106,5 +106,19 @@ TEST_F(DebuggerOutput, LinesOfAnAnsweredRequestAreWrittenBeforeTheSessionEnds) {
     EXPECT_EQ(waitForLines(processId, expected.size()), expected);
 }
 
+TEST_F(DebuggerOutput, AnAssertionReportWritesTheQueuedLinesFirst) {
+    e2e::ProgramFolder probeFolder(L"assertion-probe");
+    probeFolder.add(e2e::builtFile(L"e2e\\server\\assertion_probe.exe"), L"assertion_probe.exe");
+    e2e::ProgramRun probe(probeFolder, L"assertion_probe.exe");
+    std::string text;
+    HWND box = e2e::waitForMessageBox(probe, text, kAnswerTimeoutMs);
+    ASSERT_TRUE(box) << "no assertion report";
+    EXPECT_TRUE(text.starts_with("Assertion failed: probe, file ")) << text;
+    EXPECT_EQ(waitForLines(probe.processId(), 2), (Lines{"queued 1", "queued 2"}))
+        << "while the report shows";
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(probe.waitForExit(kAnswerTimeoutMs), std::optional<DWORD>(3));
+}
+
 }  // namespace
 }  // namespace server_e2e
