@@ -35,6 +35,12 @@ class RemoteConsole {
     // A notification without touching any register.
     LinkResult notify(std::uint32_t wParam, std::uint32_t lParam);
 
+    // The two halves of a request, for a caller that puts other things between them: the words and
+    // the flag into the registers (the flag last), then the link's notification and the wait for
+    // the flag to clear. The answer is whatever the words hold then.
+    void stage(const Words& words, std::uint32_t flag = wire::kFlagRequestWaiting);
+    LinkResult notifyAndWait(DWORD timeoutMs, HWND target, std::uint32_t lParam = wire::kRemoteNotifyLParam);
+
   private:
     Machine& m_machine;
 };

@@ -46,9 +46,18 @@ HWND RemoteConsole::serverWindow(std::string& why) const {
 LinkResult RemoteConsole::request(const Words& words, DWORD timeoutMs, HWND target, std::uint32_t lParam) {
     std::string why;
     if (!target && !(target = serverWindow(why))) return failure(LinkStatus::NoServer, why);
+    stage(words);
+    return notifyAndWait(timeoutMs, target, lParam);
+}
+
+void RemoteConsole::stage(const Words& words, std::uint32_t flag) {
     RegisterBankState& r = m_machine.state().registers;
     for (int i = 0; i < 3; ++i) storeWord(r.words[i], words[i]);
-    storeWord(r.flag, 1);  // last: the request is complete once the flag says so
+    storeWord(r.flag, flag);  // last: the request is complete once the flag says so
+}
+
+LinkResult RemoteConsole::notifyAndWait(DWORD timeoutMs, HWND target, std::uint32_t lParam) {
+    RegisterBankState& r = m_machine.state().registers;
     if (!::PostMessageW(target, wire::kRemoteNotifyMessage, wire::kRemoteNotifyWParam,
                         static_cast<LPARAM>(lParam))) {
         return failure(LinkStatus::NoServer,
