@@ -38,6 +38,12 @@ TEST(TrimText, RemovesBlanksAndControlCharactersAtBothEndsOnly) {
     EXPECT_EQ(trimText(u" \t 44\r\n"), u"44");
     EXPECT_EQ(trimText(u"a b"), u"a b");
     EXPECT_EQ(trimText(u"\x01\x1f"), u"");
+    // DEL and the C1 controls count too (found by the card-name fuzzer); a no-break space does not.
+    EXPECT_EQ(trimText(u"\x7f\x80Vortex 880\x9f"), u"Vortex 880");
+    EXPECT_EQ(trimText(u"\xa0"
+                       u"880\x7e"),
+              u"\xa0"
+              u"880\x7e");
 }
 
 }  // namespace
