@@ -25,7 +25,7 @@ TEST(ParseInteger, HexadecimalAfterPrefixUsesAllThirtyTwoBits) {
 }
 
 TEST(ParseInteger, RejectsWhatIsNotAWholeNumber) {
-    for (auto text : {u"", u" ", u"0x", u"$", u"-", u"12a", u"1 2", u"1.5", u"abc", u"0xg", u"42 "})
+    for (const auto* text : {u"", u" ", u"0x", u"$", u"-", u"12a", u"1 2", u"1.5", u"abc", u"0xg", u"42 "})
         EXPECT_EQ(parseInteger(text), std::nullopt)
             << std::string(text, text + std::char_traits<char16_t>::length(text));
 }
