@@ -45,4 +45,12 @@ class RemoteConsole {
     Machine& m_machine;
 };
 
+// The registered server's window and process, for the console's long runs; when there is none, it
+// says why on stderr and the window is null.
+struct ServerProcess {
+    HWND window = nullptr;
+    DWORD processId = 0;
+};
+ServerProcess findServer(const RemoteConsole& console);
+
 }  // namespace simboard

@@ -1,5 +1,7 @@
 #include "mainboard/tools/common/RemoteConsole.h"
 
+#include <cstdio>
+
 #include "win32/WindowWord.h"
 
 namespace simboard {
@@ -70,6 +72,16 @@ LinkResult RemoteConsole::notifyAndWait(DWORD timeoutMs, HWND target, std::uint3
     LinkResult result;
     for (int i = 0; i < 3; ++i) result.answer[i] = loadWord(r.words[i]);
     return result;
+}
+
+ServerProcess findServer(const RemoteConsole& console) {
+    std::string why;
+    ServerProcess server{console.serverWindow(why)};
+    if (!server.window)
+        std::fprintf(stderr, "linkctl: %s\n", why.c_str());
+    else
+        ::GetWindowThreadProcessId(server.window, &server.processId);
+    return server;
 }
 
 LinkResult RemoteConsole::notify(std::uint32_t wParam, std::uint32_t lParam) {

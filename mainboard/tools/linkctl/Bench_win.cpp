@@ -215,14 +215,8 @@ int runResponder(const std::string& acpiPath) {
 int runBench(std::uint32_t requests, const std::string& acpiPath) {
     Machine& machine = Machine::instance();
     RemoteConsole console(machine);
-    std::string why;
-    HWND server = console.serverWindow(why);
-    if (!server) {
-        std::fprintf(stderr, "linkctl: %s\n", why.c_str());
-        return static_cast<int>(LinkStatus::NoServer);
-    }
-    DWORD serverPid = 0;
-    ::GetWindowThreadProcessId(server, &serverPid);
+    const auto [server, serverPid] = findServer(console);
+    if (!server) return static_cast<int>(LinkStatus::NoServer);
 
     Responder responder = startResponder(acpiPath.empty() ? defaultAcpiPath() : win32::widen(acpiPath));
     if (!responder.window) {

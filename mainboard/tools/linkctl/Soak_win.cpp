@@ -163,14 +163,8 @@ class SoakRun {
 int runSoak(std::uint32_t requests, std::uint64_t seed) {
     Machine& machine = Machine::instance();
     RemoteConsole console(machine);
-    std::string why;
-    HWND server = console.serverWindow(why);
-    if (!server) {
-        std::fprintf(stderr, "linkctl: %s\n", why.c_str());
-        return static_cast<int>(LinkStatus::NoServer);
-    }
-    DWORD serverPid = 0;
-    ::GetWindowThreadProcessId(server, &serverPid);
+    const auto [server, serverPid] = findServer(console);
+    if (!server) return static_cast<int>(LinkStatus::NoServer);
 
     // Whether the server drives a card shows in the card count: 4 with the back end, else nothing.
     const LinkResult probe = console.request(kCardCountRequest, kAnswerTimeoutMs, server);
