@@ -26,6 +26,17 @@ if(KELVANE_FUZZ)
     add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
+# kelvane_fuzz_target(NAME SOURCE LIBS...): a libFuzzer target, in fuzz trees only (scripts/fuzz).
+function(kelvane_fuzz_target name source)
+    if(NOT KELVANE_FUZZ)
+        return()
+    endif()
+    add_executable(${name} ${source})
+    target_link_libraries(${name} PRIVATE ${ARGN})
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    kelvane_warnings(${name})
+endfunction()
+
 # GoogleTest from Debian's sources, built for whichever target this tree builds.
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)

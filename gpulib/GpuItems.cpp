@@ -44,8 +44,10 @@ bool LumbraVoltageItem::SetValue(std::int32_t value) {
 
 GpuOCItemClkAmd::GpuOCItemClkAmd(RedcardBackend& redcard, std::int32_t gpuIndex, std::wstring name,
                                  Entry entry, LumbraLibAccess* rangeFromLumbra, std::uint32_t rangeItemId)
-    : GpuOCItemClock(std::move(name), gpuIndex), m_redcard(redcard), m_entry(entry) {
-    m_ClockInfoRead = readBlock();
+    : GpuOCItemClock(std::move(name), gpuIndex),
+      m_redcard(redcard),
+      m_entry(entry),
+      m_ClockInfoRead(readBlock()) {
     if (!m_ClockInfoRead) return;
     const AmdClockEntry& e = this->entry();
     m_Supported = e.isSupported();

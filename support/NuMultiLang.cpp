@@ -6,7 +6,7 @@
 namespace kelvane {
 
 std::wstring translateWithGrowingBuffer(std::wstring_view key, const TranslateCall& translate) {
-    const std::wstring zeroTerminatedKey(key);
+    std::wstring zeroTerminatedKey(key);  // handed back as it is when there is no translation
     std::vector<wchar_t> buffer;
     std::int32_t capacity = kTranslateCapacityStep;
     std::int32_t length = 0;

@@ -263,8 +263,8 @@ std::optional<bool> applyAmdCurrents(MachineLayout& m, std::int32_t index, const
 
 std::optional<LumbraItemSlot> lumbraItem(const MachineLayout& m, std::uint32_t id) {
     return consistentRead(m, [&](const MachineHardware& h) -> std::optional<LumbraItemSlot> {
-        const auto end = h.lumbraItems + std::min(h.lumbraItemCount, kMaxLumbraItems);
-        const auto item =
+        const auto* const end = h.lumbraItems + std::min(h.lumbraItemCount, kMaxLumbraItems);
+        const auto* const item =
             std::find_if(h.lumbraItems, end, [&](const LumbraItemSlot& i) { return i.id == id; });
         if (item == end) return std::nullopt;
         return *item;
@@ -277,8 +277,8 @@ StepResult setLumbraStep(MachineLayout& m, std::uint32_t id, std::int32_t step) 
     if (item->supported == 0) return StepResult::unsupported;
     if (step < 0 || step >= item->info.stepCount) return StepResult::outOfRange;
     MachineHardware& h = m.hardware;
-    const auto end = h.lumbraItems + std::min(atomic(h.lumbraItemCount).load(), kMaxLumbraItems);
-    const auto slot = std::find_if(h.lumbraItems, end, [&](const LumbraItemSlot& i) { return i.id == id; });
+    auto* const end = h.lumbraItems + std::min(atomic(h.lumbraItemCount).load(), kMaxLumbraItems);
+    auto* const slot = std::find_if(h.lumbraItems, end, [&](const LumbraItemSlot& i) { return i.id == id; });
     if (slot != end) atomic(slot->currentStep).store(step);
     return StepResult::applied;
 }

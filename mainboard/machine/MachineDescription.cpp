@@ -103,9 +103,9 @@ std::optional<ClockFigures> parseClock(std::string_view text, bool withStep, std
     ClockFigures f;
     f.supported = true;
     struct Field {
-        const char* name;
-        std::int32_t ClockFigures::*value;
-        bool required;
+        const char* name = nullptr;
+        std::int32_t ClockFigures::*value = nullptr;
+        bool required = false;
         bool given = false;
     };
     Field fields[] = {
@@ -119,7 +119,7 @@ std::optional<ClockFigures> parseClock(std::string_view text, bool withStep, std
         }
         const std::size_t space = part.find_first_of(" \t");
         const std::string_view name = part.substr(0, space);
-        auto field = std::find_if(std::begin(fields), std::end(fields), [&](const Field& x) {
+        auto* field = std::find_if(std::begin(fields), std::end(fields), [&](const Field& x) {
             return name == x.name && (withStep || name != "step");
         });
         if (field == std::end(fields) || space == std::string_view::npos) {
@@ -135,7 +135,7 @@ std::optional<ClockFigures> parseClock(std::string_view text, bool withStep, std
         }
         const auto number = parseNumber<std::int32_t>(trim(part.substr(space)), problem);
         if (!number) {
-            problem = std::string(field->name) + ": " + problem;
+            problem = std::string(field->name).append(": ").append(problem);
             return std::nullopt;
         }
         f.*field->value = *number;
@@ -193,8 +193,8 @@ std::size_t Parser::sectionCount(Section s) const {
 void Parser::beginSection(int line, std::string_view name) {
     endSection();
     m_kind = nullptr;
-    const auto kind = std::find_if(std::begin(kSections), std::end(kSections),
-                                   [&](const SectionKind& k) { return name == k.name; });
+    const auto* const kind = std::find_if(std::begin(kSections), std::end(kSections),
+                                          [&](const SectionKind& k) { return name == k.name; });
     if (kind == std::end(kSections)) {
         error(line, "unknown section [" + std::string(name) +
                         "] (sections: machine, pci-device, nvidia-card, amd-card, lumbra-item)");

@@ -40,9 +40,9 @@ enum FaultOption : unsigned {
 
 // The fault switches by the names that simctl and the tests use.
 struct FaultName {
-    const char* name;
-    std::int32_t FaultSwitches::*counter;
-    const char* meaning;
+    const char* name = nullptr;
+    std::int32_t FaultSwitches::*counter = nullptr;
+    const char* meaning = nullptr;
     FaultDetail FaultSwitches::*detail = nullptr;
     unsigned options = 0;
     std::uint32_t defaultCode = 0;  // error or value when none is chosen

@@ -92,8 +92,8 @@ TEST_F(CardDatabaseTest, DefaultsOfTheModelReachEveryCardReadAgainForEach) {
 
     ASSERT_EQ(card.calls.size(), 8u);
     for (std::uint32_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(card.calls[2 * i], (std::pair<std::string, std::uint32_t>{"applyClocks", i}));
-        EXPECT_EQ(card.calls[2 * i + 1], (std::pair<std::string, std::uint32_t>{"applyFan", i}));
+        EXPECT_EQ(card.calls[2 * std::size_t{i}], (std::pair<std::string, std::uint32_t>{"applyClocks", i}));
+        EXPECT_EQ(card.calls[2 * std::size_t{i} + 1], (std::pair<std::string, std::uint32_t>{"applyFan", i}));
     }
     for (const NvClockInfo& r : card.records) {
         EXPECT_EQ(r.core.current, 800);

@@ -18,8 +18,11 @@ int digitValue(char16_t c, int base) {
 }  // namespace
 
 std::u16string_view trimText(std::u16string_view text) {
-    while (!text.empty() && text.front() <= u' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() <= u' ') text.remove_suffix(1);
+    // The control characters are C0, DEL and C1: a card name widened from a single-byte code page
+    // can end in any of them.
+    const auto blankOrControl = [](char16_t c) { return c <= u' ' || (c >= 0x7F && c <= 0x9F); };
+    while (!text.empty() && blankOrControl(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blankOrControl(text.back())) text.remove_suffix(1);
     return text;
 }
 

@@ -25,7 +25,7 @@ TEST(ParseInteger, HexadecimalAfterPrefixUsesAllThirtyTwoBits) {
 }
 
 TEST(ParseInteger, RejectsWhatIsNotAWholeNumber) {
-    for (auto text : {u"", u" ", u"0x", u"$", u"-", u"12a", u"1 2", u"1.5", u"abc", u"0xg", u"42 "})
+    for (const auto* text : {u"", u" ", u"0x", u"$", u"-", u"12a", u"1 2", u"1.5", u"abc", u"0xg", u"42 "})
         EXPECT_EQ(parseInteger(text), std::nullopt)
             << std::string(text, text + std::char_traits<char16_t>::length(text));
 }
@@ -38,6 +38,12 @@ TEST(TrimText, RemovesBlanksAndControlCharactersAtBothEndsOnly) {
     EXPECT_EQ(trimText(u" \t 44\r\n"), u"44");
     EXPECT_EQ(trimText(u"a b"), u"a b");
     EXPECT_EQ(trimText(u"\x01\x1f"), u"");
+    // DEL and the C1 controls count too (found by the card-name fuzzer); a no-break space does not.
+    EXPECT_EQ(trimText(u"\x7f\x80Vortex 880\x9f"), u"Vortex 880");
+    EXPECT_EQ(trimText(u"\xa0"
+                       u"880\x7e"),
+              u"\xa0"
+              u"880\x7e");
 }
 
 }  // namespace

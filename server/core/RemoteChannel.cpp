@@ -73,7 +73,7 @@ RemoteAnswer RemoteChannel::processRequest(std::uint32_t word0, std::uint32_t wo
     return answer;
 }
 
-void RemoteChannel::answerInformation(const RemoteRequest& r, RemoteAnswer& a) {
+void RemoteChannel::answerInformation(const RemoteRequest& r, RemoteAnswer& a) const {
     const auto cardCount = static_cast<std::uint32_t>(m_peers.cards.cardCount);
     switch (r.command) {
         case 1:

@@ -38,7 +38,7 @@ class RemoteChannel {
     bool voltageLatch() const { return m_voltageLatch; }
 
   private:
-    void answerInformation(const RemoteRequest& r, RemoteAnswer& a);
+    void answerInformation(const RemoteRequest& r, RemoteAnswer& a) const;
     void answerRead(const RemoteRequest& r, RemoteAnswer& a);
     void carryOutSet(const RemoteRequest& r);
     void setAllOnCard(const RemoteRequest& r, std::uint32_t card);

@@ -255,9 +255,9 @@ TEST_F(ChannelTest, SetAllAppliesToEveryCardInOrderAndLatchesTheVoltage) {
     const auto applied = card.applied();
     ASSERT_EQ(applied.size(), 8u);
     for (std::uint32_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(applied[2 * i].entry, "applyClocks");
-        EXPECT_EQ(applied[2 * i + 1].entry, "applyFan");
-        for (const auto& call : {applied[2 * i], applied[2 * i + 1]}) {
+        EXPECT_EQ(applied[2 * std::size_t{i}].entry, "applyClocks");
+        EXPECT_EQ(applied[2 * std::size_t{i} + 1].entry, "applyFan");
+        for (const auto& call : {applied[2 * std::size_t{i}], applied[2 * std::size_t{i} + 1]}) {
             EXPECT_EQ(call.card, i);
             EXPECT_EQ(call.record.core.current, 800);
             EXPECT_EQ(call.record.memory.current, 1800);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <utility>
 
 #include "support/Assertion.h"
@@ -53,8 +54,10 @@ void BlendLayer(Image& destination, Rect rect, const Image& layer, Point layerPo
     // In whole numbers over 255 * 255, so that the truncation is exact: in floating point an opaque
     // pixel of 30 came out as 29.999... and was cut to 29.
     for (int i = 0; i < place.rect.height(); ++i) {
-        const std::uint8_t* s = layer.row(place.layerPoint.y + i) + place.layerPoint.x * 4;
-        std::uint8_t* d = destination.row(place.rect.top + i) + place.rect.left * 3;
+        const std::uint8_t* s =
+            layer.row(place.layerPoint.y + i) + static_cast<std::ptrdiff_t>(place.layerPoint.x) * 4;
+        std::uint8_t* d =
+            destination.row(place.rect.top + i) + static_cast<std::ptrdiff_t>(place.rect.left) * 3;
         for (int j = 0; j < place.rect.width(); ++j, s += 4, d += 3) {
             const int sourceWeight = opacity * s[3], destinationWeight = (255 - s[3]) * 255;
             for (int c = 0; c < 3; ++c)
@@ -78,8 +81,10 @@ void OverlayLayer(Image& background, Rect rect, const Image& layer, Point layerP
                  "backgnd->PixelFormat == pf32bit && layer->PixelFormat == pf32bit");
     const LayerPlacement place = ClipLayerPlacement(rect, layerPoint, background, layer);
     for (int i = 0; i < place.rect.height(); ++i) {
-        const std::uint8_t* s = layer.row(place.layerPoint.y + i) + place.layerPoint.x * 4;
-        std::uint8_t* d = background.row(place.rect.top + i) + place.rect.left * 4;
+        const std::uint8_t* s =
+            layer.row(place.layerPoint.y + i) + static_cast<std::ptrdiff_t>(place.layerPoint.x) * 4;
+        std::uint8_t* d =
+            background.row(place.rect.top + i) + static_cast<std::ptrdiff_t>(place.rect.left) * 4;
         for (int j = 0; j < place.rect.width(); ++j, s += 4, d += 4) {
             if (s[3] != 0) std::copy_n(s, 4, d);
         }
@@ -91,10 +96,10 @@ IntensityMatrix CoverageFromLuminance(const Image& image, Rect rect) {
     const Rect inside = clipToImage(rect, image);
     const int step = bytesPerPixel(image.format());
     for (int y = inside.top; y < inside.bottom; ++y) {
-        const std::uint8_t* p = image.row(y) + inside.left * step;
+        const std::uint8_t* p = image.row(y) + static_cast<std::ptrdiff_t>(inside.left) * step;
         for (int x = inside.left; x < inside.right; ++x, p += step) {
             matrix.at(y - rect.top, x - rect.left) =
-                static_cast<std::int32_t>(0.299 * p[2] + 0.587 * p[1] + 0.114 * p[0] + 0.5);
+                static_cast<std::int32_t>(std::lround(0.299 * p[2] + 0.587 * p[1] + 0.114 * p[0]));
         }
     }
     return matrix;
@@ -108,7 +113,7 @@ void ApplyAlpha(Image& image, Rect rect, const IntensityMatrix& matrix) {
     inside.right = std::min(inside.right, rect.left + matrix.columns());
     inside.bottom = std::min(inside.bottom, rect.top + matrix.rows());
     for (int y = inside.top; y < inside.bottom; ++y) {
-        std::uint8_t* p = image.row(y) + inside.left * 4;
+        std::uint8_t* p = image.row(y) + static_cast<std::ptrdiff_t>(inside.left) * 4;
         for (int x = inside.left; x < inside.right; ++x, p += 4) {
             const std::int32_t value = matrix.at(y - rect.top, x - rect.left);
             p[3] = static_cast<std::uint8_t>(std::clamp(value, 0, 255));

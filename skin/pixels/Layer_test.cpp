@@ -13,13 +13,15 @@ PixelBuffer filled(int width, int height, PixelFormat format, Bgra colour) {
     PixelBuffer image(width, height, format);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            std::copy_n(colour.begin(), bytesPerPixel(format), image.row(y) + x * bytesPerPixel(format));
+            std::copy_n(colour.begin(), bytesPerPixel(format),
+                        image.row(y) + static_cast<std::ptrdiff_t>(x) * bytesPerPixel(format));
     return image;
 }
 
 Bgra pixel(const Image& image, int x, int y) {
     Bgra p{0, 0, 0, 0};
-    std::copy_n(image.row(y) + x * bytesPerPixel(image.format()), bytesPerPixel(image.format()), p.begin());
+    std::copy_n(image.row(y) + static_cast<std::ptrdiff_t>(x) * bytesPerPixel(image.format()),
+                bytesPerPixel(image.format()), p.begin());
     return p;
 }
 
@@ -118,7 +120,8 @@ TEST(CoverageFromLuminance, WeighsChannelsAndRoundsInBothFormats) {
         const Bgra colours[] = {
             {255, 255, 255, 0}, {0, 0, 0, 255}, {0, 0, 255, 0}, {0, 255, 0, 0}, {255, 0, 0, 0}};
         for (int x = 0; x < 5; ++x)
-            std::copy_n(colours[x].begin(), bytesPerPixel(format), image.row(0) + x * bytesPerPixel(format));
+            std::copy_n(colours[x].begin(), bytesPerPixel(format),
+                        image.row(0) + static_cast<std::ptrdiff_t>(x) * bytesPerPixel(format));
         const IntensityMatrix coverage =
             CoverageFromLuminance(image, {0, 0, 6, 2});  // one column and row outside
         ASSERT_EQ(coverage.rows(), 2);

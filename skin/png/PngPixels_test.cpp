@@ -29,7 +29,9 @@ struct Record {
 std::vector<std::uint8_t> pixelsOf(const Image& image) {
     std::vector<std::uint8_t> bytes;
     for (int y = 0; y < image.height(); ++y)
-        bytes.insert(bytes.end(), image.row(y), image.row(y) + image.width() * bytesPerPixel(image.format()));
+        bytes.insert(
+            bytes.end(), image.row(y),
+            image.row(y) + static_cast<std::ptrdiff_t>(image.width()) * bytesPerPixel(image.format()));
     return bytes;
 }
 

@@ -144,8 +144,9 @@ std::string describeFaultState(const FaultName& fault, std::int32_t counter, con
     if (fault.options & kCardOption) target("card");
     if (fault.options & kItemOption) target("item");
     if (fault.options & kPropertyOption) {
-        const auto named = std::find_if(std::begin(kPropertyNames), std::end(kPropertyNames),
-                                        [&](const PropertyName& p) { return p.property == detail.property; });
+        const auto* const named =
+            std::find_if(std::begin(kPropertyNames), std::end(kPropertyNames),
+                         [&](const PropertyName& p) { return p.property == detail.property; });
         add(detail.property == kAnyProperty     ? std::string("any property")
             : named != std::end(kPropertyNames) ? std::string("property ") + named->name
                                                 : "property " + hex(detail.property));
@@ -189,8 +190,8 @@ std::variant<FaultSetting, std::string> parseFaultSetting(const FaultName& fault
     for (const Option& o : kOptions)
         if (fault.options & o.option) takes += std::string(takes.empty() ? "" : ", ") + o.name;
     for (; i < args.size(); i += 2) {
-        const auto option = std::find_if(std::begin(kOptions), std::end(kOptions),
-                                         [&](const Option& o) { return args[i] == o.name; });
+        const auto* const option = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                                [&](const Option& o) { return args[i] == o.name; });
         if (option == std::end(kOptions) || !(fault.options & option->option))
             return "fault " + std::string(fault.name) + " takes " + (takes.empty() ? "no options" : takes) +
                    ", not '" + std::string(args[i]) + "'";
@@ -198,8 +199,8 @@ std::variant<FaultSetting, std::string> parseFaultSetting(const FaultName& fault
         std::string_view text = args[i + 1];
         std::optional<std::uint32_t> value;
         if (option->option == kPropertyOption) {
-            const auto named = std::find_if(std::begin(kPropertyNames), std::end(kPropertyNames),
-                                            [&](const PropertyName& p) { return text == p.name; });
+            const auto* const named = std::find_if(std::begin(kPropertyNames), std::end(kPropertyNames),
+                                                   [&](const PropertyName& p) { return text == p.name; });
             value = named != std::end(kPropertyNames) ? std::optional(named->property) : parseNumber(text);
         } else if (option->option == kValueOption && text.starts_with('-')) {
             value = parseNumber(text.substr(1));

@@ -47,7 +47,7 @@ Words buildRequest(const LinkVerb& verb, const wire::RemoteRequest& values);
 std::string describeAnswer(const LinkVerb& verb, const Words& answer);
 
 // A readable line for any three request words, e.g. "read core range" or "group 5, command 3".
-std::string describeRequest(const Words& request);
+std::string describeRequest(const Words& w);
 
 std::string hexWords(const Words& words);
 

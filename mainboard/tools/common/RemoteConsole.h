@@ -35,8 +35,22 @@ class RemoteConsole {
     // A notification without touching any register.
     LinkResult notify(std::uint32_t wParam, std::uint32_t lParam);
 
+    // The two halves of a request, for a caller that puts other things between them: the words and
+    // the flag into the registers (the flag last), then the link's notification and the wait for
+    // the flag to clear. The answer is whatever the words hold then.
+    void stage(const Words& words, std::uint32_t flag = wire::kFlagRequestWaiting);
+    LinkResult notifyAndWait(DWORD timeoutMs, HWND target, std::uint32_t lParam = wire::kRemoteNotifyLParam);
+
   private:
     Machine& m_machine;
 };
+
+// The registered server's window and process, for the console's long runs; when there is none, it
+// says why on stderr and the window is null.
+struct ServerProcess {
+    HWND window = nullptr;
+    DWORD processId = 0;
+};
+ServerProcess findServer(const RemoteConsole& console);
 
 }  // namespace simboard

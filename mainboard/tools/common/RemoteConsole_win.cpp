@@ -1,5 +1,7 @@
 #include "mainboard/tools/common/RemoteConsole.h"
 
+#include <cstdio>
+
 #include "win32/WindowWord.h"
 
 namespace simboard {
@@ -46,9 +48,18 @@ HWND RemoteConsole::serverWindow(std::string& why) const {
 LinkResult RemoteConsole::request(const Words& words, DWORD timeoutMs, HWND target, std::uint32_t lParam) {
     std::string why;
     if (!target && !(target = serverWindow(why))) return failure(LinkStatus::NoServer, why);
+    stage(words);
+    return notifyAndWait(timeoutMs, target, lParam);
+}
+
+void RemoteConsole::stage(const Words& words, std::uint32_t flag) {
     RegisterBankState& r = m_machine.state().registers;
     for (int i = 0; i < 3; ++i) storeWord(r.words[i], words[i]);
-    storeWord(r.flag, 1);  // last: the request is complete once the flag says so
+    storeWord(r.flag, flag);  // last: the request is complete once the flag says so
+}
+
+LinkResult RemoteConsole::notifyAndWait(DWORD timeoutMs, HWND target, std::uint32_t lParam) {
+    RegisterBankState& r = m_machine.state().registers;
     if (!::PostMessageW(target, wire::kRemoteNotifyMessage, wire::kRemoteNotifyWParam,
                         static_cast<LPARAM>(lParam))) {
         return failure(LinkStatus::NoServer,
@@ -61,6 +72,16 @@ LinkResult RemoteConsole::request(const Words& words, DWORD timeoutMs, HWND targ
     LinkResult result;
     for (int i = 0; i < 3; ++i) result.answer[i] = loadWord(r.words[i]);
     return result;
+}
+
+ServerProcess findServer(const RemoteConsole& console) {
+    std::string why;
+    ServerProcess server{console.serverWindow(why)};
+    if (!server.window)
+        std::fprintf(stderr, "linkctl: %s\n", why.c_str());
+    else
+        ::GetWindowThreadProcessId(server.window, &server.processId);
+    return server;
 }
 
 LinkResult RemoteConsole::notify(std::uint32_t wParam, std::uint32_t lParam) {

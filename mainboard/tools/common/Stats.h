@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <vector>
 
 namespace simboard {
@@ -31,6 +32,18 @@ inline Summary summarize(std::vector<double> values) {
     for (double v : values) total += v;
     s.mean = total / static_cast<double>(values.size());
     return s;
+}
+
+// The first and the last `window` timings of a run (at most half of them each), to see whether
+// handling slows down as the run goes on.
+inline void printDrift(const char* label, const std::vector<double>& times, std::size_t window = 10000) {
+    window = std::min(window, times.size() / 2);
+    if (window == 0) return;
+    const auto span = static_cast<std::ptrdiff_t>(window);
+    const Summary first = summarize({times.begin(), times.begin() + span});
+    const Summary last = summarize({times.end() - span, times.end()});
+    std::printf("%-30s first %zu: median %.1f us; last %zu: median %.1f us (%+.1f %%)\n", label, window,
+                first.median, window, last.median, (last.median / first.median - 1) * 100);
 }
 
 }  // namespace simboard

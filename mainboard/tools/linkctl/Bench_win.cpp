@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "mainboard/tools/common/HandlingTimes.h"
 #include "mainboard/tools/common/LinkVerbs.h"
 #include "mainboard/tools/common/RemoteConsole.h"
 #include "mainboard/tools/common/Stats.h"
@@ -90,46 +91,6 @@ void printRun(const char* label, const RunResult& run) {
     std::printf("%-30s median %8.1f us   p99 %8.1f us   %8.0f requests/s\n", label, s.median, s.p99,
                 static_cast<double>(s.count) / run.totalSeconds);
 }
-
-// Pairs the server's flag read with its final flag write, request by request.
-class HandlingTimes {
-  public:
-    HandlingTimes(const MachineLayout& m, DWORD serverPid)
-        : m_machine(m), m_pid(serverPid), m_seen(lastJournalSeq(m)) {}
-
-    void scan() {
-        for (const JournalRecord& e : readJournal(m_machine, m_seen)) {
-            m_seen = e.seq;
-            if (e.processId != m_pid || e.library != "nuacpi" || e.args.empty() ||
-                e.args[0] != wire::kFlagRegister)
-                continue;
-            if (e.entry == "Read") {
-                m_flagReadUs = e.timeUs;
-            } else if (e.entry == "Write" && e.args.size() > 1 && e.args[1] == 0 && m_flagReadUs) {
-                times.push_back(static_cast<double>(e.timeUs - m_flagReadUs));
-                flagReadsUs.push_back(m_flagReadUs);
-                m_flagReadUs = 0;
-            }
-        }
-    }
-
-    // From each notification's post to the handler's flag read: the message's way to the handler.
-    std::vector<double> deliveryTimes(const std::vector<std::uint64_t>& sentUs) const {
-        std::vector<double> out;
-        if (sentUs.size() != flagReadsUs.size()) return out;  // a request not paired: no figure
-        for (std::size_t i = 0; i < sentUs.size(); ++i)
-            out.push_back(static_cast<double>(flagReadsUs[i]) - static_cast<double>(sentUs[i]));
-        return out;
-    }
-    std::vector<double> times;
-    std::vector<std::uint64_t> flagReadsUs;
-
-  private:
-    const MachineLayout& m_machine;
-    DWORD m_pid;
-    std::uint64_t m_seen;
-    std::uint64_t m_flagReadUs = 0;
-};
 
 struct Memory {
     long long privateKiB = 0;
@@ -262,14 +223,8 @@ int runResponder(const std::string& acpiPath) {
 int runBench(std::uint32_t requests, std::uint32_t spacingMs, const std::string& acpiPath) {
     Machine& machine = Machine::instance();
     RemoteConsole console(machine);
-    std::string why;
-    HWND server = console.serverWindow(why);
-    if (!server) {
-        std::fprintf(stderr, "linkctl: %s\n", why.c_str());
-        return static_cast<int>(LinkStatus::NoServer);
-    }
-    DWORD serverPid = 0;
-    ::GetWindowThreadProcessId(server, &serverPid);
+    const auto [server, serverPid] = findServer(console);
+    if (!server) return static_cast<int>(LinkStatus::NoServer);
 
     Responder responder = startResponder(acpiPath.empty() ? defaultAcpiPath() : win32::widen(acpiPath));
     if (!responder.window) {
@@ -316,14 +271,7 @@ int runBench(std::uint32_t requests, std::uint32_t spacingMs, const std::string&
                 "notification to server", sentToServer.median, sentToServer.p99, sentToFloor.median);
     std::printf("%-30s %8.1f us per line (%u lines in this process)\n", "debugger output",
                 debuggerOutputCostUs(), kDebuggerLines);
-    const std::size_t window = std::min<std::size_t>(10000, h.size() / 2);
-    if (window > 0) {
-        const Summary first = summarize({h.begin(), h.begin() + static_cast<std::ptrdiff_t>(window)});
-        const Summary last = summarize({h.end() - static_cast<std::ptrdiff_t>(window), h.end()});
-        std::printf("%-30s first %zu: median %.1f us; last %zu: median %.1f us (%+.1f %%)\n",
-                    "handling over the run", window, first.median, window, last.median,
-                    (last.median / first.median - 1) * 100);
-    }
+    printDrift("handling over the run", h);
     std::printf("%-30s private %lld KiB -> %lld KiB (%+lld KiB); working set %lld KiB -> %lld KiB\n",
                 "server memory", before.privateKiB, after.privateKiB, after.privateKiB - before.privateKiB,
                 before.workingSetKiB, after.workingSetKiB);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "mainboard/tools/common/LinkVerbs.h"
 #include "mainboard/tools/common/RemoteConsole.h"
 #include "mainboard/tools/linkctl/Bench.h"
+#include "mainboard/tools/linkctl/Soak.h"
 
 namespace {
 
@@ -27,6 +29,8 @@ int usage() {
         "MS]\n"
         "       linkctl notify WPARAM LPARAM\n"
         "       linkctl bench N [--spacing-ms MS] [--acpi PATH-TO-nuacpi.dll]\n"
+        "       linkctl soak N [--seed S]     N random requests, each answer checked (after the server's\n"
+        "                                      start-up defaults)\n"
         "       linkctl verbs\n"
         "numbers are decimal or 0x-hexadecimal\n",
         stderr);
@@ -44,6 +48,7 @@ struct Options {
     DWORD timeoutMs = kDefaultTimeoutMs;
     DWORD spacingMs = 0;
     std::string acpiPath;
+    std::optional<std::uint32_t> seed;
     bool valid = true;
 };
 
@@ -76,6 +81,8 @@ Options parseOptions(int argc, char** argv, int first) {
             o.timeoutMs = *n;
         } else if (a == "--spacing-ms" && n) {
             o.spacingMs = *n;
+        } else if (a == "--seed" && n) {
+            o.seed = n;
         } else if (!field || !n) {
             std::fprintf(stderr, "linkctl: bad option %s %s\n", argv[i - 1], argv[i]);
             o.valid = false;
@@ -156,6 +163,11 @@ int main(int argc, char** argv) {
         const auto n = o.positional.size() == 1 ? parseNumber(o.positional[0]) : std::nullopt;
         if (!n || *n == 0) return usage();
         return runBench(*n, o.spacingMs, o.acpiPath);
+    }
+    if (command == "soak") {
+        const auto n = o.positional.size() == 1 ? parseNumber(o.positional[0]) : std::nullopt;
+        if (!n) return usage();
+        return runSoak(*n, o.seed.value_or(::GetTickCount()));
     }
     if (command == "respond") return runResponder(o.acpiPath);
     return usage();
