@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "e2e/mainboard/ToolRun.h"
 #include "e2e/support/Harness.h"
 #include "mainboard/machine/BoardSetupApi.h"
 #include "mainboard/machine/Machine.h"
 #include "mainboard/shelltray/ShellTray.h"
-#include "mainboard/tools/common/RemoteConsole.h"
 #include "win32/Application.h"
 #include "win32/Handles.h"
 #include "win32/Text.h"
@@ -28,17 +28,20 @@
 namespace installer_e2e {
 namespace {
 
-constexpr DWORD kSetupTimeoutMs = 120000;  // an install under wine on a loaded machine
-constexpr DWORD kDefaultRunMs = 16000;     // the server's start-up and its first default run
+constexpr DWORD kSetupTimeoutMs = 120000;             // an install under wine on a loaded machine
+constexpr DWORD kDefaultRunMs = 16000;                // the server's start-up and its first default run
+constexpr char kCardCountAnswer[] = "-> 0x00000004";  // with the NVIDIA back end, four card indices
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelvane";
-const wchar_t kSuiteAppPathKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tunedeck II.exe";
+const wchar_t kSuiteAppPathKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tunedeck II.exe";
 
 // What the mainboard's platform software puts into the program folder: every library the two
 // programs import or load, and the maker's suite.
-const std::vector<std::wstring> kPlatformFiles = {
-    L"nuacpi.dll",  L"novuservice.dll", L"Greencard.dll", L"Redcard.dll",     L"Lumbra.dll",   L"Gearlink.dll",
-    L"NuMultiLang.dll", L"Pixread.dll", L"Ticksmith.dll", L"Evtwatch.dll", L"Tunedeck II.exe"};
+const std::vector<std::wstring> kPlatformFiles = {L"nuacpi.dll",      L"novuservice.dll", L"Greencard.dll",
+                                                  L"Redcard.dll",     L"Lumbra.dll",      L"Gearlink.dll",
+                                                  L"NuMultiLang.dll", L"Pixread.dll",     L"Ticksmith.dll",
+                                                  L"Evtwatch.dll",    L"Tunedeck II.exe"};
 // What the installer puts there: program folder name, built file.
 const std::vector<std::pair<std::wstring, std::wstring>> kInstalledFiles = {
     {L"kelvane.exe", L"bin\\kelvane.exe"},
@@ -55,12 +58,15 @@ std::string fileContent(const std::wstring& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-bool fileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool fileExists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 std::optional<std::wstring> registryText(HKEY root, const wchar_t* key, const wchar_t* value) {
     wchar_t text[1024];
     DWORD bytes = sizeof text;
-    if (::RegGetValueW(root, key, value, RRF_RT_REG_SZ, nullptr, text, &bytes) != ERROR_SUCCESS) return std::nullopt;
+    if (::RegGetValueW(root, key, value, RRF_RT_REG_SZ, nullptr, text, &bytes) != ERROR_SUCCESS)
+        return std::nullopt;
     return std::wstring(text);
 }
 
@@ -156,8 +162,8 @@ struct ServerProcess {
             },
             timeoutMs);
         if (server.window && server.id != otherThan)
-            server.process.reset(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE,
-                                               FALSE, server.id));
+            server.process.reset(::OpenProcess(
+                SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, server.id));
         return server;
     }
     std::optional<DWORD> exitCode(DWORD timeoutMs) const {
@@ -186,8 +192,8 @@ class Installer : public ::testing::Test {
     void SetUp() override {
         machine.reset();
         ASSERT_TRUE(fileExists(setupProgram())) << "kelvane-setup.exe is not built";
-        const int width = ::GetBinaryTypeW(setupProgram().c_str(), &binaryType) && binaryType == SCS_64BIT_BINARY ? 64
-                                                                                                                  : 32;
+        const int width =
+            ::GetBinaryTypeW(setupProgram().c_str(), &binaryType) && binaryType == SCS_64BIT_BINARY ? 64 : 32;
         std::printf("running the %d-bit installer %s\n", width, win32::narrow(setupProgram()).c_str());
         forgetInstallation();
         // The board's device tree is its setupapi.dll, which wine loads for the server only when told.
@@ -221,13 +227,42 @@ class Installer : public ::testing::Test {
         std::vector<std::wstring> files = kPlatformFiles;
         files.push_back(L"setupapi.dll");
         for (const std::wstring& name : files)
-            EXPECT_TRUE(::CopyFileW(e2e::builtFile(L"standins\\" + name).c_str(), (folder + name).c_str(), FALSE))
+            EXPECT_TRUE(
+                ::CopyFileW(e2e::builtFile(L"standins\\" + name).c_str(), (folder + name).c_str(), FALSE))
                 << win32::narrow(name);
+    }
+
+    // Starts the server with the Run value's command line, in the system folder as at logon.
+    static ServerProcess startAsAtLogon(std::wstring commandLine) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        wchar_t system[MAX_PATH];
+        ::GetSystemDirectoryW(system, MAX_PATH);
+        ::SetLastError(0xdeadbeef);
+        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, system,
+                              &startup, &started)) {
+            ADD_FAILURE() << "cannot start " << win32::narrow(commandLine) << " (error " << ::GetLastError()
+                          << ")";
+            return {};
+        }
+        ::CloseHandle(started.hThread);
+        ::CloseHandle(started.hProcess);
+        ServerProcess server = ServerProcess::find(0, e2e::kStartTimeoutMs);
+        EXPECT_EQ(server.id, started.dwProcessId);
+        // Requests are handled once it has registered with the platform service.
+        EXPECT_TRUE(e2e::waitUntil([&] { return !callsTo(server.id, "NuSysSvr_RegisterNotify").empty(); },
+                                   e2e::kStartTimeoutMs));
+        return server;
+    }
+    // linkctl, as the remote side: the answer to "info count" (the card count), or its failure.
+    static std::string remoteCardCount(const std::wstring& linkctl) {
+        const board_e2e::ToolResult r = board_e2e::runTool(linkctl, {L"info", L"count"});
+        return r.exitCode == 0 ? r.out : "linkctl failed: " + r.out;
     }
 
     DWORD binaryType = 0;
     simboard::Machine& machine = simboard::Machine::instance();
-    simboard::RemoteConsole console{machine};
     std::vector<std::wstring> folders;
     std::vector<ServerProcess*> servers;  // ended at tear-down if a failed test left them running
 };
@@ -244,9 +279,12 @@ TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverThe
               ERROR_SUCCESS);
     EXPECT_EQ(runSetup(L"/S"), 2u);
     std::string log = setupLog(L"kelvane-setup.log");
-    EXPECT_NE(log.find("program folder " + win32::narrow(withoutTrailingSeparator(bare))), std::string::npos) << log;
+    EXPECT_NE(log.find("program folder " + win32::narrow(withoutTrailingSeparator(bare))), std::string::npos)
+        << log;
     for (const std::wstring& name : kPlatformFiles)
-        EXPECT_NE(log.find("\r\n" + win32::narrow(name) + ": "), std::string::npos) << win32::narrow(name) << "\n" << log;
+        EXPECT_NE(log.find("\r\n" + win32::narrow(name) + ": "), std::string::npos)
+            << win32::narrow(name) << "\n"
+            << log;
     EXPECT_FALSE(fileExists(bare + L"kelvane.exe"));
     EXPECT_FALSE(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane"));
     EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
@@ -287,30 +325,22 @@ TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverThe
     win32::UniqueHandle noWriters(::CreateFileW(infoIni.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(noWriters);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    std::wstring commandLine = *runValue;
-    wchar_t system[MAX_PATH];
-    ::GetSystemDirectoryW(system, MAX_PATH);
-    ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, system, &startup,
-                                 &started));
-    ::CloseHandle(started.hThread);
-    ::CloseHandle(started.hProcess);
-    ServerProcess first = ServerProcess::find(0, e2e::kStartTimeoutMs);
+    ServerProcess first = startAsAtLogon(*runValue);
     servers.push_back(&first);
-    ASSERT_EQ(first.id, started.dwProcessId);
+    ASSERT_TRUE(first.process) << "the server did not start";
     ASSERT_TRUE(e2e::waitUntil([&] { return callsTo(first.id, "Nv_SetGPUFan").size() >= 4; }, kDefaultRunMs));
     const std::vector<e2e::Call> applied = callsTo(first.id, "Nv_SetGPUClockInfoPStates");
     ASSERT_GE(applied.size(), 4u);
     for (std::uint32_t card = 0; card < 4; ++card)  // card index, core, memory, voltage (the model's)
         EXPECT_EQ(std::vector<std::uint32_t>(applied[card].args.begin(), applied[card].args.begin() + 4),
                   (std::vector<std::uint32_t>{card, 760, 1900, 1075}));
-    EXPECT_TRUE(console.request({0x30010000, 0, 0}, 5000).ok()) << "the installed server answers the remote side";
+    EXPECT_NE(remoteCardCount(e2e::builtFile(L"bin\\linkctl.exe")).find(kCardCountAnswer), std::string::npos)
+        << "the installed server answers the remote side";
     EXPECT_EQ(fileContent(infoIni), infoIniBefore);
     const auto iconOf = [&](const ServerProcess& server) {
         for (const simboard::TrayMessage& m : shell.messages())
-            if (m.processId == server.id && m.message == NIM_ADD && m.accepted) return shell.holds(m.window, m.id);
+            if (m.processId == server.id && m.message == NIM_ADD && m.accepted)
+                return shell.holds(m.window, m.id);
         return false;
     };
     EXPECT_TRUE(e2e::waitUntil([&] { return iconOf(first); }, 5000)) << "the server's tray icon";
@@ -321,7 +351,8 @@ TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverThe
     // goes, the process ends by itself), replaces the read-only Info.ini and starts the new server.
     ASSERT_EQ(runSetup(L"/S"), 0u) << setupLog(L"kelvane-setup.log");
     log = setupLog(L"kelvane-setup.log");
-    EXPECT_NE(log.find("program folder " + win32::narrow(withoutTrailingSeparator(folder))), std::string::npos)
+    EXPECT_NE(log.find("program folder " + win32::narrow(withoutTrailingSeparator(folder))),
+              std::string::npos)
         << log;
     EXPECT_EQ(first.exitCode(0), 0u) << "ended by its own close, not killed";
     EXPECT_FALSE(iconOf(first));
@@ -335,8 +366,7 @@ TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverThe
     ASSERT_TRUE(second.process) << "the update starts the server it closed\n" << log;
     ASSERT_TRUE(e2e::waitUntil([&] { return !callsTo(second.id, "NuSysSvr_RegisterNotify").empty(); },
                                e2e::kStartTimeoutMs));
-    const simboard::LinkResult answer = console.request({0x30010000, 0, 0}, e2e::kStartTimeoutMs);
-    EXPECT_TRUE(answer.ok()) << answer.error;
+    EXPECT_NE(remoteCardCount(e2e::builtFile(L"bin\\linkctl.exe")).find(kCardCountAnswer), std::string::npos);
 
     // The quiet uninstall (which runs from a copy of its own and returns at once) closes the server
     // and removes our files, the Run value and the entry; the platform's files and Gpu.log stay.
@@ -350,15 +380,20 @@ TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverThe
                        kSetupTimeoutMs),
               0u);
     EXPECT_TRUE(e2e::waitUntil(
-        [&] { return setupLog(L"kelvane-uninstall.log").find("Removed Kelvane Server") != std::string::npos; },
+        [&] {
+            return setupLog(L"kelvane-uninstall.log").find("Removed Kelvane Server") != std::string::npos;
+        },
         kSetupTimeoutMs))
         << setupLog(L"kelvane-uninstall.log");
     std::printf("silent uninstall: %llu ms\n", ::GetTickCount64() - uninstallStart);
     EXPECT_EQ(second.exitCode(0), 0u) << "closed, not killed";
-    for (const auto& [name, built] : kInstalledFiles) EXPECT_FALSE(fileExists(folder + name)) << win32::narrow(name);
+    for (const auto& [name, built] : kInstalledFiles)
+        EXPECT_FALSE(fileExists(folder + name)) << win32::narrow(name);
     EXPECT_FALSE(fileExists(folder + L"resource"));
-    EXPECT_TRUE(e2e::waitUntil([&] { return !fileExists(uninstaller); }, 10000)) << "the uninstaller removes itself";
-    for (const std::wstring& name : kPlatformFiles) EXPECT_TRUE(fileExists(folder + name)) << win32::narrow(name);
+    EXPECT_TRUE(e2e::waitUntil([&] { return !fileExists(uninstaller); }, 10000))
+        << "the uninstaller removes itself";
+    for (const std::wstring& name : kPlatformFiles)
+        EXPECT_TRUE(fileExists(folder + name)) << win32::narrow(name);
     EXPECT_FALSE(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane"));
     EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     EXPECT_TRUE(fileExists(gpuLog));
@@ -366,18 +401,26 @@ TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverThe
 
 TEST_F(Installer, SimulatedMainboardComesAlongWhenChosenAndGoesWithTheUninstall) {
     const std::wstring folder = makeFolder(L"board");
-    ASSERT_EQ(runSetup(L"/S /SIMBOARD /D=" + withoutTrailingSeparator(folder)), 0u) << setupLog(L"kelvane-setup.log");
+    ASSERT_EQ(runSetup(L"/S /SIMBOARD /D=" + withoutTrailingSeparator(folder)), 0u)
+        << setupLog(L"kelvane-setup.log");
     std::vector<std::pair<std::wstring, std::wstring>> board = {{L"setupapi.dll", L"standins\\setupapi.dll"},
                                                                 {L"linkctl.exe", L"bin\\linkctl.exe"},
                                                                 {L"simctl.exe", L"bin\\simctl.exe"}};
     for (const std::wstring& name : kPlatformFiles) board.emplace_back(name, L"standins\\" + name);
     for (const auto& [name, built] : board)
         EXPECT_EQ(fileContent(folder + name), fileContent(e2e::builtFile(built))) << win32::narrow(name);
-    EXPECT_TRUE(fileExists(folder + L"kelvane.exe"));
+
+    // The evaluation runs on the installed board: the server from the Run value, the board's linkctl.
+    ServerProcess server =
+        startAsAtLogon(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane").value_or(L""));
+    servers.push_back(&server);
+    ASSERT_TRUE(server.process) << "the server did not start";
+    EXPECT_NE(remoteCardCount(folder + L"linkctl.exe").find(kCardCountAnswer), std::string::npos);
 
     ASSERT_EQ(runToEnd(L"\"" + folder + L"kelvane-uninstall.exe\" /S _?=" + withoutTrailingSeparator(folder),
                        kSetupTimeoutMs),
               0u);
+    EXPECT_EQ(server.exitCode(0), 0u) << "closed by the uninstaller, not killed";
     // Run in place, the uninstaller cannot remove itself; everything else of ours is gone.
     ::DeleteFileW((folder + L"kelvane-uninstall.exe").c_str());
     for (const auto& [name, built] : board) EXPECT_FALSE(fileExists(folder + name)) << win32::narrow(name);
@@ -393,9 +436,13 @@ TEST(VersionResources, ReadBackFromTheBuiltFiles) {
         std::vector<const char*> inManifest;
     };
     const Expected table[] = {
-        {L"bin\\kelvane.exe", "Kelvane Server", KV_TEST_VERSION,
+        {L"bin\\kelvane.exe",
+         "Kelvane Server",
+         KV_TEST_VERSION,
          {"level=\"asInvoker\"", "Microsoft.Windows.Common-Controls", ">false</dpiAware>"}},
-        {L"bin\\tiktor.exe", "Tiktor", KV_TEST_TIKTOR_VERSION,
+        {L"bin\\tiktor.exe",
+         "Tiktor",
+         KV_TEST_TIKTOR_VERSION,
          {"level=\"asInvoker\"", "Microsoft.Windows.Common-Controls", ">false</dpiAware>"}},
         {L"kelvane-setup.exe", "Kelvane Server", KV_TEST_VERSION, {"level=\"requireAdministrator\""}},
     };
@@ -414,7 +461,8 @@ TEST(VersionResources, ReadBackFromTheBuiltFiles) {
         const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
         char numbers[64];
         std::snprintf(numbers, sizeof numbers, "%lu.%lu.%lu.%lu", fixed->dwFileVersionMS >> 16,
-                      fixed->dwFileVersionMS & 0xffff, fixed->dwFileVersionLS >> 16, fixed->dwFileVersionLS & 0xffff);
+                      fixed->dwFileVersionMS & 0xffff, fixed->dwFileVersionLS >> 16,
+                      fixed->dwFileVersionLS & 0xffff);
         EXPECT_EQ(std::string(numbers), e.version) << "file version";
         EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
         EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
@@ -428,7 +476,8 @@ TEST(VersionResources, ReadBackFromTheBuiltFiles) {
             wchar_t* found = nullptr;
             UINT chars = 0;
             const std::wstring query = strings + std::wstring(name);
-            if (!::VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&found), &chars) || !found)
+            if (!::VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&found), &chars) ||
+                !found)
                 return std::string("(none)");
             return win32::narrow(std::wstring(found, ::wcsnlen(found, chars)));
         };
@@ -443,7 +492,8 @@ TEST(VersionResources, ReadBackFromTheBuiltFiles) {
         ASSERT_TRUE(manifest);
         const std::string xml(static_cast<const char*>(::LockResource(::LoadResource(image.get(), manifest))),
                               ::SizeofResource(image.get(), manifest));
-        for (const char* part : e.inManifest) EXPECT_NE(xml.find(part), std::string::npos) << part << "\n" << xml;
+        for (const char* part : e.inManifest)
+            EXPECT_NE(xml.find(part), std::string::npos) << part << "\n" << xml;
     }
 }
 
