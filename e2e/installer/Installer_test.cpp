@@ -427,6 +427,35 @@ TEST_F(Installer, SimulatedMainboardComesAlongWhenChosenAndGoesWithTheUninstall)
     EXPECT_FALSE(fileExists(folder + L"kelvane.exe"));
 }
 
+// A server that does not close (here: its single-instance mutex, held by the test, and no window
+// to ask) is never killed, and the update changes nothing.
+TEST_F(Installer, AnUpdateWhoseServerDoesNotCloseChangesNothing) {
+    const std::wstring folder = makeFolder(L"stuck");
+    ASSERT_EQ(runSetup(L"/S /SIMBOARD /D=" + withoutTrailingSeparator(folder)), 0u)
+        << setupLog(L"kelvane-setup.log");
+    const std::wstring infoIni = folder + L"Info.ini";
+    {
+        std::ofstream edited(win32::narrow(infoIni), std::ios::binary | std::ios::app);
+        edited << "[Edited]\r\nby=test\r\n";
+    }
+    const std::string infoIniBefore = fileContent(infoIni);
+    win32::UniqueHandle server(::CreateMutexW(nullptr, FALSE, L"Kelvane"));
+    ASSERT_TRUE(server);
+
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_EQ(runSetup(L"/S"), 3u);
+    EXPECT_GE(::GetTickCount64() - start, 30000u) << "it waited for the server";
+    EXPECT_NE(setupLog(L"kelvane-setup.log").find("did not close"), std::string::npos)
+        << setupLog(L"kelvane-setup.log");
+    EXPECT_EQ(fileContent(infoIni), infoIniBefore);
+
+    server.reset();
+    EXPECT_EQ(runToEnd(L"\"" + folder + L"kelvane-uninstall.exe\" /S _?=" + withoutTrailingSeparator(folder),
+                       kSetupTimeoutMs),
+              0u);
+    EXPECT_FALSE(fileExists(infoIni));
+}
+
 // Each built program says who made it and which version it is, and carries its manifest.
 TEST(VersionResources, ReadBackFromTheBuiltFiles) {
     struct Expected {
