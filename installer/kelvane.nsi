@@ -270,7 +270,8 @@ Function ChooseProgramFolder
             StrCpy $0 $0 -1
         ${EndIf}
         ${GetParent} $0 $0
-        ${If} ${FileExists} "$0\*.*"
+        ${If} $0 != ""
+        ${AndIf} ${FileExists} "$0\*.*"
             StrCpy $INSTDIR $0
             Return
         ${EndIf}
