@@ -96,3 +96,11 @@ function(kelvane_import_library name def dll)
     add_dependencies(${name}_import ${name}_implib)
     target_link_libraries(${name}_import INTERFACE ${lib})
 endfunction()
+
+# The version facts of the top-level CMakeLists as the resource scripts, manifests and the installer
+# read them: ${CMAKE_BINARY_DIR}/generated/Version.h, for windres.
+function(kelvane_configure_version)
+    string(REPLACE "." "," version_commas ${PROJECT_VERSION})
+    string(REPLACE "." "," tiktor_version_commas ${KELVANE_TIKTOR_VERSION})
+    configure_file(${CMAKE_SOURCE_DIR}/cmake/Version.h.in ${CMAKE_BINARY_DIR}/generated/Version.h @ONLY)
+endfunction()

@@ -1,0 +1,530 @@
+// kelvane-setup.exe end to end under wine: silent installs into folders of the test's own, the
+// server started as the Run value starts it at logon, an update over the running server, the
+// uninstaller; and the version resources and manifests of the built files.
+
+#include <windows.h>
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "e2e/mainboard/ToolRun.h"
+#include "e2e/support/Harness.h"
+#include "mainboard/machine/BoardSetupApi.h"
+#include "mainboard/machine/Machine.h"
+#include "mainboard/shelltray/ShellTray.h"
+#include "win32/Application.h"
+#include "win32/Handles.h"
+#include "win32/Text.h"
+
+namespace installer_e2e {
+namespace {
+
+constexpr DWORD kSetupTimeoutMs = 120000;             // an install under wine on a loaded machine
+constexpr DWORD kDefaultRunMs = 16000;                // the server's start-up and its first default run
+constexpr char kCardCountAnswer[] = "-> 0x00000004";  // with the NVIDIA back end, four card indices
+const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelvane";
+const wchar_t kSuiteAppPathKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tunedeck II.exe";
+
+// What the mainboard's platform software puts into the program folder: every library the two
+// programs import or load, and the maker's suite.
+const std::vector<std::wstring> kPlatformFiles = {L"nuacpi.dll",      L"novuservice.dll", L"Greencard.dll",
+                                                  L"Redcard.dll",     L"Lumbra.dll",      L"Gearlink.dll",
+                                                  L"NuMultiLang.dll", L"Pixread.dll",     L"Ticksmith.dll",
+                                                  L"Evtwatch.dll",    L"Tunedeck II.exe"};
+// What the installer puts there: program folder name, built file.
+const std::vector<std::pair<std::wstring, std::wstring>> kInstalledFiles = {
+    {L"kelvane.exe", L"bin\\kelvane.exe"},
+    {L"tiktor.exe", L"bin\\tiktor.exe"},
+    {L"Info.ini", L"bin\\Info.ini"},
+    {L"resource\\popup_bg08.png", L"bin\\resource\\popup_bg08.png"},
+    {L"resource\\button01_n.png", L"bin\\resource\\button01_n.png"},
+    {L"resource\\button01_o.png", L"bin\\resource\\button01_o.png"},
+    {L"resource\\button01_d.png", L"bin\\resource\\button01_d.png"},
+    {L"resource\\connect.ico", L"bin\\resource\\connect.ico"}};
+
+std::string fileContent(const std::wstring& path) {
+    std::ifstream in(win32::narrow(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool fileExists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::optional<std::wstring> registryText(HKEY root, const wchar_t* key, const wchar_t* value) {
+    wchar_t text[1024];
+    DWORD bytes = sizeof text;
+    if (::RegGetValueW(root, key, value, RRF_RT_REG_SZ, nullptr, text, &bytes) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::wstring(text);
+}
+
+std::optional<DWORD> registryNumber(HKEY root, const wchar_t* key, const wchar_t* value) {
+    DWORD number = 0;
+    DWORD bytes = sizeof number;
+    if (::RegGetValueW(root, key, value, RRF_RT_REG_DWORD, nullptr, &number, &bytes) != ERROR_SUCCESS)
+        return std::nullopt;
+    return number;
+}
+
+bool registryKeyExists(HKEY root, const wchar_t* key) {
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+    ::RegCloseKey(opened);
+    return true;
+}
+
+// Runs a command line to its end; its exit code, or none when it did not end in time.
+std::optional<DWORD> runToEnd(std::wstring commandLine, DWORD timeoutMs) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ::SetLastError(0xdeadbeef);
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process)) {
+        ADD_FAILURE() << "cannot run " << win32::narrow(commandLine) << " (error " << ::GetLastError() << ")";
+        return std::nullopt;
+    }
+    ::CloseHandle(process.hThread);
+    win32::UniqueHandle handle(process.hProcess);
+    if (::WaitForSingleObject(handle.get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+    DWORD code = 0;
+    ::GetExitCodeProcess(handle.get(), &code);
+    return code;
+}
+
+std::wstring setupProgram() { return e2e::builtFile(L"kelvane-setup.exe"); }
+
+std::optional<DWORD> runSetup(const std::wstring& arguments) {
+    return runToEnd(L"\"" + setupProgram() + L"\" " + arguments, kSetupTimeoutMs);
+}
+
+std::wstring setupLogPath(const wchar_t* name) {
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    return temp + std::wstring(name);
+}
+
+// A silent run's log in %TEMP% (UTF-16 with a byte-order mark), as UTF-8.
+std::string setupLog(const wchar_t* name) {
+    const std::string bytes = fileContent(setupLogPath(name));
+    if (bytes.size() < 2) return {};
+    std::wstring text((bytes.size() - 2) / 2, L'\0');
+    std::copy_n(bytes.data() + 2, text.size() * 2, reinterpret_cast<char*>(text.data()));
+    return win32::narrow(text);
+}
+
+std::wstring withoutTrailingSeparator(std::wstring path) {
+    if (!path.empty() && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
+void removeTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    win32::UniqueFindHandle search(::FindFirstFileW((folder + L"*").c_str(), &found));
+    for (bool more = static_cast<bool>(search); more; more = ::FindNextFileW(search.get(), &found)) {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            removeTree(folder + name + L"\\");
+        } else {
+            ::SetFileAttributesW((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::DeleteFileW((folder + name).c_str());
+        }
+    }
+    ::RemoveDirectoryW(folder.c_str());
+}
+
+// A server process the test did not necessarily start: found by its main window.
+struct ServerProcess {
+    win32::UniqueHandle process;
+    DWORD id = 0;
+    HWND window = nullptr;
+
+    static ServerProcess find(DWORD otherThan, DWORD timeoutMs) {
+        ServerProcess server;
+        e2e::waitUntil(
+            [&] {
+                server.window = ::FindWindowW(L"TForm1", L"NOVU Kelvane Server");
+                if (server.window) ::GetWindowThreadProcessId(server.window, &server.id);
+                return server.window && server.id != otherThan;
+            },
+            timeoutMs);
+        if (server.window && server.id != otherThan)
+            server.process.reset(::OpenProcess(
+                SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, server.id));
+        return server;
+    }
+    std::optional<DWORD> exitCode(DWORD timeoutMs) const {
+        if (!process || ::WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+        DWORD code = 0;
+        ::GetExitCodeProcess(process.get(), &code);
+        return code;
+    }
+    // For a test that failed half-way: closed as a user would, ended if that does not work.
+    void end() {
+        if (!process || exitCode(0)) return;
+        ::PostMessageW(window, WM_CLOSE, 0, 0);
+        if (!exitCode(20000)) ::TerminateProcess(process.get(), 1);
+    }
+};
+
+std::vector<e2e::Call> callsTo(DWORD processId, const char* entry) {
+    std::vector<e2e::Call> found;
+    for (e2e::Call& c : e2e::callsOf(processId))
+        if (c.entry == entry) found.push_back(std::move(c));
+    return found;
+}
+
+class Installer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        machine.reset();
+        ASSERT_TRUE(fileExists(setupProgram())) << "kelvane-setup.exe is not built";
+        const int width =
+            ::GetBinaryTypeW(setupProgram().c_str(), &binaryType) && binaryType == SCS_64BIT_BINARY ? 64 : 32;
+        std::printf("running the %d-bit installer %s\n", width, win32::narrow(setupProgram()).c_str());
+        forgetInstallation();
+        // The board's device tree is its setupapi.dll, which wine loads for the server only when told.
+        ASSERT_TRUE(simboard::preferBoardSetupApi(L"kelvane.exe"));
+    }
+    void TearDown() override {
+        for (ServerProcess* server : servers) server->end();
+        for (const std::wstring& folder : folders) removeTree(folder);
+        forgetInstallation();
+        simboard::forgetBoardSetupApi(L"kelvane.exe");
+    }
+    // The prefix keeps no trace of an installation, whatever the test left.
+    static void forgetInstallation() {
+        ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane");
+        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey);
+        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSuiteAppPathKey);
+    }
+    // A fresh folder of the test's own in the build tree, with a trailing separator.
+    std::wstring makeFolder(const wchar_t* name) {
+        const std::wstring runs = win32::executableFolder() + L"installer-runs\\";
+        ::CreateDirectoryW(runs.c_str(), nullptr);
+        const std::wstring folder = runs + name + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+        removeTree(folder);
+        EXPECT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr)) << win32::narrow(folder);
+        folders.push_back(folder);
+        return folder;
+    }
+    // The platform software's files, as it installs them (here: the board's stand-ins, and its device
+    // tree for the server to find a card).
+    static void installPlatform(const std::wstring& folder) {
+        std::vector<std::wstring> files = kPlatformFiles;
+        files.push_back(L"setupapi.dll");
+        for (const std::wstring& name : files)
+            EXPECT_TRUE(
+                ::CopyFileW(e2e::builtFile(L"standins\\" + name).c_str(), (folder + name).c_str(), FALSE))
+                << win32::narrow(name);
+    }
+
+    // Starts the server with the Run value's command line, in the system folder as at logon.
+    static ServerProcess startAsAtLogon(std::wstring commandLine) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        wchar_t system[MAX_PATH];
+        ::GetSystemDirectoryW(system, MAX_PATH);
+        ::SetLastError(0xdeadbeef);
+        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, system,
+                              &startup, &started)) {
+            ADD_FAILURE() << "cannot start " << win32::narrow(commandLine) << " (error " << ::GetLastError()
+                          << ")";
+            return {};
+        }
+        ::CloseHandle(started.hThread);
+        ::CloseHandle(started.hProcess);
+        ServerProcess server = ServerProcess::find(0, e2e::kStartTimeoutMs);
+        EXPECT_EQ(server.id, started.dwProcessId);
+        // Requests are handled once it has registered with the platform service.
+        EXPECT_TRUE(e2e::waitUntil([&] { return !callsTo(server.id, "NuSysSvr_RegisterNotify").empty(); },
+                                   e2e::kStartTimeoutMs));
+        return server;
+    }
+    // linkctl, as the remote side: the answer to "info count" (the card count), or its failure.
+    static std::string remoteCardCount(const std::wstring& linkctl) {
+        const board_e2e::ToolResult r = board_e2e::runTool(linkctl, {L"info", L"count"});
+        return r.exitCode == 0 ? r.out : "linkctl failed: " + r.out;
+    }
+
+    DWORD binaryType = 0;
+    simboard::Machine& machine = simboard::Machine::instance();
+    std::vector<std::wstring> folders;
+    std::vector<ServerProcess*> servers;  // ended at tear-down if a failed test left them running
+};
+
+TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverTheServerAndUninstalls) {
+    simboard::ShellTray shell;
+
+    // The folder comes from where the maker's suite is registered; without the platform's files a
+    // silent install refuses it, names every missing file, and leaves no trace.
+    const std::wstring bare = makeFolder(L"bare");
+    const std::wstring suite = L"\"" + bare + L"Tunedeck II.exe\"";
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kSuiteAppPathKey, nullptr, REG_SZ, suite.c_str(),
+                                static_cast<DWORD>((suite.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    EXPECT_EQ(runSetup(L"/S"), 2u);
+    std::string log = setupLog(L"kelvane-setup.log");
+    EXPECT_NE(log.find("program folder " + win32::narrow(withoutTrailingSeparator(bare))), std::string::npos)
+        << log;
+    for (const std::wstring& name : kPlatformFiles)
+        EXPECT_NE(log.find("\r\n" + win32::narrow(name) + ": "), std::string::npos)
+            << win32::narrow(name) << "\n"
+            << log;
+    EXPECT_FALSE(fileExists(bare + L"kelvane.exe"));
+    EXPECT_FALSE(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane"));
+    EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+
+    // Into the platform software's folder: every file in place, the Run value, Add/Remove Programs.
+    const std::wstring folder = makeFolder(L"program");
+    installPlatform(folder);
+    const ULONGLONG installStart = ::GetTickCount64();
+    ASSERT_EQ(runSetup(L"/S /D=" + withoutTrailingSeparator(folder)), 0u) << setupLog(L"kelvane-setup.log");
+    std::printf("silent install: %llu ms\n", ::GetTickCount64() - installStart);
+    for (const auto& [name, built] : kInstalledFiles)
+        EXPECT_EQ(fileContent(folder + name), fileContent(e2e::builtFile(built))) << win32::narrow(name);
+    const std::wstring uninstaller = folder + L"kelvane-uninstall.exe";
+    EXPECT_TRUE(fileExists(uninstaller));
+    const std::optional<std::wstring> runValue = registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane");
+    ASSERT_TRUE(runValue);
+    EXPECT_EQ(*runValue, L"\"" + folder + L"kelvane.exe\"") << "the quoted path, no arguments";
+    const auto entry = [](const wchar_t* value) {
+        return win32::narrow(registryText(HKEY_LOCAL_MACHINE, kUninstallKey, value).value_or(L"(none)"));
+    };
+    EXPECT_EQ(entry(L"DisplayName"), "Kelvane Server");
+    EXPECT_EQ(entry(L"DisplayVersion"), KV_TEST_VERSION);
+    EXPECT_EQ(entry(L"Publisher"), "Kelvane Software");
+    EXPECT_EQ(entry(L"DisplayIcon"), "\"" + win32::narrow(folder) + "kelvane.exe\",0");
+    EXPECT_EQ(entry(L"InstallLocation"), win32::narrow(withoutTrailingSeparator(folder)));
+    EXPECT_EQ(entry(L"UninstallString"), "\"" + win32::narrow(uninstaller) + "\"");
+    EXPECT_EQ(entry(L"QuietUninstallString"), "\"" + win32::narrow(uninstaller) + "\" /S");
+    const DWORD programKiB = static_cast<DWORD>(fileContent(folder + L"kelvane.exe").size() / 1024);
+    EXPECT_GT(registryNumber(HKEY_LOCAL_MACHINE, kUninstallKey, L"EstimatedSize").value_or(0), programKiB);
+
+    // Started as the Run value starts it at logon, with Info.ini read-only (as under Program Files,
+    // where no virtualised copy takes the write): the defaults apply all the same, the file stays.
+    const std::wstring infoIni = folder + L"Info.ini";
+    ASSERT_TRUE(::SetFileAttributesW(infoIni.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::string infoIniBefore = fileContent(infoIni);
+    // wine lets root write into a read-only file; a reader that shares the file with no writer
+    // makes the write fail as Program Files does.
+    win32::UniqueHandle noWriters(::CreateFileW(infoIni.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(noWriters);
+    ServerProcess first = startAsAtLogon(*runValue);
+    servers.push_back(&first);
+    ASSERT_TRUE(first.process) << "the server did not start";
+    ASSERT_TRUE(e2e::waitUntil([&] { return callsTo(first.id, "Nv_SetGPUFan").size() >= 4; }, kDefaultRunMs));
+    const std::vector<e2e::Call> applied = callsTo(first.id, "Nv_SetGPUClockInfoPStates");
+    ASSERT_GE(applied.size(), 4u);
+    for (std::uint32_t card = 0; card < 4; ++card)  // card index, core, memory, voltage (the model's)
+        EXPECT_EQ(std::vector<std::uint32_t>(applied[card].args.begin(), applied[card].args.begin() + 4),
+                  (std::vector<std::uint32_t>{card, 760, 1900, 1075}));
+    EXPECT_NE(remoteCardCount(e2e::builtFile(L"bin\\linkctl.exe")).find(kCardCountAnswer), std::string::npos)
+        << "the installed server answers the remote side";
+    EXPECT_EQ(fileContent(infoIni), infoIniBefore);
+    const auto iconOf = [&](const ServerProcess& server) {
+        for (const simboard::TrayMessage& m : shell.messages())
+            if (m.processId == server.id && m.message == NIM_ADD && m.accepted)
+                return shell.holds(m.window, m.id);
+        return false;
+    };
+    EXPECT_TRUE(e2e::waitUntil([&] { return iconOf(first); }, 5000)) << "the server's tray icon";
+
+    noWriters.reset();
+
+    // An update finds the installation, closes the running server as its Exit does (the icon
+    // goes, the process ends by itself), replaces the read-only Info.ini and starts the new server.
+    ASSERT_EQ(runSetup(L"/S"), 0u) << setupLog(L"kelvane-setup.log");
+    log = setupLog(L"kelvane-setup.log");
+    EXPECT_NE(log.find("program folder " + win32::narrow(withoutTrailingSeparator(folder))),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(first.exitCode(0), 0u) << "ended by its own close, not killed";
+    EXPECT_FALSE(iconOf(first));
+    bool iconDeleted = false;
+    for (const simboard::TrayMessage& m : shell.messages())
+        iconDeleted |= m.processId == first.id && m.message == NIM_DELETE;
+    EXPECT_TRUE(iconDeleted) << "the server removed its icon";
+    EXPECT_EQ(fileContent(infoIni), fileContent(e2e::builtFile(L"bin\\Info.ini")));
+    ServerProcess second = ServerProcess::find(first.id, e2e::kStartTimeoutMs);
+    servers.push_back(&second);
+    ASSERT_TRUE(second.process) << "the update starts the server it closed\n" << log;
+    ASSERT_TRUE(e2e::waitUntil([&] { return !callsTo(second.id, "NuSysSvr_RegisterNotify").empty(); },
+                               e2e::kStartTimeoutMs));
+    EXPECT_NE(remoteCardCount(e2e::builtFile(L"bin\\linkctl.exe")).find(kCardCountAnswer), std::string::npos);
+
+    // The quiet uninstall (which runs from a copy of its own and returns at once) closes the server
+    // and removes our files, the Run value and the entry; the platform's files and Gpu.log stay.
+    wchar_t commonData[MAX_PATH];
+    ASSERT_EQ(::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, commonData), S_OK);
+    const std::wstring gpuLog = std::wstring(commonData) + L"\\Gpu.log";
+    ASSERT_TRUE(fileExists(gpuLog)) << "the server's enumeration writes it";
+    ::DeleteFileW(setupLogPath(L"kelvane-uninstall.log").c_str());
+    const ULONGLONG uninstallStart = ::GetTickCount64();
+    EXPECT_EQ(runToEnd(registryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString").value(),
+                       kSetupTimeoutMs),
+              0u);
+    EXPECT_TRUE(e2e::waitUntil(
+        [&] {
+            return setupLog(L"kelvane-uninstall.log").find("Removed Kelvane Server") != std::string::npos;
+        },
+        kSetupTimeoutMs))
+        << setupLog(L"kelvane-uninstall.log");
+    std::printf("silent uninstall: %llu ms\n", ::GetTickCount64() - uninstallStart);
+    EXPECT_EQ(second.exitCode(0), 0u) << "closed, not killed";
+    for (const auto& [name, built] : kInstalledFiles)
+        EXPECT_FALSE(fileExists(folder + name)) << win32::narrow(name);
+    EXPECT_FALSE(fileExists(folder + L"resource"));
+    EXPECT_TRUE(e2e::waitUntil([&] { return !fileExists(uninstaller); }, 10000))
+        << "the uninstaller removes itself";
+    for (const std::wstring& name : kPlatformFiles)
+        EXPECT_TRUE(fileExists(folder + name)) << win32::narrow(name);
+    EXPECT_FALSE(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane"));
+    EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_TRUE(fileExists(gpuLog));
+}
+
+TEST_F(Installer, SimulatedMainboardComesAlongWhenChosenAndGoesWithTheUninstall) {
+    const std::wstring folder = makeFolder(L"board");
+    ASSERT_EQ(runSetup(L"/S /SIMBOARD /D=" + withoutTrailingSeparator(folder)), 0u)
+        << setupLog(L"kelvane-setup.log");
+    std::vector<std::pair<std::wstring, std::wstring>> board = {{L"setupapi.dll", L"standins\\setupapi.dll"},
+                                                                {L"linkctl.exe", L"bin\\linkctl.exe"},
+                                                                {L"simctl.exe", L"bin\\simctl.exe"}};
+    for (const std::wstring& name : kPlatformFiles) board.emplace_back(name, L"standins\\" + name);
+    for (const auto& [name, built] : board)
+        EXPECT_EQ(fileContent(folder + name), fileContent(e2e::builtFile(built))) << win32::narrow(name);
+
+    // The evaluation runs on the installed board: the server from the Run value, the board's linkctl.
+    ServerProcess server =
+        startAsAtLogon(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane").value_or(L""));
+    servers.push_back(&server);
+    ASSERT_TRUE(server.process) << "the server did not start";
+    EXPECT_NE(remoteCardCount(folder + L"linkctl.exe").find(kCardCountAnswer), std::string::npos);
+
+    ASSERT_EQ(runToEnd(L"\"" + folder + L"kelvane-uninstall.exe\" /S _?=" + withoutTrailingSeparator(folder),
+                       kSetupTimeoutMs),
+              0u);
+    EXPECT_EQ(server.exitCode(0), 0u) << "closed by the uninstaller, not killed";
+    // Run in place, the uninstaller cannot remove itself; everything else of ours is gone.
+    ::DeleteFileW((folder + L"kelvane-uninstall.exe").c_str());
+    for (const auto& [name, built] : board) EXPECT_FALSE(fileExists(folder + name)) << win32::narrow(name);
+    EXPECT_FALSE(fileExists(folder + L"kelvane.exe"));
+}
+
+// A server that does not close (here: its single-instance mutex, held by the test, and no window
+// to ask) is never killed, and the update changes nothing.
+TEST_F(Installer, AnUpdateWhoseServerDoesNotCloseChangesNothing) {
+    const std::wstring folder = makeFolder(L"stuck");
+    ASSERT_EQ(runSetup(L"/S /SIMBOARD /D=" + withoutTrailingSeparator(folder)), 0u)
+        << setupLog(L"kelvane-setup.log");
+    const std::wstring infoIni = folder + L"Info.ini";
+    {
+        std::ofstream edited(win32::narrow(infoIni), std::ios::binary | std::ios::app);
+        edited << "[Edited]\r\nby=test\r\n";
+    }
+    const std::string infoIniBefore = fileContent(infoIni);
+    win32::UniqueHandle server(::CreateMutexW(nullptr, FALSE, L"Kelvane"));
+    ASSERT_TRUE(server);
+
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_EQ(runSetup(L"/S"), 3u);
+    EXPECT_GE(::GetTickCount64() - start, 30000u) << "it waited for the server";
+    EXPECT_NE(setupLog(L"kelvane-setup.log").find("did not close"), std::string::npos)
+        << setupLog(L"kelvane-setup.log");
+    EXPECT_EQ(fileContent(infoIni), infoIniBefore);
+
+    server.reset();
+    EXPECT_EQ(runToEnd(L"\"" + folder + L"kelvane-uninstall.exe\" /S _?=" + withoutTrailingSeparator(folder),
+                       kSetupTimeoutMs),
+              0u);
+    EXPECT_FALSE(fileExists(infoIni));
+}
+
+// Each built program says who made it and which version it is, and carries its manifest.
+TEST(VersionResources, ReadBackFromTheBuiltFiles) {
+    struct Expected {
+        const wchar_t* file;
+        const char* product;
+        const char* version;
+        std::vector<const char*> inManifest;
+    };
+    const Expected table[] = {
+        {L"bin\\kelvane.exe",
+         "Kelvane Server",
+         KV_TEST_VERSION,
+         {"level=\"asInvoker\"", "Microsoft.Windows.Common-Controls", ">false</dpiAware>"}},
+        {L"bin\\tiktor.exe",
+         "Tiktor",
+         KV_TEST_TIKTOR_VERSION,
+         {"level=\"asInvoker\"", "Microsoft.Windows.Common-Controls", ">false</dpiAware>"}},
+        {L"kelvane-setup.exe", "Kelvane Server", KV_TEST_VERSION, {"level=\"requireAdministrator\""}},
+    };
+    for (const Expected& e : table) {
+        SCOPED_TRACE(win32::narrow(e.file));
+        const std::wstring path = e2e::builtFile(e.file);
+        DWORD unused = 0;
+        ::SetLastError(0xdeadbeef);
+        const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &unused);
+        ASSERT_GT(size, 0u) << "error " << ::GetLastError();
+        std::vector<std::uint8_t> info(size);
+        ASSERT_TRUE(::GetFileVersionInfoW(path.c_str(), 0, size, info.data()));
+        void* value = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\", &value, &length));
+        const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+        char numbers[64];
+        std::snprintf(numbers, sizeof numbers, "%lu.%lu.%lu.%lu", fixed->dwFileVersionMS >> 16,
+                      fixed->dwFileVersionMS & 0xffff, fixed->dwFileVersionLS >> 16,
+                      fixed->dwFileVersionLS & 0xffff);
+        EXPECT_EQ(std::string(numbers), e.version) << "file version";
+        EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+        EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+
+        ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", &value, &length));
+        ASSERT_GE(length, 4u);
+        wchar_t strings[32];
+        std::swprintf(strings, 32, L"\\StringFileInfo\\%04x%04x\\", static_cast<const WORD*>(value)[0],
+                      static_cast<const WORD*>(value)[1]);
+        const auto text = [&](const wchar_t* name) {
+            wchar_t* found = nullptr;
+            UINT chars = 0;
+            const std::wstring query = strings + std::wstring(name);
+            if (!::VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&found), &chars) ||
+                !found)
+                return std::string("(none)");
+            return win32::narrow(std::wstring(found, ::wcsnlen(found, chars)));
+        };
+        EXPECT_EQ(text(L"CompanyName"), "Kelvane Software");
+        EXPECT_EQ(text(L"ProductName"), e.product);
+        EXPECT_EQ(text(L"FileVersion"), e.version);
+        EXPECT_EQ(text(L"ProductVersion"), e.version);
+
+        win32::UniqueModule image(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        ASSERT_TRUE(image);
+        HRSRC manifest = ::FindResourceW(image.get(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+        ASSERT_TRUE(manifest);
+        const std::string xml(static_cast<const char*>(::LockResource(::LoadResource(image.get(), manifest))),
+                              ::SizeofResource(image.get(), manifest));
+        for (const char* part : e.inManifest)
+            EXPECT_NE(xml.find(part), std::string::npos) << part << "\n" << xml;
+    }
+}
+
+}  // namespace
+}  // namespace installer_e2e
