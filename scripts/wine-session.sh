@@ -22,7 +22,12 @@ kv_start_xvfb() {
     KV_STARTED_XVFB=$!
     local i
     for i in $(seq 1 100); do
-      [ -S "/tmp/.X11-unix/X$n" ] && { export DISPLAY=":$n"; return 0; }
+      # The display is ours when its lock names our server: another start may have taken the number.
+      if [ -S "/tmp/.X11-unix/X$n" ] && [ "$(tr -d ' ' < "/tmp/.X$n-lock" 2>/dev/null)" = "$KV_STARTED_XVFB" ]; then
+        export DISPLAY=":$n"
+        return 0
+      fi
+      kill -0 "$KV_STARTED_XVFB" 2>/dev/null || break
       sleep 0.05
     done
     kill "$KV_STARTED_XVFB" 2>/dev/null; KV_STARTED_XVFB=""
