@@ -21,10 +21,11 @@ using namespace simboard;
 constexpr DWORD kMarkerDeadlineMs = 5000;
 
 int usage() {
-    std::fputs("usage: msgwatch SECONDS [--class NAME]   the messages the thread of the window of class NAME\n"
-               "                                        (default TForm1, the server's main window) takes in\n"
-               "                                        SECONDS\n",
-               stderr);
+    std::fputs(
+        "usage: msgwatch SECONDS [--class NAME]   the messages the thread of the window of class NAME\n"
+        "                                        (default TForm1, the server's main window) takes in\n"
+        "                                        SECONDS\n",
+        stderr);
     return 1;
 }
 
@@ -67,14 +68,15 @@ int main(int argc, char** argv) {
     const win32::UniqueHandle mapping(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                                            sizeof(MessageTally), kMessageTallyMapping));
     if (!mapping) return fail("cannot make the tally");
-    const win32::UniqueFileView view(::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(MessageTally)));
+    const win32::UniqueFileView view(
+        ::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, sizeof(MessageTally)));
     if (!view) return fail("cannot map the tally");
     auto& tally = *static_cast<MessageTally*>(view.get());
 
     const win32::UniqueModule library(::LoadLibraryW(L"msgtally.dll"));
     if (!library) return fail("cannot load msgtally.dll");
-    const auto hook =
-        reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(::GetProcAddress(library.get(), kMessageTallyHook)));
+    const auto hook = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void*>(::GetProcAddress(library.get(), kMessageTallyHook)));
     if (!hook) return fail("msgtally.dll lacks its hook");
     const win32::UniqueHook hooked(::SetWindowsHookExW(WH_GETMESSAGE, hook, library.get(), threadId));
     if (!hooked) return fail("cannot hook the window's thread");
