@@ -8,7 +8,10 @@ KV_STARTED_XVFB=""
 kv_display_works() {
   [ -n "${DISPLAY:-}" ] || return 1
   local n=${DISPLAY#*:}; n=${n%%.*}
-  [ -S "/tmp/.X11-unix/X$n" ]
+  [ -S "/tmp/.X11-unix/X$n" ] || return 1
+  # A server that ended without cleaning up leaves its socket behind: its lock names a process gone.
+  local lock=/tmp/.X$n-lock
+  [ ! -f "$lock" ] || kill -0 "$(tr -d ' ' < "$lock")" 2>/dev/null
 }
 
 kv_start_xvfb() {
@@ -19,7 +22,12 @@ kv_start_xvfb() {
     KV_STARTED_XVFB=$!
     local i
     for i in $(seq 1 100); do
-      [ -S "/tmp/.X11-unix/X$n" ] && { export DISPLAY=":$n"; return 0; }
+      # The display is ours when its lock names our server: another start may have taken the number.
+      if [ -S "/tmp/.X11-unix/X$n" ] && [ "$(tr -d ' ' < "/tmp/.X$n-lock" 2>/dev/null)" = "$KV_STARTED_XVFB" ]; then
+        export DISPLAY=":$n"
+        return 0
+      fi
+      kill -0 "$KV_STARTED_XVFB" 2>/dev/null || break
       sleep 0.05
     done
     kill "$KV_STARTED_XVFB" 2>/dev/null; KV_STARTED_XVFB=""
@@ -62,4 +70,19 @@ kv_wine_down() {
     wait "$KV_STARTED_XVFB" 2>/dev/null || true
     KV_STARTED_XVFB=""
   fi
+}
+
+# kv_prefix_pid PATTERN: the Linux pid of the first process whose command line starts with PATTERN
+# (a regular expression) and that runs in this prefix; other prefixes, other sessions' programs among
+# them, may run programs of the same name. wine's launcher hands a program to a process that carries
+# the program's name.
+kv_prefix_pid() {
+  local pid
+  for pid in $(pgrep -f "^$1"); do
+    if tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+      echo "$pid"
+      return 0
+    fi
+  done
+  return 1
 }

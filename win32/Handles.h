@@ -118,6 +118,14 @@ struct MenuTraits {  // DestroyMenu
 };
 using UniqueMenu = Unique<MenuTraits>;
 
+struct HookTraits {  // UnhookWindowsHookEx
+    using Handle = HHOOK;
+    static Handle invalid() { return nullptr; }
+    static bool valid(Handle h) { return h != nullptr; }
+    static void close(Handle h) { ::UnhookWindowsHookEx(h); }
+};
+using UniqueHook = Unique<HookTraits>;
+
 // A window's device context, given back with ReleaseDC and its window.
 class WindowDC {
   public:

@@ -67,10 +67,11 @@ TEST_F(Cards, DefaultsReachEveryCardSevenTimesThenRequestsAreAnsweredFromTheCard
     ASSERT_EQ(clocks.size(), 28u) << "seven runs over four card indices, and no more";
     for (std::size_t i = 0; i < clocks.size(); ++i)
         EXPECT_EQ(applied(clocks[i]), (Applied{static_cast<std::uint32_t>(i % 4), 760, 1900, 1075, 44})) << i;
+    // A run every 2 s: a loaded machine may delay a tick, but not by a whole period.
     for (std::size_t tick = 1; tick < 7; ++tick) {
         const auto gapMs = (clocks[4 * tick].timeUs - clocks[4 * (tick - 1)].timeUs) / 1000;
         EXPECT_GE(gapMs, 1900u) << tick;
-        EXPECT_LE(gapMs, 2600u) << tick;
+        EXPECT_LT(gapMs, 4000u) << tick;
     }
     EXPECT_NE(programFile(L"Info.ini").find("[Voltage]\r\nLarge=1138"), std::string::npos);
 

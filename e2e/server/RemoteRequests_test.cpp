@@ -124,7 +124,14 @@ TEST_F(RemoteRequests, MemoKeepsTheMostRecentLinesOfALongRun) {
     for (int i = 0; i < kRequests; ++i)
         ASSERT_TRUE(request({0x10010000, static_cast<std::uint32_t>(i), 0}).ok());
     ASSERT_TRUE(request({0x10010000, 777777, 0}).ok());
-    const std::string memo = waitForMemo("777777");
+    // The memo's lines arrive in batches: wait for the last request's last line too.
+    std::string memo;
+    e2e::waitUntil(
+        [&] {
+            memo = waitForMemo("777777");
+            return memo.ends_with("Data2--->\r\n0\r\n");
+        },
+        kAnswerTimeoutMs);
     std::size_t lines = 0;
     for (char c : memo) lines += c == '\n';
     EXPECT_GE(lines, 2000u);
