@@ -125,6 +125,8 @@ Function ${UN}CloseRunningServer
     Push $0
     Push $1
     Push $2
+    Push $3
+    Push $4
     StrCpy $ServerWasRunning 0
     retry:
     Call ${UN}ServerRunning
@@ -135,6 +137,7 @@ Function ${UN}CloseRunningServer
     Push "Closing the running Kelvane Server"
     Call ${UN}WriteLog
     StrCpy $1 0  ; the window has been asked
+    StrCpy $4 0  ; its process
     StrCpy $2 0  ; milliseconds waited
     ${Do}
         ${If} $1 = 0
@@ -142,6 +145,9 @@ Function ${UN}CloseRunningServer
             ; once its message loop runs.
             FindWindow $0 "TForm1" "NOVU Kelvane Server"
             ${If} $0 <> 0
+                ; Its process, to wait for: the mutex goes before the process has let go of its files.
+                System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r3)'
+                System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r3) p .r4'
                 System::Call 'user32::PostMessageW(p r0, i ${WM_CLOSE}, p 0, p 0)'
                 StrCpy $1 1
             ${EndIf}
@@ -150,17 +156,27 @@ Function ${UN}CloseRunningServer
         IntOp $2 $2 + 100
         Call ${UN}ServerRunning
         ${If} $0 = 0
+            ${If} $4 <> 0
+                IntOp $2 ${SERVER_CLOSE_DEADLINE_MS} - $2
+                System::Call 'kernel32::WaitForSingleObject(p r4, i r2) i .r0'
+                System::Call 'kernel32::CloseHandle(p r4)'
+            ${EndIf}
             Push "Kelvane Server has closed"
             Call ${UN}WriteLog
             Goto done
         ${EndIf}
     ${LoopWhile} $2 < ${SERVER_CLOSE_DEADLINE_MS}
+    ${If} $4 <> 0
+        System::Call 'kernel32::CloseHandle(p r4)'
+    ${EndIf}
     Push "Kelvane Server did not close within ${SERVER_CLOSE_DEADLINE_MS} ms: nothing was changed"
     Call ${UN}WriteLog
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Kelvane Server is still running and did not close.$\r$\n$\r$\nEnd it with Exit in its tray menu, then choose Retry." /SD IDCANCEL IDRETRY retry
     SetErrorLevel 3
     Quit
     done:
+    Pop $4
+    Pop $3
     Pop $2
     Pop $1
     Pop $0
