@@ -70,7 +70,7 @@ TEST(CopyPngPixels, ReversesColourAndTakesAlphaAsTheTargetHoldsIt) {
     }
 }
 
-TEST(PngDataUsable, RefusesMissingRowsAndSizesBeyondTheLimit) {
+TEST(PngDataUsable, RefusesMissingRowsSizesBeyondTheLimitAndRowsShorterThanTheWidth) {
     Record record(kPngColorTypeRgba, {{1, 2, 3, 4}, {5, 6, 7, 8}});
     EXPECT_TRUE(pngDataUsable(record.data));
 
@@ -81,6 +81,8 @@ TEST(PngDataUsable, RefusesMissingRowsAndSizesBeyondTheLimit) {
         std::uint32_t width, height;
         std::uint8_t** rows;
         bool usable;
+        std::uint32_t rowBytes = 0;  // 0: width × 4, as the library reports RGBA rows
+        std::uint32_t colorType = kPngColorTypeRgba;
     } cases[] = {
         {"no row array", 1, 2, nullptr, false},
         {"no width", 0, 2, record.rows.data(), false},
@@ -90,12 +92,17 @@ TEST(PngDataUsable, RefusesMissingRowsAndSizesBeyondTheLimit) {
         {"width × height × 4 overflows 32 bits", 0x10000, 0x4000, manyRows.data(), false},
         {"each side beyond the limit, product overflows 64 bits", 0xFFFFFFFF, 0xFFFFFFFF, manyRows.data(),
          false},
+        {"RGBA rows one byte short of the width", 1, 2, record.rows.data(), false, 3},
+        {"RGB rows of width × 3", 1, 2, record.rows.data(), true, 3, 2},
+        {"RGB rows one byte short", 1, 2, record.rows.data(), false, 2, 2},
     };
     for (const auto& c : cases) {
         PngData data = record.data;
         data.width = c.width;
         data.height = c.height;
         data.rows = c.rows;
+        data.rowBytes = c.rowBytes ? c.rowBytes : c.width * 4;
+        data.colorType = c.colorType;
         EXPECT_EQ(pngDataUsable(data), c.usable) << c.what;
     }
 
