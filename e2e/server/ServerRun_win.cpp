@@ -60,6 +60,10 @@ simboard::MachineDescription ServerTest::shippedMachine(const char* stem) {
 HWND ServerTest::start(bool waitForRegistration) {
     if (!folder) layOut();
     run = std::make_unique<e2e::ProgramRun>(*folder, L"kelvane.exe");
+    return waitForMainWindow(waitForRegistration);
+}
+
+HWND ServerTest::waitForMainWindow(bool waitForRegistration) {
     const auto ready = [&] {
         form = run->findWindow("TForm1", "NOVU Kelvane Server");
         return form && (!waitForRegistration || !callsTo("NuSysSvr_RegisterNotify").empty());
