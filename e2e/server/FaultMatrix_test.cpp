@@ -24,7 +24,7 @@ using simboard::kFaultNames;
 using simboard::Words;
 
 constexpr std::uint32_t kCoreVoltageItem = 0x3020055;
-constexpr DWORD kNoMoreBoxMs = 1500;  // a report comes before the requests it would hold up
+constexpr DWORD kNoMoreBoxMs = 1000;  // a report comes before the requests it would hold up
 
 const FaultName* faultNamed(std::string_view name) {
     for (const FaultName& f : kFaultNames)
@@ -144,50 +144,41 @@ std::vector<StartRow> startRows() {
     const auto assertion = [](const char* expression) {
         return Box{std::string("Assertion failed: ") + expression + ", file ", "kelvane", true};
     };
+    const Box unreadableSkin{"Cannot read the image", "kelvane", true};
     return {
-        {"registration refused twice, Nv_GetGPUCount failing, translations never fitting",
-         {{"register-refuse", 2}, {"nvidia-count", 1}, {"translate-long"}},
+        {"Nv_GetGPUCount failing, translations never fitting, the display controller's id unterminated",
+         {{"nvidia-count", 1}, {"translate-long"}, {"setupapi-unterminated", 1, std::nullopt, 2}},
          nullptr,
          {},
          {},
          {},
          [](FaultMatrix& t) {
-             const std::vector<Call> attempts = t.callsTo("NuSysSvr_RegisterNotify");
-             ASSERT_EQ(attempts.size(), 3u) << "start-up and two ticks";
-             EXPECT_EQ(attempts[2].result, 1);
-             EXPECT_NEAR(static_cast<double>(attempts[2].timeUs - attempts[1].timeUs), 5e6, 1e6);
-             EXPECT_EQ(t.callsTo("Nv_GetGPUCount").at(0).result, 0);
-             EXPECT_EQ(e2e::controlText(t.aboutButton()), kZhOk) << "grown until it fit";
+             EXPECT_EQ(t.callsTo("Nv_GetGPUCount").at(0).result, 0)
+                 << "the NVIDIA card was found all the same";
+             EXPECT_EQ(t.request({0x00010000, 0, 0}).answer[0], 4u);
+             EXPECT_EQ(e2e::controlText(t.aboutButton()), kZhOk) << "the buffer grew until its limit";
          }},
-        {"a huge card count, translations failing",
-         {{"gpu-count"}, {"translate-negative"}, {"name-unterminated"}},
+        {"a huge card count, translations failing, skin images of an absurd height",
+         {{"gpu-count"}, {"translate-negative"}, {"png-height"}},
          nullptr,
          {},
-         {},
+         {unreadableSkin},
          {},
          [](FaultMatrix& t) {
              EXPECT_EQ(t.request({0x00010000, 0, 0}).answer[0], 4u)
                  << "four card indices, whatever the count";
              EXPECT_EQ(e2e::controlText(t.aboutButton()), "OK") << "the key stands for its translation";
          }},
-        {"a negative card count, unterminated translations",
-         {{"gpu-count", simboard::kFaultAlways, 0xFFFFFFFBu}, {"translate-unterminated"}},
+        {"Nv_Initialize failing, unterminated translations, skin images wider than their rows",
+         {{"nvidia-init"}, {"translate-unterminated"}, {"png-width", simboard::kFaultAlways, 4096}},
          nullptr,
          {},
-         {},
+         {unreadableSkin},
          {},
          [](FaultMatrix& t) {
+             EXPECT_EQ(t.callsTo("Nv_GetGPUCount").at(0).result, 0) << "asked of an uninitialised back end";
              EXPECT_EQ(t.request({0x00010000, 0, 0}).answer[0], 4u);
              EXPECT_EQ(e2e::controlText(t.aboutButton()), kZhOk) << "the text ends at the buffer's zeros";
-         }},
-        {"Nv_Initialize failing",
-         {{"nvidia-init"}},
-         nullptr,
-         {},
-         {},
-         {},
-         [](FaultMatrix& t) {
-             EXPECT_TRUE(t.callsTo("Nv_GetGPUCount").empty() || t.callsTo("Nv_GetGPUCount")[0].result == 0);
          }},
         {"no device list", {{"setupapi-classdevs", 1}}, nullptr, {}, {kNoDriver}},
         {"the enumeration failing at the display controller",
@@ -200,11 +191,6 @@ std::vector<StartRow> startRows() {
          nullptr,
          {},
          {kNoDriver}},
-        {"the display controller's instance id unterminated",
-         {{"setupapi-unterminated", 1, std::nullopt, 2}},
-         nullptr,
-         {},
-         {}},
         {"Amd_Initialize failing", {{"amd-init"}}, "amd-two", {}, {kNoDriver}},
         {"LumbraInit failing: the integrated card has its clocks only",
          {{"lumbra-init"}},
@@ -225,25 +211,28 @@ std::vector<StartRow> startRows() {
              std::uint32_t highest = 0;
              for (const Call& c : t.callsTo("Amd_IsIntegrated")) highest = std::max(highest, c.args.at(0));
              EXPECT_EQ(highest, 15u) << "sixteen card objects at most";
+             for (const Call& c : t.callsTo("IsItemSupported")) {
+                 if (c.args.at(0) == kCoreVoltageItem) {
+                     EXPECT_EQ(c.result, 0);
+                 }
+             }
          }},
-        {"a negative AMD card count, a negative number of steps",
-         {{"gpu-count", simboard::kFaultAlways, 0xFFFFFFFEu},
-          {"lumbra-steps", simboard::kFaultAlways, 0xFFFFFFFDu}},
+        {"a negative AMD card count, NuMultiLang.dll absent, Gearlink.dll lacking SetBankSelector",
+         {{"gpu-count", simboard::kFaultAlways, 0xFFFFFFFEu}},
          "amd-two",
+         {.replaced = {{L"NuMultiLang.dll", L""},
+                       {L"Gearlink.dll", L"standins\\variants\\Gearlink-no-SetBankSelector.dll"}}},
          {},
          {},
-         {},
-         [](FaultMatrix& t) { EXPECT_TRUE(t.callsTo("Amd_IsIntegrated").empty()); }},
-        {"skin images wider than their rows",
-         {{"png-width", simboard::kFaultAlways, 4096}},
-         nullptr,
-         {},
-         {{"Cannot read the image", "kelvane", true}}},
-        {"skin images of an absurd height",
-         {{"png-height"}},
-         nullptr,
-         {},
-         {{"Cannot read the image", "kelvane", true}}},
+         [](FaultMatrix& t) {
+             EXPECT_TRUE(t.callsTo("Amd_IsIntegrated").empty()) << "no card";
+             EXPECT_EQ(e2e::controlText(t.aboutButton()), "OK") << "silently untranslated";
+             ::SendMessageW(t.control(kelvane::MainControl::Edit4), WM_SETTEXT, 0,
+                            reinterpret_cast<LPARAM>(L"5"));
+             ::SendMessageW(t.control(kelvane::MainControl::Button1), BM_CLICK, 0, 0);
+             EXPECT_NE(t.waitForMemo("Send fail").find("5\r\nSend fail\r\nflag = 0\r\n"), std::string::npos);
+             EXPECT_TRUE(t.callsFrom("Gearlink").empty()) << "a partial bridge is no bridge";
+         }},
         {"Greencard.dll there but no library",
          {},
          nullptr,
@@ -279,21 +268,6 @@ std::vector<StartRow> startRows() {
          {assertion("m_pLumbraInit != NULL && m_pLumbraIsSupport != NULL && m_pLumbraGGRPItemInfo != NULL && "
                     "m_pLumbraSetItem != NULL && m_pLumbraGetItem != NULL")},
          3},
-        {"NuMultiLang.dll absent, Gearlink.dll lacking SetBankSelector",
-         {},
-         nullptr,
-         {.replaced = {{L"NuMultiLang.dll", L""},
-                       {L"Gearlink.dll", L"standins\\variants\\Gearlink-no-SetBankSelector.dll"}}},
-         {},
-         {},
-         [](FaultMatrix& t) {
-             EXPECT_EQ(e2e::controlText(t.aboutButton()), "OK") << "silently untranslated";
-             HWND edit = t.control(kelvane::MainControl::Edit4);
-             ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"5"));
-             ::SendMessageW(t.control(kelvane::MainControl::Button1), BM_CLICK, 0, 0);
-             EXPECT_NE(t.waitForMemo("Send fail").find("5\r\nSend fail\r\nflag = 0\r\n"), std::string::npos);
-             EXPECT_TRUE(t.callsFrom("Gearlink").empty()) << "a partial bridge is no bridge";
-         }},
         {"NuMultiLang.dll lacking NuGetLangName",
          {},
          nullptr,
@@ -341,6 +315,9 @@ struct RuntimeRow {
     bool answeredAsWithout = false;                       // A0 as for the same request without the fault
 };
 
+// The run of the runtime rows has its registration refused for good.
+const Armed kRegistrationRefused{"register-refuse"};
+
 std::vector<RuntimeRow> runtimeRows() {
     return {
         // The flag reads 0: the error answer, the only error the remote side is told of.
@@ -354,8 +331,12 @@ std::vector<RuntimeRow> runtimeRows() {
     };
 }
 
-TEST_F(FaultMatrix, FaultsWhileRunningAndTheWireOfEveryReadCommand) {
+// The registration refused for good: the requests reach the main window all the same (as they
+// would once registered), while the retry timer runs its course.
+TEST_F(FaultMatrix, FaultsWhileRunningWithTheRegistrationRefusedAndTheWireOfEveryReadCommand) {
+    arm(kRegistrationRefused);
     ASSERT_TRUE(start());
+    requestTarget = form;
     waitUntilStarted();
     const std::uint64_t before = e2e::lastSeq();
     for (const RuntimeRow& row : runtimeRows()) {
@@ -406,6 +387,18 @@ TEST_F(FaultMatrix, FaultsWhileRunningAndTheWireOfEveryReadCommand) {
     }
     EXPECT_GE(writes, 7u * 30u);
     expectNoMoreBoxes();
+
+    // One attempt at start-up and 13 from the timer, 5 s apart; then the timer stays off.
+    const auto attempts = [&] { return callsTo("NuSysSvr_RegisterNotify"); };
+    ASSERT_TRUE(e2e::waitUntil([&] { return attempts().size() >= 14; }, 14 * 5000));
+    EXPECT_FALSE(e2e::waitUntil([&] { return attempts().size() > 14; }, 5000 + 2000)) << "a 15th attempt";
+    const std::vector<Call> made = attempts();
+    for (std::size_t i = 1; i < made.size(); ++i) {
+        EXPECT_EQ(made[i].result, 0);
+        EXPECT_NEAR(static_cast<double>(made[i].timeUs - made[i - 1].timeUs), 5e6, 1e6)
+            << "attempt " << i + 1;
+    }
+    expectRequestsAnswered();
 }
 
 // Every fault switch of the board has a row: a switch added without one fails here.
@@ -414,6 +407,7 @@ TEST(FaultMatrixRows, EveryFaultSwitchOfTheBoardIsDriven) {
     for (const StartRow& row : startRows())
         for (const Armed& a : row.faults) driven.insert(a.fault);
     for (const RuntimeRow& row : runtimeRows()) driven.insert(row.fault.fault);
+    driven.insert(kRegistrationRefused.fault);
     for (const FaultName& f : kFaultNames) EXPECT_TRUE(driven.count(f.name)) << f.name << " has no row";
     for (const std::string& name : driven) EXPECT_TRUE(faultNamed(name)) << name << " is no fault switch";
 }

@@ -70,6 +70,7 @@ class ServerTest : public ::testing::Test {
     std::unique_ptr<e2e::ProgramFolder> folder;
     std::unique_ptr<e2e::ProgramRun> run;  // after the folder: the run ends before its files go
     HWND form = nullptr;
+    HWND requestTarget = nullptr;  // where request() posts; none: the window registered with the service
 };
 
 }  // namespace server_e2e

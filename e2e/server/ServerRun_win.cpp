@@ -74,7 +74,7 @@ HWND ServerTest::waitForMainWindow(bool waitForRegistration) {
 }
 
 simboard::LinkResult ServerTest::request(const simboard::Words& words, std::uint32_t lParam) {
-    return console.request(words, kAnswerTimeoutMs, nullptr, lParam);
+    return console.request(words, kAnswerTimeoutMs, requestTarget, lParam);
 }
 
 std::vector<Call> ServerTest::calls(std::uint64_t afterSeq) const {
