@@ -14,6 +14,7 @@
 
 #include "e2e/server/ServerRun.h"
 #include "mainboard/machine/Translations.h"
+#include "protocol/Broadcast.h"
 #include "win32/Text.h"
 
 namespace server_e2e {
@@ -338,6 +339,11 @@ TEST_F(FaultMatrix, FaultsWhileRunningWithTheRegistrationRefusedAndTheWireOfEver
     ASSERT_TRUE(start());
     requestTarget = form;
     waitUntilStarted();
+    // The broadcast message that the server registers as it loads: its name is in the global atom
+    // table (this test registers nothing before asking), as the number that registering it gives.
+    const ATOM broadcast = ::GlobalFindAtomW(wire::kServerBroadcastName);
+    EXPECT_NE(broadcast, 0);
+    EXPECT_EQ(broadcast, ::RegisterWindowMessageW(wire::kServerBroadcastName));
     const std::uint64_t before = e2e::lastSeq();
     for (const RuntimeRow& row : runtimeRows()) {
         SCOPED_TRACE(row.fault.fault);
