@@ -76,25 +76,26 @@ TEST(PngDataUsable, RefusesMissingRowsSizesBeyondTheLimitAndRowsShorterThanTheWi
 
     const std::uint32_t side = 1u << 13;  // side · side · 4 = 2^28, the limit
     std::vector<std::uint8_t*> manyRows(side + 1, record.rows[0]);
+    constexpr std::uint32_t rgba = kPngColorTypeRgba, rgb = 2;
     const struct {
         const char* what;
-        std::uint32_t width, height;
         std::uint8_t** rows;
+        std::uint32_t width, height;
+        std::uint32_t rowBytes;  // 0: width × 4, as the library reports RGBA rows
+        std::uint32_t colorType;
         bool usable;
-        std::uint32_t rowBytes = 0;  // 0: width × 4, as the library reports RGBA rows
-        std::uint32_t colorType = kPngColorTypeRgba;
     } cases[] = {
-        {"no row array", 1, 2, nullptr, false},
-        {"no width", 0, 2, record.rows.data(), false},
-        {"no height", 1, 0, record.rows.data(), false},
-        {"at the limit", side, side, manyRows.data(), true},
-        {"one row above the limit", side, side + 1, manyRows.data(), false},
-        {"width × height × 4 overflows 32 bits", 0x10000, 0x4000, manyRows.data(), false},
-        {"each side beyond the limit, product overflows 64 bits", 0xFFFFFFFF, 0xFFFFFFFF, manyRows.data(),
-         false},
-        {"RGBA rows one byte short of the width", 1, 2, record.rows.data(), false, 3},
-        {"RGB rows of width × 3", 1, 2, record.rows.data(), true, 3, 2},
-        {"RGB rows one byte short", 1, 2, record.rows.data(), false, 2, 2},
+        {"no row array", nullptr, 1, 2, 0, rgba, false},
+        {"no width", record.rows.data(), 0, 2, 0, rgba, false},
+        {"no height", record.rows.data(), 1, 0, 0, rgba, false},
+        {"at the limit", manyRows.data(), side, side, 0, rgba, true},
+        {"one row above the limit", manyRows.data(), side, side + 1, 0, rgba, false},
+        {"width × height × 4 overflows 32 bits", manyRows.data(), 0x10000, 0x4000, 0, rgba, false},
+        {"each side beyond the limit, product overflows 64 bits", manyRows.data(), 0xFFFFFFFF, 0xFFFFFFFF, 0,
+         rgba, false},
+        {"RGBA rows one byte short of the width", record.rows.data(), 1, 2, 3, rgba, false},
+        {"RGB rows of width × 3", record.rows.data(), 1, 2, 3, rgb, true},
+        {"RGB rows one byte short", record.rows.data(), 1, 2, 2, rgb, false},
     };
     for (const auto& c : cases) {
         PngData data = record.data;
