@@ -1,7 +1,8 @@
 // The fault matrix: every fault switch of the board, and the broken installations that no switch
 // makes, met by the running server. After each row: the process still runs (or ended with the code
 // its report documents), each request sent during the fault was answered and its flag cleared, and
-// the message or assertion report that the fault owes the user came, once.
+// the message or assertion report that the fault owes the user came as often as documented, and
+// no other. docs/reliability.md lists the rows with what the server does.
 
 #include <windows.h>
 
