@@ -1,5 +1,7 @@
 #include "gpulib/GpuManager.h"
 
+#include <algorithm>
+
 #include "support/Assertion.h"
 
 namespace kelvane {
@@ -20,7 +22,8 @@ bool BasicAmdItem::Init() {
 }
 
 void BasicAmdItem::CreateGpus() {
-    for (std::int32_t i = 0; i < m_count; ++i) {
+    const std::int32_t count = std::min(m_count, kMostCards);
+    for (std::int32_t i = 0; i < count; ++i) {
         if (m_redcard.Amd_IsIntegrated(i))
             m_Gpus.push_back(std::make_unique<GpuAmdIntegrated>(m_redcard, m_lumbra, i));
         else

@@ -39,6 +39,10 @@ class BasicGpuItem {
 // AMD cards: Init initialises the back end, learns the card count and builds the card objects.
 class BasicAmdItem final : public BasicGpuItem {
   public:
+    // The most card objects built, whatever count the back end reports: no mainboard holds more,
+    // and a broken back end's count in the millions must not build millions of cards.
+    static constexpr std::int32_t kMostCards = 16;
+
     BasicAmdItem(RedcardBackend& redcard, LumbraLibAccess& lumbra) : m_redcard(redcard), m_lumbra(lumbra) {}
 
     // True when the back end initialised. Without its library nothing else of it is called.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "gpulib/FakeBackends_test.h"
 #include "gpulib/FakeSetupApi_test.h"
 
@@ -174,9 +176,21 @@ TEST_F(AmdCards, FailedInitialisationStillBuildsTheCardsButReportsFalse) {
     EXPECT_EQ(manager->GetGpuCount(), 1);
 }
 
-TEST_F(AmdCards, NegativeCountMeansNoCards) {
-    redcard.reportedCount = -2;
-    EXPECT_EQ(initialised()->GetGpuCount(), 0);
+TEST_F(AmdCards, NegativeCountMeansNoCardsAndAHugeOneAtMostTheLimit) {
+    constexpr std::int32_t most = BasicAmdItem::kMostCards;
+    const struct {
+        std::int32_t reported, built;
+    } cases[] = {{-2, 0},      {INT32_MIN, 0},   {most - 1, most - 1},
+                 {most, most}, {most + 1, most}, {INT32_MAX, most}};
+    redcard.cards.resize(most + 1);  // a card beyond those: asking about it fails the test
+    for (const auto& c : cases) {
+        redcard.calls.clear();
+        redcard.reportedCount = c.reported;
+        EXPECT_EQ(initialised()->GetGpuCount(), c.built) << c.reported;
+        const std::string beyond = "Amd_IsIntegrated(" + std::to_string(c.built) + ")";
+        EXPECT_EQ(std::find(redcard.calls.begin(), redcard.calls.end(), beyond), redcard.calls.end())
+            << c.reported;
+    }
 }
 
 TEST_F(AmdCards, CardsAnswerForTheirOwnIndex) {

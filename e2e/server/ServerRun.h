@@ -42,6 +42,8 @@ class ServerTest : public ::testing::Test {
     static simboard::MachineDescription shippedMachine(const char* stem);
     // Starts the server and waits until its main window exists (and, if asked, has registered).
     HWND start(bool waitForRegistration = true);
+    // The same for a run already started (one that shows a report first, say).
+    HWND waitForMainWindow(bool waitForRegistration = true);
 
     // Returns once the server's start-up is over (its card manager and all).
     void waitUntilStarted();
@@ -68,6 +70,7 @@ class ServerTest : public ::testing::Test {
     std::unique_ptr<e2e::ProgramFolder> folder;
     std::unique_ptr<e2e::ProgramRun> run;  // after the folder: the run ends before its files go
     HWND form = nullptr;
+    HWND requestTarget = nullptr;  // where request() posts; none: the window registered with the service
 };
 
 }  // namespace server_e2e

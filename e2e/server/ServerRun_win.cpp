@@ -60,6 +60,10 @@ simboard::MachineDescription ServerTest::shippedMachine(const char* stem) {
 HWND ServerTest::start(bool waitForRegistration) {
     if (!folder) layOut();
     run = std::make_unique<e2e::ProgramRun>(*folder, L"kelvane.exe");
+    return waitForMainWindow(waitForRegistration);
+}
+
+HWND ServerTest::waitForMainWindow(bool waitForRegistration) {
     const auto ready = [&] {
         form = run->findWindow("TForm1", "NOVU Kelvane Server");
         return form && (!waitForRegistration || !callsTo("NuSysSvr_RegisterNotify").empty());
@@ -70,7 +74,7 @@ HWND ServerTest::start(bool waitForRegistration) {
 }
 
 simboard::LinkResult ServerTest::request(const simboard::Words& words, std::uint32_t lParam) {
-    return console.request(words, kAnswerTimeoutMs, nullptr, lParam);
+    return console.request(words, kAnswerTimeoutMs, requestTarget, lParam);
 }
 
 std::vector<Call> ServerTest::calls(std::uint64_t afterSeq) const {

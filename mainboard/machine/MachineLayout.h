@@ -68,7 +68,11 @@ struct FaultSwitches {
     std::int32_t translateLong;
     std::int32_t translateNegative;
     std::int32_t translateUnterminated;
-    std::int32_t reserved[6];
+    std::int32_t gpuCountReported;
+    std::int32_t lumbraStepsReported;
+    std::int32_t pngWidthReported;
+    std::int32_t pngHeightReported;
+    std::int32_t reserved[2];
     FaultDetail classDevs;
     FaultDetail enumeration;
     FaultDetail property;
@@ -78,7 +82,11 @@ struct FaultSwitches {
     FaultDetail lumbraInit;
     FaultDetail unsupportedItem;
     FaultDetail unterminatedName;
-    FaultDetail reservedDetails[7];
+    FaultDetail gpuCount;
+    FaultDetail lumbraSteps;
+    FaultDetail pngWidth;
+    FaultDetail pngHeight;
+    FaultDetail reservedDetails[3];
 };
 
 // The described machine. Each part is fixed when a description is installed; only the current

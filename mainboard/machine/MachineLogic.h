@@ -83,6 +83,18 @@ inline constexpr FaultName kFaultNames[] = {
     {"translate-negative", &FaultSwitches::translateNegative, "NuTranslateStr writes nothing and returns -1"},
     {"translate-unterminated", &FaultSwitches::translateUnterminated,
      "NuTranslateStr writes the translation without its zero and reports 8 units more"},
+    {"gpu-count", &FaultSwitches::gpuCountReported,
+     "Nv_GetGPUCount and Amd_GetGpuCount report the value as the card count (huge or negative)",
+     &FaultSwitches::gpuCount, kValueOption, 0x7FFFFFFFu},
+    {"lumbra-steps", &FaultSwitches::lumbraStepsReported,
+     "GetGGRPItemInfo reports the value as the item's number of steps (huge or negative)",
+     &FaultSwitches::lumbraSteps, kValueOption, 0x7FFFFFFFu},
+    {"png-width", &FaultSwitches::pngWidthReported,
+     "ReadPngEx reports the value as the image's width; row bytes and rows stay the decoded image's",
+     &FaultSwitches::pngWidth, kValueOption, 0xFFFFFFFFu},
+    {"png-height", &FaultSwitches::pngHeightReported,
+     "ReadPngEx reports the value as the image's height; row bytes and rows stay the decoded image's",
+     &FaultSwitches::pngHeight, kValueOption, 0xFFFFFFFFu},
 };
 
 // The ACPI bank: the data register reaches the word chosen by the last selector write.

@@ -1,5 +1,5 @@
 #pragma once
-// What the graphics back-end stand-ins share.
+// What the back-end stand-ins share.
 
 #include <algorithm>
 #include <cstddef>
@@ -13,9 +13,9 @@ namespace simboard {
 // A signed figure as a journal argument.
 inline std::uint32_t word(std::int32_t value) { return static_cast<std::uint32_t>(value); }
 
-// What an initialisation returns: the back end's own result on this machine, unless a fault
-// chooses it.
-inline int initialisationResult(std::int32_t& faultCounter, const FaultDetail& fault, int normal) {
+// What a call returns or reports (an initialisation's result, a count): the back end's own value on
+// this machine, unless a fault chooses it.
+inline int faultChosenValue(std::int32_t& faultCounter, const FaultDetail& fault, int normal) {
     return consumeFault(faultCounter) ? static_cast<int>(faultDetail(fault).code) : normal;
 }
 

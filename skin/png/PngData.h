@@ -15,7 +15,7 @@ struct PngData {
     std::uint32_t height;
     std::uint32_t bitDepth;  // not read: every row has 8-bit channels
     std::uint32_t colorType;
-    std::uint32_t rowBytes;  // not read: the colour type fixes it
+    std::uint32_t rowBytes;  // only checked: rows shorter than the width's pixels are refused
     std::uint8_t** rows;
 };
 static_assert(offsetof(PngData, colorType) == 12);

@@ -5,12 +5,19 @@
 #include "support/Assertion.h"
 
 namespace skin {
+namespace {
+
+std::uint32_t sourceBytesPerPixel(const PngData& data) { return data.colorType == kPngColorTypeRgba ? 4 : 3; }
+
+}  // namespace
 
 bool pngDataUsable(const PngData& data) {
     if (data.width == 0 || data.height == 0 || !data.rows) return false;
     // Each side first, so that the product (at most 2^26 · 2^26 · 4) cannot overflow.
     if (data.width > kMaxPngImageBytes / 4 || data.height > kMaxPngImageBytes / 4) return false;
     if (std::uint64_t{data.width} * data.height * 4 > kMaxPngImageBytes) return false;
+    // Rows shorter than the width says would be read past their end.
+    if (data.rowBytes < std::uint64_t{data.width} * sourceBytesPerPixel(data)) return false;
     return std::all_of(data.rows, data.rows + data.height,
                        [](const std::uint8_t* row) { return row != nullptr; });
 }
@@ -19,7 +26,7 @@ void copyPngPixels(const PngData& data, Image& image) {
     KV_VERIFY(static_cast<std::uint32_t>(image.width()) == data.width &&
               static_cast<std::uint32_t>(image.height()) == data.height);
     const bool sourceAlpha = data.colorType == kPngColorTypeRgba;
-    const int sourceStep = sourceAlpha ? 4 : 3;
+    const auto sourceStep = static_cast<int>(sourceBytesPerPixel(data));
     const int step = bytesPerPixel(image.format());
     for (int y = 0; y < image.height(); ++y) {
         const std::uint8_t* from = data.rows[y];

@@ -68,8 +68,8 @@ extern "C" {
 
 int __stdcall Nv_Initialize() {
     MachineLayout& m = board().state();
-    const int result = initialisationResult(m.faults.nvidiaInitResult, m.faults.nvidiaInit,
-                                            nvidiaCardCount(m) > 0 ? kOk : kNoNvidiaDevice);
+    const int result = faultChosenValue(m.faults.nvidiaInitResult, m.faults.nvidiaInit,
+                                        nvidiaCardCount(m) > 0 ? kOk : kNoNvidiaDevice);
     g_initialised = result == kOk;
     board().journal(kLibrary, "Nv_Initialize", {}, result);
     return result;
@@ -84,7 +84,9 @@ int __stdcall Nv_UnInitialize() {
 int __stdcall Nv_GetGPUCount(std::int32_t* count) {
     MachineLayout& m = board().state();
     const bool ok = g_initialised && count && !consumeFault(m.faults.nvidiaCountFails);
-    if (ok) *count = static_cast<std::int32_t>(nvidiaCardCount(m));
+    if (ok)
+        *count = faultChosenValue(m.faults.gpuCountReported, m.faults.gpuCount,
+                                  static_cast<std::int32_t>(nvidiaCardCount(m)));
     board().journal(kLibrary, "Nv_GetGPUCount", {ok ? word(*count) : 0u}, ok);
     return ok;
 }

@@ -38,7 +38,7 @@ extern "C" {
 
 int __stdcall LumbraInit() {
     MachineLayout& m = board().state();
-    const int result = initialisationResult(m.faults.lumbraInitResult, m.faults.lumbraInit, kInitialised);
+    const int result = faultChosenValue(m.faults.lumbraInitResult, m.faults.lumbraInit, kInitialised);
     g_initialised = (result & 0xFF) != 0;
     board().journal(kLibrary, "LumbraInit", {}, result);
     return result;
@@ -51,8 +51,13 @@ int __stdcall IsItemSupported(std::uint32_t id) {
 }
 
 int __stdcall GetGGRPItemInfo(std::uint32_t id, GgrpItemInfo* info) {
-    const auto item = info ? usableItem(id) : std::nullopt;
-    if (item) *info = item->info;
+    auto item = info ? usableItem(id) : std::nullopt;
+    if (item) {
+        MachineLayout& m = board().state();
+        item->info.stepCount =
+            faultChosenValue(m.faults.lumbraStepsReported, m.faults.lumbraSteps, item->info.stepCount);
+        *info = item->info;
+    }
     const GgrpItemInfo& r = item ? item->info : GgrpItemInfo{};
     board().journal(kLibrary, "GetGGRPItemInfo",
                     {id, word(r.base), word(r.step), word(r.stepCount), word(r.defaultStep)},

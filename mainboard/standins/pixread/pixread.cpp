@@ -9,6 +9,7 @@
 
 #include "mainboard/machine/Machine.h"
 #include "mainboard/pngcodec/PngCodec.h"
+#include "mainboard/standins/BackEnd.h"
 
 using simboard::Machine;
 using simboard::PngRecord;
@@ -34,6 +35,14 @@ std::int32_t __stdcall ReadPngEx(PngRecord* record, ReadFunction read, void* use
     std::string why;
     const bool ok = simboard::decodePng(
         [&](std::uint8_t* buffer, std::int32_t count) { return read(user, buffer, count); }, *record, why);
+    if (ok) {
+        // A hostile size: the rows and their byte count stay the decoded image's.
+        simboard::FaultSwitches& faults = Machine::instance().state().faults;
+        record->width = simboard::word(simboard::faultChosenValue(faults.pngWidthReported, faults.pngWidth,
+                                                                  static_cast<int>(record->width)));
+        record->height = simboard::word(simboard::faultChosenValue(faults.pngHeightReported, faults.pngHeight,
+                                                                   static_cast<int>(record->height)));
+    }
     return journalled("ReadPngEx", record, ok);
 }
 

@@ -44,7 +44,7 @@ extern "C" {
 int __stdcall Amd_Initialize() {
     MachineLayout& m = board().state();
     const int result =
-        initialisationResult(m.faults.amdInitResult, m.faults.amdInit, amdCardCount(m) > 0 ? kOk : kError);
+        faultChosenValue(m.faults.amdInitResult, m.faults.amdInit, amdCardCount(m) > 0 ? kOk : kError);
     g_initialised = result == kOk;
     board().journal(kLibrary, "Amd_Initialize", {}, result);
     return result;
@@ -57,7 +57,10 @@ int __stdcall Amd_UnInitialize() {
 }
 
 int __stdcall Amd_GetGpuCount() {
-    const int count = g_initialised ? static_cast<int>(amdCardCount(board().state())) : 0;
+    MachineLayout& m = board().state();
+    const int count = g_initialised ? faultChosenValue(m.faults.gpuCountReported, m.faults.gpuCount,
+                                                       static_cast<int>(amdCardCount(m)))
+                                    : 0;
     board().journal(kLibrary, "Amd_GetGpuCount", {}, count);
     return count;
 }
