@@ -119,16 +119,26 @@ TEST_F(TiktorRelay, StaysHiddenWhateverTriesToShowIt) {
     ASSERT_TRUE(dialog);
     EXPECT_FALSE(::IsWindowVisible(dialog)) << "shown by its own template";
 
+    // wine's ShowWindow on another process's window hands it to that thread without waiting for it;
+    // a message sent after it is handled after it, so once that returns, the show has been dealt with.
+    const auto handled = [dialog] {
+        DWORD_PTR result = 0;
+        return ::SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
+    };
     ::ShowWindow(dialog, SW_SHOW);
+    ASSERT_TRUE(handled());
     EXPECT_FALSE(::IsWindowVisible(dialog)) << "SW_SHOW";
     // Minimising and restoring take effect across the process boundary, so the calls do arrive.
     ::ShowWindow(dialog, SW_MINIMIZE);
+    ASSERT_TRUE(handled());
     EXPECT_TRUE(::IsIconic(dialog));
     EXPECT_FALSE(::IsWindowVisible(dialog)) << "SW_MINIMIZE";
     ::ShowWindow(dialog, SW_SHOWNORMAL);
+    ASSERT_TRUE(handled());
     EXPECT_FALSE(::IsIconic(dialog));
     EXPECT_FALSE(::IsWindowVisible(dialog)) << "SW_SHOWNORMAL";
     ::SetWindowPos(dialog, HWND_TOP, 10, 10, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    ASSERT_TRUE(handled());
     EXPECT_FALSE(::IsWindowVisible(dialog)) << "SetWindowPos";
 
     broadcastRequest(0, static_cast<LPARAM>(0xA0000002u));
