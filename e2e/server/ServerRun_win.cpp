@@ -74,7 +74,22 @@ HWND ServerTest::waitForMainWindow(bool waitForRegistration) {
 }
 
 simboard::LinkResult ServerTest::request(const simboard::Words& words, std::uint32_t lParam) {
-    return console.request(words, kAnswerTimeoutMs, requestTarget, lParam);
+    const std::uint64_t before = e2e::lastSeq();
+    const simboard::LinkResult r = console.request(words, kAnswerTimeoutMs, requestTarget, lParam);
+    // The ACPI library stores the flag before it journals the write: a test that reads the journal
+    // once the flag is clear waits for the write's entry too.
+    if (r.ok()) {
+        e2e::waitUntil(
+            [&] {
+                for (const Call& c : calls(before))
+                    if (c.library == "nuacpi" && c.entry == "Write" && !c.args.empty() &&
+                        c.args[0] == wire::kFlagRegister)
+                        return true;
+                return false;
+            },
+            kAnswerTimeoutMs);
+    }
+    return r;
 }
 
 std::vector<Call> ServerTest::calls(std::uint64_t afterSeq) const {
