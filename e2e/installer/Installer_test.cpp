@@ -29,7 +29,6 @@ namespace installer_e2e {
 namespace {
 
 constexpr DWORD kSetupTimeoutMs = 120000;             // an install under wine on a loaded machine
-constexpr DWORD kDefaultRunMs = 16000;                // the server's start-up and its first default run
 constexpr char kCardCountAnswer[] = "-> 0x00000004";  // with the NVIDIA back end, four card indices
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelvane";
@@ -248,11 +247,11 @@ class Installer : public ::testing::Test {
         }
         ::CloseHandle(started.hThread);
         ::CloseHandle(started.hProcess);
-        ServerProcess server = ServerProcess::find(0, e2e::kStartTimeoutMs);
+        ServerProcess server = ServerProcess::find(0, e2e::kPatienceMs);
         EXPECT_EQ(server.id, started.dwProcessId);
         // Requests are handled once it has registered with the platform service.
         EXPECT_TRUE(e2e::waitUntil([&] { return !callsTo(server.id, "NuSysSvr_RegisterNotify").empty(); },
-                                   e2e::kStartTimeoutMs));
+                                   e2e::kPatienceMs));
         return server;
     }
     // linkctl, as the remote side: the answer to "info count" (the card count), or its failure.
@@ -328,7 +327,8 @@ TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverThe
     ServerProcess first = startAsAtLogon(*runValue);
     servers.push_back(&first);
     ASSERT_TRUE(first.process) << "the server did not start";
-    ASSERT_TRUE(e2e::waitUntil([&] { return callsTo(first.id, "Nv_SetGPUFan").size() >= 4; }, kDefaultRunMs));
+    ASSERT_TRUE(
+        e2e::waitUntil([&] { return callsTo(first.id, "Nv_SetGPUFan").size() >= 4; }, e2e::kPatienceMs));
     const std::vector<e2e::Call> applied = callsTo(first.id, "Nv_SetGPUClockInfoPStates");
     ASSERT_GE(applied.size(), 4u);
     for (std::uint32_t card = 0; card < 4; ++card)  // card index, core, memory, voltage (the model's)
@@ -343,7 +343,7 @@ TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverThe
                 return shell.holds(m.window, m.id);
         return false;
     };
-    EXPECT_TRUE(e2e::waitUntil([&] { return iconOf(first); }, 5000)) << "the server's tray icon";
+    EXPECT_TRUE(e2e::waitUntil([&] { return iconOf(first); }, e2e::kPatienceMs)) << "the server's tray icon";
 
     noWriters.reset();
 
@@ -361,11 +361,11 @@ TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverThe
         iconDeleted |= m.processId == first.id && m.message == NIM_DELETE;
     EXPECT_TRUE(iconDeleted) << "the server removed its icon";
     EXPECT_EQ(fileContent(infoIni), fileContent(e2e::builtFile(L"bin\\Info.ini")));
-    ServerProcess second = ServerProcess::find(first.id, e2e::kStartTimeoutMs);
+    ServerProcess second = ServerProcess::find(first.id, e2e::kPatienceMs);
     servers.push_back(&second);
     ASSERT_TRUE(second.process) << "the update starts the server it closed\n" << log;
     ASSERT_TRUE(e2e::waitUntil([&] { return !callsTo(second.id, "NuSysSvr_RegisterNotify").empty(); },
-                               e2e::kStartTimeoutMs));
+                               e2e::kPatienceMs));
     EXPECT_NE(remoteCardCount(e2e::builtFile(L"bin\\linkctl.exe")).find(kCardCountAnswer), std::string::npos);
 
     // The quiet uninstall (which runs from a copy of its own and returns at once) closes the server
@@ -390,7 +390,7 @@ TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverThe
     for (const auto& [name, built] : kInstalledFiles)
         EXPECT_FALSE(fileExists(folder + name)) << win32::narrow(name);
     EXPECT_FALSE(fileExists(folder + L"resource"));
-    EXPECT_TRUE(e2e::waitUntil([&] { return !fileExists(uninstaller); }, 10000))
+    EXPECT_TRUE(e2e::waitUntil([&] { return !fileExists(uninstaller); }, e2e::kPatienceMs))
         << "the uninstaller removes itself";
     for (const std::wstring& name : kPlatformFiles)
         EXPECT_TRUE(fileExists(folder + name)) << win32::narrow(name);

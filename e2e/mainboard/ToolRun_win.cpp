@@ -46,7 +46,7 @@ ToolResult runTool(const std::wstring& program, const std::vector<std::wstring>&
         for (DWORD i = 0; i < read; ++i)
             if (chunk[i] != '\r') result.out += chunk[i];
     }
-    if (::WaitForSingleObject(processHandle.get(), e2e::kStartTimeoutMs) != WAIT_OBJECT_0)
+    if (::WaitForSingleObject(processHandle.get(), e2e::kPatienceMs) != WAIT_OBJECT_0)
         ADD_FAILURE() << win32::narrow(program) << " did not end";
     ::GetExitCodeProcess(processHandle.get(), &result.exitCode);
     return result;

@@ -102,13 +102,13 @@ TEST_F(Translations, LibraryLackingAnExportStopsTheProgramWithTheAssertionReport
         lacking.add(e2e::builtFile(variant), L"NuMultiLang.dll");
         e2e::ProgramRun run(lacking, L"translate_probe.exe");
         std::string text;
-        HWND box = e2e::waitForMessageBox(run, text, e2e::kStartTimeoutMs);
+        HWND box = e2e::waitForMessageBox(run, text, e2e::kPatienceMs);
         ASSERT_TRUE(box);
         EXPECT_TRUE(text.starts_with(
             "Assertion failed: m_pNuTranslateStr != NULL && m_pNuGetLangName != NULL, file support/"))
             << text;
         ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-        EXPECT_EQ(run.waitForExit(e2e::kStartTimeoutMs), std::optional<DWORD>(3));
+        EXPECT_EQ(run.waitForExit(e2e::kPatienceMs), std::optional<DWORD>(3));
     }
 }
 

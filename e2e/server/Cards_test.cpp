@@ -16,8 +16,6 @@ namespace {
 
 using simboard::Words;
 
-constexpr DWORD kDefaultPhaseMs = 16000;  // seven runs 2 s apart after start-up, and some slack
-
 std::vector<Call> only(const std::vector<Call>& calls, const char* entry) {
     std::vector<Call> out;
     for (const Call& c : calls)
@@ -52,15 +50,14 @@ class Cards : public ServerTest {
     // Waits for the first run of the default loading: one clock and one fan record per card index.
     std::vector<Call> firstDefaultRun() {
         EXPECT_TRUE(
-            e2e::waitUntil([&] { return only(calls(), "Nv_SetGPUFan").size() >= 4; }, kDefaultPhaseMs));
+            e2e::waitUntil([&] { return only(calls(), "Nv_SetGPUFan").size() >= 4; }, e2e::kPatienceMs));
         return only(calls(), "Nv_SetGPUClockInfoPStates");
     }
 };
 
 TEST_F(Cards, DefaultsReachEveryCardSevenTimesThenRequestsAreAnsweredFromTheCard) {
     ASSERT_TRUE(start());
-    ASSERT_TRUE(
-        e2e::waitUntil([&] { return only(calls(), "Nv_SetGPUFan").size() >= 28; }, kDefaultPhaseMs + 4000));
+    ASSERT_TRUE(e2e::waitUntil([&] { return only(calls(), "Nv_SetGPUFan").size() >= 28; }, e2e::kPatienceMs));
     // The journal is watched for a further run as long as one would take to come.
     (void)e2e::waitUntil([&] { return only(calls(), "Nv_SetGPUFan").size() > 28; }, 2500);
     const std::vector<Call> clocks = only(calls(), "Nv_SetGPUClockInfoPStates");
@@ -212,7 +209,7 @@ TEST_F(Cards, MissingGreencardIsReportedAndTheServerRunsOnWithoutTouchingACard) 
     EXPECT_TRUE(dismissMessageBox("Can not find " + win32::narrow(folder->path()) + "Greencard.dll",
                                   "LoadLibrary Error"));
     ASSERT_TRUE(
-        e2e::waitUntil([&] { return !callsTo("NuSysSvr_RegisterNotify").empty(); }, kAnswerTimeoutMs));
+        e2e::waitUntil([&] { return !callsTo("NuSysSvr_RegisterNotify").empty(); }, e2e::kPatienceMs));
     EXPECT_EQ(answer({0x20070320, 0x0384044C, 0x002C0000}), (Words{1, 0, 0}));
     EXPECT_EQ(answer({0x10010000, 0, 0}), (Words{800, 0, 0})) << "the record keeps what the set put there";
     for (const Call& c : calls()) EXPECT_NE(c.library, "Greencard") << c.entry;
@@ -235,7 +232,7 @@ TEST_F(Cards, GreencardLackingAnExportStopsTheProgramWithTheAssertionReport) {
         << text;
     EXPECT_NE(text.find(", line "), std::string::npos);
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(run->waitForExit(kAnswerTimeoutMs).has_value()) << "the program ends after the report";
+    EXPECT_TRUE(run->waitForExit(e2e::kPatienceMs).has_value()) << "the program ends after the report";
 }
 
 TEST_F(Cards, AmdMachineWithAnUnloadableRedcardReportsItThenTheMissingDriver) {
@@ -248,7 +245,7 @@ TEST_F(Cards, AmdMachineWithAnUnloadableRedcardReportsItThenTheMissingDriver) {
     EXPECT_TRUE(text.starts_with("Load Redcard.dll failed: GetLastError return ")) << text;
     EXPECT_EQ(e2e::controlText(box), "GetLastError");
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(e2e::waitUntil([&] { return !::IsWindow(box); }, kAnswerTimeoutMs));
+    ASSERT_TRUE(e2e::waitUntil([&] { return !::IsWindow(box); }, e2e::kPatienceMs));
     EXPECT_TRUE(dismissMessageBox("Please install the right VGA driver first!", "kelvane"));
     for (const Call& c : calls()) EXPECT_NE(c.library, "Redcard");
 }

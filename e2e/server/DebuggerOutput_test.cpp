@@ -43,7 +43,7 @@ class DebuggerOutput : public ServerTest {
     }
 
     Lines waitForLines(DWORD processId, std::size_t count) {
-        return monitor.waitForLines(processId, count, kAnswerTimeoutMs);
+        return monitor.waitForLines(processId, count, e2e::kPatienceMs);
     }
 
     // Clicks "Send" with 5 (posted) and sends a request behind it; returns, once the request is
@@ -88,7 +88,7 @@ TEST_F(DebuggerOutput, LinesOfTheLastMessagesBeforeACloseAreWritten) {
     ASSERT_TRUE(start());
     const Lines expected = clickAndRequest();
     ::PostMessageW(form, WM_CLOSE, 0, 0);  // right after the answer, as "Exit" could be
-    EXPECT_EQ(run->waitForExit(kAnswerTimeoutMs), std::optional<DWORD>(0));
+    EXPECT_EQ(run->waitForExit(e2e::kPatienceMs), std::optional<DWORD>(0));
     EXPECT_EQ(waitForLines(run->processId(), expected.size()), expected);
 }
 
@@ -98,7 +98,7 @@ TEST_F(DebuggerOutput, LinesOfAnAnsweredRequestAreWrittenBeforeTheSessionEnds) {
     // As the system ends a session: both messages sent, and the process ended once they return.
     for (auto [message, wParam] : {std::pair{WM_QUERYENDSESSION, 0}, {WM_ENDSESSION, TRUE}}) {
         ::SetLastError(0xdeadbeef);
-        ASSERT_NE(::SendMessageTimeoutW(form, message, wParam, 0, SMTO_NORMAL, kAnswerTimeoutMs, nullptr), 0)
+        ASSERT_NE(::SendMessageTimeoutW(form, message, wParam, 0, SMTO_NORMAL, e2e::kPatienceMs, nullptr), 0)
             << message << ": " << ::GetLastError();
     }
     const DWORD processId = run->processId();
@@ -111,13 +111,13 @@ TEST_F(DebuggerOutput, AnAssertionReportWritesTheQueuedLinesFirst) {
     probeFolder.add(e2e::builtFile(L"e2e\\server\\assertion_probe.exe"), L"assertion_probe.exe");
     e2e::ProgramRun probe(probeFolder, L"assertion_probe.exe");
     std::string text;
-    HWND box = e2e::waitForMessageBox(probe, text, kAnswerTimeoutMs);
+    HWND box = e2e::waitForMessageBox(probe, text, e2e::kPatienceMs);
     ASSERT_TRUE(box) << "no assertion report";
     EXPECT_TRUE(text.starts_with("Assertion failed: probe, file ")) << text;
     EXPECT_EQ(waitForLines(probe.processId(), 2), (Lines{"queued 1", "queued 2"}))
         << "while the report shows";
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(probe.waitForExit(kAnswerTimeoutMs), std::optional<DWORD>(3));
+    EXPECT_EQ(probe.waitForExit(e2e::kPatienceMs), std::optional<DWORD>(3));
 }
 
 }  // namespace

@@ -12,8 +12,6 @@
 namespace server_e2e {
 namespace {
 
-constexpr DWORD kDefaultPhaseMs = 20000;  // seven runs 2 s apart after start-up, and slack
-
 class Idle : public ServerTest {
   protected:
     // The messages the main window's thread takes in the time given, as msgwatch prints them.
@@ -32,7 +30,7 @@ TEST_F(Idle, OnceTheDefaultsAreAppliedNoTimerWakesTheServer) {
     EXPECT_EQ(during.exitCode, 0u) << during.out;
     EXPECT_FALSE(prints(during, "WM_TIMER 0\n")) << during.out;
 
-    ASSERT_TRUE(e2e::waitUntil([&] { return callsTo("Nv_SetGPUFan").size() >= 28; }, kDefaultPhaseMs));
+    ASSERT_TRUE(e2e::waitUntil([&] { return callsTo("Nv_SetGPUFan").size() >= 28; }, e2e::kPatienceMs));
     // Longer than the longest interval of the server's timers (the 5 s retries).
     const board_e2e::ToolResult after = watch(L"5.5");
     EXPECT_TRUE(prints(after, "messages taken: 0\nWM_TIMER 0\n")) << after.out;

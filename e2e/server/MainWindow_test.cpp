@@ -19,7 +19,7 @@ constexpr DWORD kRetryMs = 5000;
 TEST_F(ServerTest, SecondInstanceEndsAtOnceWithoutAWindow) {
     ASSERT_TRUE(start());
     e2e::ProgramRun second(*folder, L"kelvane.exe");
-    EXPECT_EQ(second.waitForExit(e2e::kStartTimeoutMs), std::optional<DWORD>(0));
+    EXPECT_EQ(second.waitForExit(e2e::kPatienceMs), std::optional<DWORD>(0));
     EXPECT_EQ(second.findWindow("TForm1", nullptr), nullptr);
     EXPECT_TRUE(e2e::callsOf(second.processId()).empty())
         << "the second instance never opened the ACPI device";
@@ -49,7 +49,8 @@ TEST_F(ServerTest, StartUpOpensTheDeviceThreeSecondsBeforeSettingUpTheTrayAndReg
 TEST_F(ServerTest, RefusedRegistrationIsRetriedEveryFiveSecondsUntilAccepted) {
     simboard::setFault(machine.state().faults.registrationRefusals, 3);  // start-up and two ticks
     ASSERT_TRUE(start());
-    ASSERT_TRUE(e2e::waitUntil([&] { return callsTo("NuSysSvr_RegisterNotify").size() >= 4; }, 4 * kRetryMs));
+    ASSERT_TRUE(
+        e2e::waitUntil([&] { return callsTo("NuSysSvr_RegisterNotify").size() >= 4; }, e2e::kPatienceMs));
     ASSERT_TRUE(request({0x10010000, 0, 0}).ok()) << "notifications arrive once registered";
     // The journal is watched for one more attempt as long as a further tick would take.
     (void)e2e::waitUntil([&] { return callsTo("NuSysSvr_RegisterNotify").size() > 4; }, kRetryMs + 1500);
@@ -61,7 +62,7 @@ TEST_F(ServerTest, RefusedRegistrationIsRetriedEveryFiveSecondsUntilAccepted) {
         if (i > 0) {
             const auto gapMs = (attempts[i].timeUs - attempts[i - 1].timeUs) / 1000;
             EXPECT_GE(gapMs, kRetryMs - 100) << i;
-            EXPECT_LE(gapMs, kRetryMs + 1500) << i;
+            EXPECT_LT(gapMs, 2 * kRetryMs) << i << ": a tick missed";
         }
     }
 }
@@ -71,7 +72,7 @@ class SendButton : public ServerTest {
     void click() {
         ::SetLastError(0xdeadbeef);
         ASSERT_NE(::SendMessageTimeoutW(control(MainControl::Button1), BM_CLICK, 0, 0, SMTO_NORMAL,
-                                        kAnswerTimeoutMs, nullptr),
+                                        e2e::kPatienceMs, nullptr),
                   0)
             << ::GetLastError();
     }
@@ -141,7 +142,7 @@ TEST_F(SendButton, TextThatIsNotANumberIsReportedAndNothingIsSent) {
     ASSERT_TRUE(box) << "no error report";
     EXPECT_EQ(text, "'12zz' is not a valid integer value");
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(e2e::waitUntil([&] { return !::IsWindow(box); }, kAnswerTimeoutMs));
+    EXPECT_TRUE(e2e::waitUntil([&] { return !::IsWindow(box); }, e2e::kPatienceMs));
     EXPECT_TRUE(request({0x10010000, 0, 0}).ok()) << "the server runs on";
     for (const Call& c : calls()) EXPECT_NE(c.library, "Gearlink");
 }

@@ -85,7 +85,7 @@ TEST_F(RemoteRequests, FlagOtherThanOneGetsTheErrorAnswerAndNothingElse) {
         const std::uint64_t before = e2e::lastSeq();
         ASSERT_TRUE(console.notify(0x55, 0xEC).ok());
         ASSERT_TRUE(
-            e2e::waitUntil([&] { return registerAccesses(calls(before)).size() >= 4; }, kAnswerTimeoutMs));
+            e2e::waitUntil([&] { return registerAccesses(calls(before)).size() >= 4; }, e2e::kPatienceMs));
         // A request behind it shows that nothing more came of the error.
         const Words marker = {0x30010000, 0, 0};
         ASSERT_TRUE(request(marker).ok());
@@ -131,7 +131,7 @@ TEST_F(RemoteRequests, MemoKeepsTheMostRecentLinesOfALongRun) {
             memo = waitForMemo("777777");
             return memo.ends_with("Data2--->\r\n0\r\n");
         },
-        kAnswerTimeoutMs);
+        e2e::kPatienceMs);
     std::size_t lines = 0;
     for (char c : memo) lines += c == '\n';
     EXPECT_GE(lines, 2000u);

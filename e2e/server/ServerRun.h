@@ -17,8 +17,6 @@ namespace server_e2e {
 
 using e2e::Call;
 
-inline constexpr DWORD kAnswerTimeoutMs = 5000;
-
 class ServerTest : public ::testing::Test {
   protected:
     void SetUp() override;

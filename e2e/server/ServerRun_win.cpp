@@ -68,28 +68,13 @@ HWND ServerTest::waitForMainWindow(bool waitForRegistration) {
         form = run->findWindow("TForm1", "NOVU Kelvane Server");
         return form && (!waitForRegistration || !callsTo("NuSysSvr_RegisterNotify").empty());
     };
-    EXPECT_TRUE(e2e::waitUntil([&] { return ready() || !run->running(); }, e2e::kStartTimeoutMs) && ready())
+    EXPECT_TRUE(e2e::waitUntil([&] { return ready() || !run->running(); }, e2e::kPatienceMs) && ready())
         << "the server did not start";
     return form;
 }
 
 simboard::LinkResult ServerTest::request(const simboard::Words& words, std::uint32_t lParam) {
-    const std::uint64_t before = e2e::lastSeq();
-    const simboard::LinkResult r = console.request(words, kAnswerTimeoutMs, requestTarget, lParam);
-    // The ACPI library stores the flag before it journals the write: a test that reads the journal
-    // once the flag is clear waits for the write's entry too.
-    if (r.ok()) {
-        e2e::waitUntil(
-            [&] {
-                for (const Call& c : calls(before))
-                    if (c.library == "nuacpi" && c.entry == "Write" && !c.args.empty() &&
-                        c.args[0] == wire::kFlagRegister)
-                        return true;
-                return false;
-            },
-            kAnswerTimeoutMs);
-    }
-    return r;
+    return console.request(words, e2e::kPatienceMs, requestTarget, lParam);
 }
 
 std::vector<Call> ServerTest::calls(std::uint64_t afterSeq) const {
@@ -112,12 +97,12 @@ std::string ServerTest::waitForMemo(const std::string& expected) {
             return (memo = e2e::controlText(control(kelvane::MainControl::Memo1))).find(expected) !=
                    std::string::npos;
         },
-        kAnswerTimeoutMs);
+        e2e::kPatienceMs);
     return memo;
 }
 
 HWND ServerTest::waitForMessageBox(std::string& text) {
-    return e2e::waitForMessageBox(*run, text, kAnswerTimeoutMs);
+    return e2e::waitForMessageBox(*run, text, e2e::kPatienceMs);
 }
 
 void ServerTest::waitUntilStarted() {
@@ -140,7 +125,7 @@ bool ServerTest::dismissMessageBox(const std::string& text, const std::string& c
         if (::IsWindowVisible(b)) buttons.push_back(e2e::controlText(b));
     EXPECT_EQ(buttons, std::vector<std::string>{"OK"});
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-    return e2e::waitUntil([&] { return !::IsWindow(box); }, kAnswerTimeoutMs) && shown == text;
+    return e2e::waitUntil([&] { return !::IsWindow(box); }, e2e::kPatienceMs) && shown == text;
 }
 
 std::vector<Call> ServerTest::callsOfRequest(const simboard::Words& words) {

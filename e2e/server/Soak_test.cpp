@@ -12,8 +12,6 @@
 namespace server_e2e {
 namespace {
 
-constexpr DWORD kDefaultPhaseMs = 20000;  // seven runs 2 s apart after start-up, and slack
-
 class Soak : public ServerTest {
   protected:
     board_e2e::ToolResult soak(const wchar_t* requests) {
@@ -26,7 +24,7 @@ TEST_F(Soak, TwentyThousandRandomRequestsMatchTheModelOfTheTablesAndTheCard) {
     ASSERT_TRUE(start());
     // The model starts from the card as the seventh run of the defaults leaves it.
     const auto defaultsDone = [&] { return callsTo("Nv_SetGPUFan").size() >= 28; };
-    ASSERT_TRUE(e2e::waitUntil(defaultsDone, kDefaultPhaseMs));
+    ASSERT_TRUE(e2e::waitUntil(defaultsDone, e2e::kPatienceMs));
     const board_e2e::ToolResult r = soak(L"20000");
     EXPECT_EQ(r.exitCode, 0u) << r.out;
     EXPECT_NE(r.out.find("drives card 0 through its back end"), std::string::npos) << r.out;

@@ -16,7 +16,6 @@ namespace server_e2e {
 namespace {
 
 constexpr DWORD kRetryMs = kelvane::kTrayRetryMs;
-constexpr DWORD kDefaultPhaseMs = 20000;  // seven runs 2 s apart after start-up, and some slack
 
 // A server run whose tray is driven as a user would: its menu seen from outside, keys pressed in it.
 class TrayRun : public ServerTest {
@@ -37,7 +36,7 @@ class TrayRun : public ServerTest {
     }
     HWND waitForMenu() {
         HWND menu = nullptr;
-        e2e::waitUntil([&] { return (menu = shownMenu()) != nullptr; }, kAnswerTimeoutMs);
+        e2e::waitUntil([&] { return (menu = shownMenu()) != nullptr; }, e2e::kPatienceMs);
         return menu;
     }
     // The menu, once it is up, with its top left corner where the cursor was.
@@ -54,7 +53,7 @@ class TrayRun : public ServerTest {
     }
     void closeMenu(HWND menu) {
         press(menu, {VK_ESCAPE});
-        EXPECT_TRUE(e2e::waitUntil([&] { return shownMenu() == nullptr; }, kAnswerTimeoutMs));
+        EXPECT_TRUE(e2e::waitUntil([&] { return shownMenu() == nullptr; }, e2e::kPatienceMs));
     }
 };
 
@@ -77,7 +76,7 @@ class Tray : public TrayRun {
                     if (m.accepted) return true;
                 return false;
             },
-            kAnswerTimeoutMs))
+            e2e::kPatienceMs))
             << "no icon in the notification area";
         return run->findWindow("TsTrayIconW", nullptr);
     }
@@ -97,7 +96,7 @@ TEST_F(TrayRun, RightClickOnTheIconInWinesTrayPopsUpTheMenuAtTheCursorAndLeftCli
     HWND tray = nullptr;
     ASSERT_TRUE(e2e::waitUntil(
         [&] { return (tray = ::FindWindowW(nullptr, L"Wine System Tray")) && ::IsWindowVisible(tray); },
-        kAnswerTimeoutMs))
+        e2e::kPatienceMs))
         << "no icon shown";
     POINT icon{10, 10};  // the middle of the first (and only) icon
     ::ClientToScreen(tray, &icon);
@@ -146,7 +145,7 @@ TEST_F(Tray, IconWithItsTipPopsUpTheTranslatedMenuAndExitEndsTheProgramLeavingNo
     trayEvent(icon, WM_RBUTTONUP);  // while the menu is up: no second one
     // Down selects "About", the next Down skips the separator to "Exit".
     press(menu, {VK_DOWN, VK_DOWN, VK_RETURN});
-    EXPECT_EQ(run->waitForExit(kAnswerTimeoutMs), std::optional<DWORD>(0));
+    EXPECT_EQ(run->waitForExit(e2e::kPatienceMs), std::optional<DWORD>(0));
     const std::vector<simboard::TrayMessage> deletes = iconMessages(NIM_DELETE);
     ASSERT_EQ(deletes.size(), 1u);
     EXPECT_TRUE(deletes[0].accepted);
@@ -188,20 +187,20 @@ TEST_F(Tray, AboutShowsTheOneAboutBoxWithoutMakingItModal) {
         HWND menu = waitForMenu();
         ASSERT_TRUE(menu) << time;
         press(menu, {VK_DOWN, VK_RETURN});
-        EXPECT_TRUE(e2e::waitUntil([&] { return ::IsWindowVisible(box) != FALSE; }, kAnswerTimeoutMs))
+        EXPECT_TRUE(e2e::waitUntil([&] { return ::IsWindowVisible(box) != FALSE; }, e2e::kPatienceMs))
             << time;
         EXPECT_EQ(run->findWindow("TAboutBox", "AboutBox"), box) << "the one box made at start";
         EXPECT_TRUE(::IsWindowEnabled(form)) << "not modal: its owner stays enabled";
         EXPECT_TRUE(request({0x10010000, 0, 0}).ok()) << "the server answers while the box shows";
         ::PostMessageW(box, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(e2e::waitUntil([&] { return !::IsWindowVisible(box); }, kAnswerTimeoutMs)) << time;
+        EXPECT_TRUE(e2e::waitUntil([&] { return !::IsWindowVisible(box); }, e2e::kPatienceMs)) << time;
     }
 }
 
 TEST_F(Tray, RefusedIconIsAddedAgainEveryFiveSecondsUntilTheShellTakesIt) {
     shell.refuseAdds(2);  // at set-up and at the first tick
     ASSERT_TRUE(start());
-    ASSERT_TRUE(e2e::waitUntil([&] { return iconMessages(NIM_ADD).size() >= 3; }, 3 * kRetryMs));
+    ASSERT_TRUE(e2e::waitUntil([&] { return iconMessages(NIM_ADD).size() >= 3; }, e2e::kPatienceMs));
     // The server is watched for one more add as long as a further tick would take.
     (void)e2e::waitUntil([&] { return iconMessages(NIM_ADD).size() > 3; }, kRetryMs + 1500);
     const std::vector<simboard::TrayMessage> adds = iconMessages(NIM_ADD);
@@ -212,7 +211,7 @@ TEST_F(Tray, RefusedIconIsAddedAgainEveryFiveSecondsUntilTheShellTakesIt) {
         if (i > 0) {
             const auto gapMs = (adds[i].timeUs - adds[i - 1].timeUs) / 1000;
             EXPECT_GE(gapMs, kRetryMs - 100) << i;
-            EXPECT_LE(gapMs, kRetryMs + 1500) << i;
+            EXPECT_LT(gapMs, 2 * kRetryMs) << i << ": a tick missed";
         }
     }
     trayEvent(run->findWindow("TsTrayIconW", nullptr), WM_RBUTTONUP);
@@ -225,7 +224,7 @@ TEST_F(Tray, ShellRestartBringsTheIconBack) {
     ASSERT_TRUE(icon);
     shell.forgetIcons();
     ::PostMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-    ASSERT_TRUE(e2e::waitUntil([&] { return iconMessages(NIM_ADD).size() == 2; }, kAnswerTimeoutMs));
+    ASSERT_TRUE(e2e::waitUntil([&] { return iconMessages(NIM_ADD).size() == 2; }, e2e::kPatienceMs));
     EXPECT_TRUE(iconMessages(NIM_ADD)[1].accepted);
     EXPECT_TRUE(shell.holds(win32::wordFromWindow(icon), 1));
 }
@@ -237,7 +236,7 @@ TEST_F(Tray, BalloonClickStartsTheSuiteFromTheProgramFolderWithPageZero) {
     ASSERT_TRUE(icon);
     for (std::uint32_t shownHiddenTimedOut : {0x402u, 0x403u, 0x404u}) trayEvent(icon, shownHiddenTimedOut);
     trayEvent(icon, 0x405);
-    ASSERT_TRUE(e2e::waitUntil([&] { return !suiteRuns(before).empty(); }, e2e::kStartTimeoutMs));
+    ASSERT_TRUE(e2e::waitUntil([&] { return !suiteRuns(before).empty(); }, e2e::kPatienceMs));
     ASSERT_TRUE(request({0x10010000, 0, 0}).ok());
     const std::vector<Call> runs = suiteRuns(before);
     ASSERT_EQ(runs.size(), 1u) << "one run, for the click only";
@@ -272,12 +271,12 @@ TEST_F(Tray, UnreadableConnectIconIsReportedOnceAndStartUpGoesOn) {
         HWND icon = waitForIcon();
         ASSERT_TRUE(icon);
         ASSERT_TRUE(
-            e2e::waitUntil([&] { return !callsTo("NuSysSvr_RegisterNotify").empty(); }, kAnswerTimeoutMs));
+            e2e::waitUntil([&] { return !callsTo("NuSysSvr_RegisterNotify").empty(); }, e2e::kPatienceMs));
         trayEvent(icon, WM_RBUTTONUP);
         HWND menu = waitForMenu();
         ASSERT_TRUE(menu);
         closeMenu(menu);
-        ASSERT_TRUE(e2e::waitUntil([&] { return defaultRuns() >= 7; }, kDefaultPhaseMs));
+        ASSERT_TRUE(e2e::waitUntil([&] { return defaultRuns() >= 7; }, e2e::kPatienceMs));
         std::string text;
         EXPECT_EQ(e2e::waitForMessageBox(*run, text, 500), nullptr) << "reported once: " << text;
         EXPECT_EQ(callsTo("NuSysSvr_RegisterNotify").at(0).result, 1);

@@ -13,11 +13,9 @@ namespace tiktor_e2e {
 using e2e::builtFile;
 using e2e::Call;
 using e2e::callsOf;
-using e2e::kStartTimeoutMs;
+using e2e::kPatienceMs;
 using e2e::ProgramFolder;
 using e2e::waitUntil;
-
-inline constexpr DWORD kRelayTimeoutMs = 5000;
 
 class TiktorRun : public e2e::ProgramRun {
   public:

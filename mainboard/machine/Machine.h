@@ -23,6 +23,11 @@ class Machine {
 
     void journal(std::string_view library, std::string_view entry, std::initializer_list<std::uint32_t> args,
                  std::int32_t result);
+    // For a call whose effect other processes see: reserve its entry before storing the effect, and
+    // journal it into that entry afterwards (reserveJournalEntry says why).
+    std::uint64_t reserveEntry();
+    void journal(std::uint64_t reserved, std::string_view library, std::string_view entry,
+                 std::initializer_list<std::uint32_t> args, std::int32_t result);
 
     // Back to the power-on state: the default machine, registers, registration, faults, journal.
     void reset();

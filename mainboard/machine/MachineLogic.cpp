@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "mainboard/machine/Hardware.h"
 #include "mainboard/machine/SharedAccess.h"
@@ -19,6 +21,18 @@ void copyName(char* to, std::size_t capacity, std::string_view from) {
 
 std::string nameOf(const char* text, std::size_t capacity) {
     return std::string(text, strnlen(text, capacity));
+}
+
+// True once the entry holds seq; false when a later lap overwrote it, or when it stays unfilled (its
+// writer ended between reserving and filling it).
+bool waitUntilFilled(const JournalEntry& e, std::uint64_t seq) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kUnfilledEntryWaitMs);
+    for (;;) {
+        const std::uint64_t held = atomic(e.seq).load(std::memory_order_acquire);
+        if (held == seq) return true;
+        if (held > seq || std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::yield();
+    }
 }
 
 }  // namespace
@@ -112,9 +126,11 @@ bool writeRegister(MachineLayout& m, std::uint32_t deviceId, std::uint32_t value
     }
 }
 
-void appendJournal(MachineLayout& m, std::uint64_t timeUs, std::uint32_t processId, std::string_view library,
-                   std::string_view entry, std::initializer_list<std::uint32_t> args, std::int32_t result) {
-    const std::uint64_t seq = atomic(m.journalLastSeq).fetch_add(1) + 1;
+std::uint64_t reserveJournalEntry(MachineLayout& m) { return atomic(m.journalLastSeq).fetch_add(1) + 1; }
+
+void fillJournalEntry(MachineLayout& m, std::uint64_t seq, std::uint64_t timeUs, std::uint32_t processId,
+                      std::string_view library, std::string_view entry,
+                      std::initializer_list<std::uint32_t> args, std::int32_t result) {
     JournalEntry& e = m.journal[seq % kJournalCapacity];
     atomic(e.seq).store(0, std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_release);
@@ -128,6 +144,11 @@ void appendJournal(MachineLayout& m, std::uint64_t timeUs, std::uint32_t process
     atomic(e.seq).store(seq, std::memory_order_release);
 }
 
+void appendJournal(MachineLayout& m, std::uint64_t timeUs, std::uint32_t processId, std::string_view library,
+                   std::string_view entry, std::initializer_list<std::uint32_t> args, std::int32_t result) {
+    fillJournalEntry(m, reserveJournalEntry(m), timeUs, processId, library, entry, args, result);
+}
+
 std::uint64_t lastJournalSeq(const MachineLayout& m) { return atomic(m.journalLastSeq).load(); }
 
 std::vector<JournalRecord> readJournal(const MachineLayout& m, std::uint64_t afterSeq) {
@@ -136,7 +157,7 @@ std::vector<JournalRecord> readJournal(const MachineLayout& m, std::uint64_t aft
     std::vector<JournalRecord> out;
     for (std::uint64_t seq = std::max(afterSeq + 1, oldestHeld); seq <= last; ++seq) {
         const JournalEntry& e = m.journal[seq % kJournalCapacity];
-        if (atomic(e.seq).load(std::memory_order_acquire) != seq) continue;  // being rewritten
+        if (!waitUntilFilled(e, seq)) continue;  // overwritten by a later lap, or its writer is gone
         JournalRecord r{seq,
                         e.timeUs,
                         e.processId,

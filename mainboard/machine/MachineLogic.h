@@ -117,10 +117,24 @@ struct JournalRecord {
     std::vector<std::uint32_t> args;
 };
 
+// A call's entry is reserved before its effect is stored and filled in after it, so that the journal
+// and the state are never caught half-way: whoever sees the effect (a register, a card's clock) and
+// then reads the journal finds the entry, since a read waits for every entry reserved before it began;
+// and whoever finds the entry sees the effect.
+std::uint64_t reserveJournalEntry(MachineLayout& m);
+void fillJournalEntry(MachineLayout& m, std::uint64_t seq, std::uint64_t timeUs, std::uint32_t processId,
+                      std::string_view library, std::string_view entry,
+                      std::initializer_list<std::uint32_t> args, std::int32_t result);
+// Both at once, for a call whose effect (if any) no other process sees.
 void appendJournal(MachineLayout& m, std::uint64_t timeUs, std::uint32_t processId, std::string_view library,
                    std::string_view entry, std::initializer_list<std::uint32_t> args, std::int32_t result);
 
-// Entries with a sequence number above afterSeq that are still held, oldest first.
+// How long a read waits for a reserved entry to be filled in. Filling takes microseconds; only a
+// process that ended between the two steps leaves one unfilled, and the read then goes on without it.
+inline constexpr std::uint32_t kUnfilledEntryWaitMs = 5000;
+
+// Entries with a sequence number above afterSeq that are still held, oldest first; entries reserved
+// before the call are waited for.
 std::vector<JournalRecord> readJournal(const MachineLayout& m, std::uint64_t afterSeq = 0);
 std::uint64_t lastJournalSeq(const MachineLayout& m);
 

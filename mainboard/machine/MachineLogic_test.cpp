@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -103,6 +104,25 @@ TEST_F(MachineLogicTest, JournalHoldsTheMostRecentCapacityEntries) {
     EXPECT_EQ(held.front().seq, total - kJournalCapacity + 1);
     EXPECT_EQ(held.back().seq, total);
     EXPECT_EQ(held.back().args[0], static_cast<std::uint32_t>(total - 1));
+}
+
+// A write's entry is reserved before the register changes and filled in after: a reader that saw the
+// new value and reads the journal while the entry is still being filled in gets it all the same,
+// after the entry filled in later, never a journal with a hole that it would step over.
+TEST_F(MachineLogicTest, JournalReadWaitsForAnEntryReservedBeforeItAndNotYetFilledIn) {
+    appendJournal(m, 1, 7, "nuacpi", "Read", {wire::kFlagRegister, 1}, 1);
+    const std::uint64_t reserved = reserveJournalEntry(m);
+    ASSERT_TRUE(writeRegister(m, wire::kFlagRegister, 0));
+    appendJournal(m, 3, 8, "other", "Call", {}, 1);  // another process's call, complete before it
+    std::vector<JournalRecord> seen;
+    std::thread reader([&] { seen = readJournal(m, 0); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the reader meets the unfilled entry
+    fillJournalEntry(m, reserved, 2, 7, "nuacpi", "Write", {wire::kFlagRegister, 0, 1}, 1);
+    reader.join();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[1].seq, reserved);
+    EXPECT_EQ(seen[1].entry, "Write");
+    EXPECT_EQ(seen[2].library, "other");
 }
 
 TEST_F(MachineLogicTest, JournalKeepsTheLongestExportNameWhole) {

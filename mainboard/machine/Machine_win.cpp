@@ -83,6 +83,13 @@ void Machine::journal(std::string_view library, std::string_view entry,
     appendJournal(*m_state, nowUs(), ::GetCurrentProcessId(), library, entry, args, result);
 }
 
+std::uint64_t Machine::reserveEntry() { return reserveJournalEntry(*m_state); }
+
+void Machine::journal(std::uint64_t reserved, std::string_view library, std::string_view entry,
+                      std::initializer_list<std::uint32_t> args, std::int32_t result) {
+    fillJournalEntry(*m_state, reserved, nowUs(), ::GetCurrentProcessId(), library, entry, args, result);
+}
+
 void Machine::reset() {
     MutexLock lock(m_mutex.get());
     initializeMachine(*m_state);

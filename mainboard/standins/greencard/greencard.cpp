@@ -31,9 +31,11 @@ std::optional<NvidiaCardSlot> card(std::int32_t index) {
     return nvidiaCard(board().state(), index);
 }
 
-// Record calls are journalled with the card index and the record's four current values.
-void journalRecord(const char* entry, std::int32_t index, const NvClockInfo& r, bool ok) {
-    board().journal(kLibrary, entry,
+// Record calls are journalled with the card index and the record's four current values, into an
+// entry reserved before a set stores them.
+void journalRecord(std::uint64_t reserved, const char* entry, std::int32_t index, const NvClockInfo& r,
+                   bool ok) {
+    board().journal(reserved, kLibrary, entry,
                     {word(index), word(r.entries[kNvCore].current), word(r.entries[kNvMemory].current),
                      word(r.entries[kNvVoltage].current), word(r.entries[kNvFan].current)},
                     ok);
@@ -44,14 +46,15 @@ int readRecord(const char* entry, std::int32_t index, NvClockInfo* info,
     const auto c = info ? card(index) : std::nullopt;
     if (c)
         for (NvEntry e : entries) info->entries[e] = c->clocks.entries[e];
-    journalRecord(entry, index, info ? *info : NvClockInfo{}, c.has_value());
+    journalRecord(board().reserveEntry(), entry, index, info ? *info : NvClockInfo{}, c.has_value());
     return c.has_value();
 }
 
 int applyRecord(const char* entry, std::int32_t index, const NvClockInfo& info,
                 std::initializer_list<NvEntry> entries) {
+    const std::uint64_t reserved = board().reserveEntry();
     const bool ok = g_initialised && applyNvidiaCurrents(board().state(), index, info, entries);
-    journalRecord(entry, index, info, ok);
+    journalRecord(reserved, entry, index, info, ok);
     return ok;
 }
 

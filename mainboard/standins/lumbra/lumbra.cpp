@@ -74,8 +74,9 @@ int __stdcall LumbraGetItem(std::uint32_t id, std::int32_t* step) {
 
 // A step outside the item's steps is refused: there is no such setting.
 int __stdcall LumbraSetItem(std::uint32_t id, std::int32_t step) {
+    const std::uint64_t reserved = board().reserveEntry();
     const bool applied = usableItem(id) && setLumbraStep(board().state(), id, step) == StepResult::applied;
-    board().journal(kLibrary, "LumbraSetItem", {id, word(step)}, applied);
+    board().journal(reserved, kLibrary, "LumbraSetItem", {id, word(step)}, applied);
     return applied;
 }
 

@@ -14,6 +14,7 @@ extern "C" std::int32_t __stdcall NuSysSvr_RegisterNotify(HWND window, const wch
     simboard::Machine& m = simboard::Machine::instance();
     simboard::NotifyState& notify = m.state().notify;
     const bool knownClient = text != nullptr && std::wcscmp(text, wire::kRegistrationText) == 0;
+    const std::uint64_t reserved = m.reserveEntry();
     const bool refused = simboard::consumeFault(m.state().faults.registrationRefusals);
     const bool accepted = knownClient && !refused;
     simboard::incrementWord(notify.attempts);
@@ -21,7 +22,7 @@ extern "C" std::int32_t __stdcall NuSysSvr_RegisterNotify(HWND window, const wch
         simboard::storeWord(notify.window, win32::wordFromWindow(window));
         simboard::incrementWord(notify.registrations);
     }
-    m.journal("novuservice", "NuSysSvr_RegisterNotify",
+    m.journal(reserved, "novuservice", "NuSysSvr_RegisterNotify",
               {win32::wordFromWindow(window), knownClient ? 1u : 0u}, accepted ? 1 : 0);
     return accepted ? 1 : 0;
 }

@@ -17,8 +17,9 @@ std::uint32_t __stdcall NuAcpiOpen() {
 
 std::uint32_t __stdcall NuAcpiWrite(std::uint32_t deviceId, std::uint32_t value, std::uint32_t third) {
     Machine& m = Machine::instance();
+    const std::uint64_t entry = m.reserveEntry();
     const bool ok = simboard::writeRegister(m.state(), deviceId, value);
-    m.journal("nuacpi", "Write", {deviceId, value, third}, ok);
+    m.journal(entry, "nuacpi", "Write", {deviceId, value, third}, ok);
     return ok ? 1 : 0;
 }
 

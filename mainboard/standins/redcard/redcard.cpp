@@ -95,9 +95,10 @@ int __stdcall Amd_GetGpuClockInfo(std::int32_t index, AmdClockInfo* info) {
 
 // The journal's last argument: 1 when everything but the current values came back as it went out.
 int __stdcall Amd_SetGpuClockInfo(std::int32_t index, AmdClockInfo info) {
+    const std::uint64_t reserved = board().reserveEntry();
     const auto intact = g_initialised ? applyAmdCurrents(board().state(), index, info) : std::nullopt;
     board().journal(
-        kLibrary, "Amd_SetGpuClockInfo",
+        reserved, kLibrary, "Amd_SetGpuClockInfo",
         {word(index), word(info.entries[kAmdCore].current), word(info.entries[kAmdMemory].current),
          word(info.entries[kAmdVoltage].current), intact.value_or(false)},
         intact.has_value());
