@@ -20,6 +20,10 @@ namespace e2e {
 // Times that the programs fix (the 3 s start, the 2 s default period, the 5 s retries) are checked on
 // the journal's time stamps, never through how long a wait took.
 inline constexpr DWORD kPatienceMs = 60000;
+// How long a check that something does not happen watches for it, where nothing the programs do marks
+// the moment it would have happened by. Such a check may miss a fault on a slow machine; it never
+// fails by chance.
+inline constexpr DWORD kQuietMs = 1000;
 
 // A file of the build tree, e.g. L"bin\\tiktor.exe" or L"standins\\Evtwatch.dll".
 std::wstring builtFile(std::wstring_view relativePath);
@@ -91,6 +95,13 @@ struct Call {
 // The journaled calls of one process after a sequence number, oldest first.
 std::vector<Call> callsOf(DWORD processId, std::uint64_t afterSeq = 0);
 std::uint64_t lastSeq();
+
+// Checks the times of a periodic timer's ticks (µs on the board's clock) against its period, the timer
+// set at startUs: none early (the k-th at least k periods after the start: a tick after a late one
+// comes on time, so less than a period after it), none missed (less than two periods after the one
+// before). A loaded machine delays ticks, and a bound tighter than that would fail by chance.
+void expectPeriodicTicks(const std::vector<std::uint64_t>& ticksUs, std::uint64_t startUs,
+                         std::uint32_t periodMs);
 
 // Polls until the condition holds; false when the time ran out first.
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs);

@@ -115,6 +115,19 @@ std::vector<Call> callsOf(DWORD processId, std::uint64_t afterSeq) {
 
 std::uint64_t lastSeq() { return simboard::lastJournalSeq(simboard::Machine::instance().state()); }
 
+void expectPeriodicTicks(const std::vector<std::uint64_t>& ticksUs, std::uint64_t startUs,
+                         std::uint32_t periodMs) {
+    // The board's clock and the system's timers are read apart: allow them a few milliseconds.
+    constexpr std::uint64_t kClocksApartUs = 20'000;
+    const std::uint64_t periodUs = std::uint64_t{periodMs} * 1000;
+    for (std::size_t k = 0; k < ticksUs.size(); ++k) {
+        EXPECT_GE(ticksUs[k] + kClocksApartUs, startUs + (k + 1) * periodUs)
+            << "tick " << k + 1 << " came early";
+        const std::uint64_t previousUs = k == 0 ? startUs : ticksUs[k - 1];
+        EXPECT_LT(ticksUs[k] - previousUs, 2 * periodUs) << "a tick missed before tick " << k + 1;
+    }
+}
+
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     while (!condition()) {

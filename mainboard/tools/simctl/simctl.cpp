@@ -33,7 +33,7 @@ int usage() {
         "usage: simctl reset                     power-on state: the default machine, registers, "
         "registration,\n"
         "                                        faults, journal\n"
-        "       simctl registers                 the ACPI registers and the notification registration\n"
+        "       simctl registers [--json]        the ACPI registers and the notification registration\n"
         "       simctl journal [--since SEQ] [--last N]   every call that reached a stand-in, as JSON lines\n"
         "       simctl fault NAME [N|always|off] [--device K] [--card K] [--item ID] [--property P] [--error "
         "E]\n"
@@ -74,16 +74,26 @@ std::string jsonString(std::string_view text) {
     return out + "\"";
 }
 
-int registers(Machine& m) {
+// For people, or with --json one object for scripts.
+int registers(Machine& m, bool json) {
     const MachineLayout& s = m.state();
+    const auto window = loadWord(s.notify.window);
+    const char* windowState = window == 0                                 ? "none"
+                              : ::IsWindow(win32::windowFromWord(window)) ? "alive"
+                                                                          : "gone";
+    if (json) {
+        std::printf(
+            "{\"flag\":%u,\"selector\":%u,\"words\":[%u,%u,%u],\"notify\":{\"window\":%u,"
+            "\"window_state\":\"%s\",\"attempts\":%u,\"accepted\":%u}}\n",
+            loadWord(s.registers.flag), loadWord(s.registers.selector), loadWord(s.registers.words[0]),
+            loadWord(s.registers.words[1]), loadWord(s.registers.words[2]), window, windowState,
+            loadWord(s.notify.attempts), loadWord(s.notify.registrations));
+        return 0;
+    }
     std::printf("flag      0x%08X\nselector  0x%08X\nword 0    0x%08X\nword 1    0x%08X\nword 2    0x%08X\n",
                 loadWord(s.registers.flag), loadWord(s.registers.selector), loadWord(s.registers.words[0]),
                 loadWord(s.registers.words[1]), loadWord(s.registers.words[2]));
-    const auto window = loadWord(s.notify.window);
-    std::printf("notify    window 0x%08X (%s), %u registration attempts, %u accepted\n", window,
-                window == 0                                 ? "none"
-                : ::IsWindow(win32::windowFromWord(window)) ? "alive"
-                                                            : "gone",
+    std::printf("notify    window 0x%08X (%s), %u registration attempts, %u accepted\n", window, windowState,
                 loadWord(s.notify.attempts), loadWord(s.notify.registrations));
     return 0;
 }
@@ -273,7 +283,9 @@ int main(int argc, char** argv) {
         m.reset();
         return 0;
     }
-    if (command == "registers" && argc == 2) return registers(m);
+    if (command == "registers" && argc == 2) return registers(m, false);
+    if (command == "registers" && argc == 3 && std::string_view(argv[2]) == "--json")
+        return registers(m, true);
     if (command == "journal") return journal(m, argc, argv);
     if (command == "faults" && argc == 2) return faults(m);
     if (command == "fault") return fault(m, argc, argv);
