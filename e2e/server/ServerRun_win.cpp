@@ -16,6 +16,14 @@ void ServerTest::SetUp() {
 }
 
 void ServerTest::TearDown() {
+    // Closed as "Exit" does, so that its icon goes: a terminated server leaves an icon in wine's
+    // notification area, whose next icon messages can then keep the next server's start waiting.
+    // A server that does not close in time is terminated all the same.
+    constexpr DWORD kCloseMs = 10000;
+    if (run && run->running() && ::IsWindow(form)) {
+        ::PostMessageW(form, WM_CLOSE, 0, 0);
+        (void)run->waitForExit(kCloseMs);
+    }
     run.reset();  // the setting is read when a run starts; none is left to read it
     simboard::forgetBoardSetupApi(L"kelvane.exe");  // the prefix keeps no trace of the test
 }
