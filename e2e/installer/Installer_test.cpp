@@ -163,6 +163,74 @@ void removeTree(const std::wstring& folder) {
     ::RemoveDirectoryW(folder.c_str());
 }
 
+// The installer's wizard, driven as a person would: its dialogs found by process, its buttons pressed
+// by their ids.
+struct Wizard {
+    win32::UniqueHandle process;
+    DWORD id = 0;
+    HWND window = nullptr;
+
+    explicit Wizard(const std::wstring& arguments) {
+        std::wstring commandLine = L"\"" + setupProgram() + L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &started)) {
+            ADD_FAILURE() << "cannot run the installer (error " << ::GetLastError() << ")";
+            return;
+        }
+        ::CloseHandle(started.hThread);
+        process.reset(started.hProcess);
+        id = started.dwProcessId;
+        e2e::waitUntil([&] { return (window = dialog(nullptr)) != nullptr; }, kSetupTimeoutMs);
+    }
+    ~Wizard() {
+        if (process && ::WaitForSingleObject(process.get(), 0) != WAIT_OBJECT_0)
+            ::TerminateProcess(process.get(), 1);
+    }
+    Wizard(const Wizard&) = delete;
+    Wizard& operator=(const Wizard&) = delete;
+
+    // A visible top-level dialog of the installer: the wizard (no owner), or a message box it owns.
+    HWND dialog(HWND owner) const {
+        for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, L"#32770", nullptr));) {
+            DWORD of = 0;
+            ::GetWindowThreadProcessId(w, &of);
+            if (of == id && ::IsWindowVisible(w) && ::GetWindow(w, GW_OWNER) == owner) return w;
+        }
+        return nullptr;
+    }
+    // The message box over the wizard, once its text is there; null when none came.
+    HWND messageBox(std::string& text) const {
+        HWND box = nullptr;
+        e2e::waitUntil(
+            [&] {
+                box = dialog(window);
+                text = box ? e2e::controlText(::GetDlgItem(box, 0xFFFF)) : "";
+                return !text.empty();
+            },
+            kSetupTimeoutMs);
+        return text.empty() ? nullptr : box;
+    }
+    // The folder in the directory page's field; "" on any other page.
+    std::string folderField() const {
+        HWND page = ::FindWindowExW(window, nullptr, L"#32770", nullptr);
+        HWND field = page ? ::FindWindowExW(page, nullptr, L"Edit", nullptr) : nullptr;
+        return field ? e2e::controlText(field) : "";
+    }
+    static void press(HWND dialog, int button) {
+        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(dialog, button)));
+    }
+    std::optional<DWORD> exitCode() const {
+        if (::WaitForSingleObject(process.get(), kSetupTimeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+        DWORD code = 0;
+        ::GetExitCodeProcess(process.get(), &code);
+        return code;
+    }
+};
+
 // A server process the test did not necessarily start: found by its main window.
 struct ServerProcess {
     win32::UniqueHandle process;
@@ -443,6 +511,31 @@ TEST_F(Installer, SimulatedMainboardNeverReplacesFilesNotItsOwnAndLeavesThoseCha
             << refusal;
         EXPECT_EQ(fileContent(platform + name), marker(name));
     }
+
+    // The same through the wizard: the folder page names each file and stays; then cancelled.
+    {
+        Wizard wizard(L"/SIMBOARD /D=" + withoutTrailingSeparator(platform));
+        ASSERT_TRUE(wizard.window) << "no wizard";
+        Wizard::press(wizard.window, IDOK);  // the components, the board chosen
+        ASSERT_TRUE(e2e::waitUntil([&] { return !wizard.folderField().empty(); }, kSetupTimeoutMs));
+        EXPECT_EQ(wizard.folderField(), win32::narrow(withoutTrailingSeparator(platform)));
+        Wizard::press(wizard.window, IDOK);
+        std::string text;
+        HWND box = wizard.messageBox(text);
+        ASSERT_TRUE(box) << "no refusal";
+        EXPECT_NE(text.find("Setup never replaces a file it did not write"), std::string::npos) << text;
+        for (const std::wstring& name : boardNames)
+            EXPECT_NE(text.find(win32::narrow(name) + ": not written by Setup"), std::string::npos) << text;
+        Wizard::press(box, IDOK);
+        ASSERT_TRUE(e2e::waitUntil([&] { return !::IsWindow(box); }, kSetupTimeoutMs));
+        EXPECT_FALSE(wizard.folderField().empty()) << "it stays on the folder page";
+        Wizard::press(wizard.window, IDCANCEL);
+        HWND confirm = wizard.messageBox(text);
+        ASSERT_TRUE(confirm) << "no question before cancelling";
+        Wizard::press(confirm, IDYES);
+        EXPECT_TRUE(wizard.exitCode()) << "the wizard did not end";
+    }
+    for (const std::wstring& name : boardNames) EXPECT_EQ(fileContent(platform + name), marker(name));
     for (const auto& [name, built] : kInstalledFiles) EXPECT_FALSE(fileExists(platform + name));
     EXPECT_FALSE(fileExists(platform + L"kelvane-uninstall.exe"));
     EXPECT_FALSE(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane"));
