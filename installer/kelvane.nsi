@@ -44,7 +44,8 @@ RequestExecutionLevel admin
 ; SHA-256 as written, or "any" for a file whose content is not kept (the server writes Info.ini).
 !define RECORD_KEY "${UNINSTALL_KEY}\Files"
 !define ANY_CONTENT "any"
-; Exit codes beside NSIS's own 0 (done), 1 (cancelled) and 2 (PLATFORM_MISSING: ended by the script).
+; Exit codes besides NSIS's own 0 (done) and 1 (cancelled by the user); 2 is also NSIS's code for a
+; run that the script ended, which here is only ever for missing platform files.
 !define EXIT_PLATFORM_MISSING 2
 !define EXIT_SERVER_RUNNING 3
 !define EXIT_BOARD_WOULD_REPLACE 4
@@ -528,7 +529,13 @@ FunctionEnd
 Function DirectoryLeave
     Call FindForeignBoardFiles
     ${If} $Foreign != ""
-        MessageBox MB_OK|MB_ICONSTOP "The simulated mainboard cannot be installed into $INSTDIR: it would replace these files, which Setup did not write (they belong to the mainboard's platform software, or changed since):$\r$\n$\r$\n$Foreign$\r$\nSetup never replaces a file it did not write. Choose another folder, or go back and leave out the simulated mainboard."
+        !if ${NSIS_TARGET} == "amd64-unicode"
+            !define OTHER_CHOICES "Choose another folder."
+        !else
+            !define OTHER_CHOICES "Choose another folder, or go back and leave out the simulated mainboard."
+        !endif
+        MessageBox MB_OK|MB_ICONSTOP "The simulated mainboard cannot be installed into $INSTDIR: it would replace these files, which Setup did not write (they belong to the mainboard's platform software, or changed since):$\r$\n$\r$\n$Foreign$\r$\nSetup never replaces a file it did not write. ${OTHER_CHOICES}"
+        !undef OTHER_CHOICES
         Abort
     ${EndIf}
     Call FindMissingPlatformFiles
