@@ -8,8 +8,8 @@
 ; software's files are missing from the folder (silent mode); 3 a running server did not close, or
 ; another user's server runs; 4 the folder holds files that the simulated mainboard would replace and
 ; that Setup did not write; 5 the amd64 installer without the simulated mainboard (silent mode). The
-; uninstaller: 0 removed; 3 as above; 4 a file of ours could not be deleted. Every refusal changes
-; nothing. Silent runs write what they did to %TEMP%\kelvane-setup.log (kelvane-uninstall.log).
+; uninstaller: 0 removed; 3 as above; 4 a file of ours could not be deleted (the rest deleted, the
+; installation kept). Every refusal changes nothing. Silent runs write what they did to %TEMP%\kelvane-setup.log (kelvane-uninstall.log).
 ;
 ; Setup never replaces or deletes a file it did not write. It records each file it writes (name and
 ; SHA-256) under the Add/Remove Programs entry, "Files"; the uninstaller deletes a file only while it
