@@ -4,9 +4,16 @@
 ;   makensis -DBUILD_DEFINES=<build>/installer/Build.nsh kelvane.nsi
 ;
 ; Command line: /S silent; /SIMBOARD also installs the simulated mainboard; /D=FOLDER (last) the
-; program folder. Exit codes: 0 installed; 1 cancelled; 2 the platform software's files are missing
-; from the folder (silent mode; nothing installed); 3 a running server did not close (nothing
-; replaced). Silent runs write what they did to %TEMP%\kelvane-setup.log (kelvane-uninstall.log).
+; program folder. Exit codes (the README's table): 0 installed; 1 cancelled; 2 the platform
+; software's files are missing from the folder (silent mode); 3 a running server did not close, or
+; another user's server runs; 4 the folder holds files that the simulated mainboard would replace and
+; that Setup did not write; 5 the amd64 installer without the simulated mainboard (silent mode). The
+; uninstaller: 0 removed; 3 as above; 4 a file of ours could not be deleted (the rest deleted, the
+; installation kept). Every refusal changes nothing. Silent runs write what they did to %TEMP%\kelvane-setup.log (kelvane-uninstall.log).
+;
+; Setup never replaces or deletes a file it did not write. It records each file it writes (name and
+; SHA-256) under the Add/Remove Programs entry, "Files"; the uninstaller deletes a file only while it
+; is recorded and unchanged. Info.ini is recorded as "any": the server itself writes into it.
 
 !include "${BUILD_DEFINES}"
 
@@ -33,6 +40,17 @@ RequestExecutionLevel admin
 !define BOARD_OVERRIDES_KEY "Software\Wine\AppDefaults\kelvane.exe\DllOverrides"
 ; How long a running server may take to close: its start-up alone takes several seconds.
 !define SERVER_CLOSE_DEADLINE_MS 30000
+; What Setup wrote into the program folder: a value per file, its name in the folder, holding its
+; SHA-256 as written, or "any" for a file whose content is not kept (the server writes Info.ini).
+!define RECORD_KEY "${UNINSTALL_KEY}\Files"
+!define ANY_CONTENT "any"
+; Exit codes besides NSIS's own 0 (done) and 1 (cancelled by the user); 2 is also NSIS's code for a
+; run that the script ended, which here is only ever for missing platform files.
+!define EXIT_PLATFORM_MISSING 2
+!define EXIT_SERVER_RUNNING 3
+!define EXIT_BOARD_WOULD_REPLACE 4
+!define EXIT_NOT_REMOVED 4
+!define EXIT_AMD64_NEEDS_BOARD 5
 
 Name "${PRODUCT}"
 OutFile "${SETUP_FILE}"
@@ -72,6 +90,8 @@ VIAddVersionKey /LANG=1033 "OriginalFilename" "kelvane-setup.exe"
 
 Var ServerWasRunning  ; 1 when this run closed a running server
 Var Missing           ; the platform files missing from $INSTDIR, one "name: role" per line
+Var Foreign           ; files in $INSTDIR that the simulated mainboard would replace, one "name: why" per line
+Var NotRemoved        ; the uninstaller's files that could not be deleted, one per line
 Var Log               ; the silent run's log file, or empty
 
 ; ---- shared by the installer and the uninstaller ------------------------------------------------
@@ -107,20 +127,88 @@ Function ${UN}StartLog
     Pop $0
 FunctionEnd
 
-; $0 = 1 while the server's single-instance mutex exists, else 0.
+; Push path, Call FileHash, Pop hash: the file's SHA-256 in 64 hex digits, or "" when it cannot be read.
+Function ${UN}FileHash
+    Exch $1
+    Push $0
+    Push $2
+    Push $3
+    Push $4
+    Push $5
+    Push $6
+    Push $7
+    StrCpy $0 ""
+    System::Call 'kernel32::CreateFileW(w r1, i 0x80000000, i 7, p 0, i 3, i 0, p 0) p .r2'
+    ${If} $2 = -1
+        Goto hashed
+    ${EndIf}
+    ; PROV_RSA_AES, CRYPT_VERIFYCONTEXT; CALG_SHA_256.
+    System::Call 'advapi32::CryptAcquireContextW(*p .r3, p 0, p 0, i 24, i 0xF0000000) i .r4'
+    System::Call 'advapi32::CryptCreateHash(p r3, i 0x800C, p 0, i 0, *p .r5) i .r4'
+    System::Alloc 65536
+    Pop $6
+    ${Do}
+        System::Call 'kernel32::ReadFile(p r2, p r6, i 65536, *i .r7, p 0) i .r4'
+        ${If} $4 = 0
+            Goto unread
+        ${EndIf}
+        ${If} $7 = 0
+            ${ExitDo}
+        ${EndIf}
+        System::Call 'advapi32::CryptHashData(p r5, p r6, i r7, i 0) i .r4'
+    ${Loop}
+    ; HP_HASHVAL; the 32 bytes as hex digits without separators (CRYPT_STRING_HEXRAW, NOCRLF).
+    System::Call 'advapi32::CryptGetHashParam(p r5, i 2, p r6, *i 32, i 0) i .r4'
+    ${If} $4 <> 0
+        System::Call 'crypt32::CryptBinaryToStringW(p r6, i 32, i 0x4000000C, w .r0, *i ${NSIS_MAX_STRLEN}) i .r4'
+    ${EndIf}
+    unread:
+    System::Free $6
+    System::Call 'advapi32::CryptDestroyHash(p r5)'
+    System::Call 'advapi32::CryptReleaseContext(p r3, i 0)'
+    System::Call 'kernel32::CloseHandle(p r2)'
+    hashed:
+    StrCpy $1 $0
+    Pop $7
+    Pop $6
+    Pop $5
+    Pop $4
+    Pop $3
+    Pop $2
+    Pop $0
+    Exch $1
+FunctionEnd
+
+; $0 = 1 while a server of this session runs (its mutex "Kelvane" exists), 2 while only a server of
+; another session does (the machine's mutex is held, or this account may not open it), else 0.
 Function ${UN}ServerRunning
-    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "Kelvane") p .r0'
+    Push $1
+    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${SESSION_SERVER_MUTEX}") p .r0 ?e'
+    Pop $1
     ${If} $0 <> 0
         System::Call 'kernel32::CloseHandle(p r0)'
         StrCpy $0 1
+    ${ElseIf} $1 = 5  ; ERROR_ACCESS_DENIED: a server of this session, started with other rights
+        StrCpy $0 1
     ${Else}
-        StrCpy $0 0
+        System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${MACHINE_SERVER_MUTEX}") p .r0 ?e'
+        Pop $1
+        ${If} $0 <> 0
+            System::Call 'kernel32::CloseHandle(p r0)'
+            StrCpy $0 2
+        ${ElseIf} $1 = 5
+            StrCpy $0 2
+        ${Else}
+            StrCpy $0 0
+        ${EndIf}
     ${EndIf}
+    Pop $1
 FunctionEnd
 
-; Closes a running server as its tray menu's Exit does: WM_CLOSE to its main window, which removes the
-; tray icon on the way out. Waits until the mutex is gone; never kills it. One that does not close
-; in time is reported: silently, the run ends with exit code 3; else the user may retry or cancel.
+; Closes a running server of this session as its tray menu's Exit does: WM_CLOSE to its main window,
+; which removes the tray icon on the way out. Waits until the mutex is gone; never kills it. One that
+; does not close in time, and one of another session (whose window this session cannot reach), are
+; reported: silently, the run ends with exit code 3; else the user may retry or cancel.
 Function ${UN}CloseRunningServer
     Push $0
     Push $1
@@ -132,6 +220,12 @@ Function ${UN}CloseRunningServer
     Call ${UN}ServerRunning
     ${If} $0 = 0
         Goto done
+    ${ElseIf} $0 = 2
+        Push "Another user's Kelvane Server is running: it must be exited first. Nothing was changed"
+        Call ${UN}WriteLog
+        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Kelvane Server is running in another user's session, where Setup cannot close it.$\r$\n$\r$\nAsk that user to end it with Exit in its tray menu (or to log off), then choose Retry." /SD IDCANCEL IDRETRY retry
+        SetErrorLevel ${EXIT_SERVER_RUNNING}
+        Quit
     ${EndIf}
     StrCpy $ServerWasRunning 1
     Push "Closing the running Kelvane Server"
@@ -155,7 +249,7 @@ Function ${UN}CloseRunningServer
         Sleep 100
         IntOp $2 $2 + 100
         Call ${UN}ServerRunning
-        ${If} $0 = 0
+        ${If} $0 <> 1
             ${If} $4 <> 0
                 IntOp $2 ${SERVER_CLOSE_DEADLINE_MS} - $2
                 System::Call 'kernel32::WaitForSingleObject(p r4, i r2) i .r0'
@@ -163,7 +257,8 @@ Function ${UN}CloseRunningServer
             ${EndIf}
             Push "Kelvane Server has closed"
             Call ${UN}WriteLog
-            Goto done
+            ; Nothing else may hold the machine's mutex now.
+            Goto retry
         ${EndIf}
     ${LoopWhile} $2 < ${SERVER_CLOSE_DEADLINE_MS}
     ${If} $4 <> 0
@@ -172,7 +267,7 @@ Function ${UN}CloseRunningServer
     Push "Kelvane Server did not close within ${SERVER_CLOSE_DEADLINE_MS} ms: nothing was changed"
     Call ${UN}WriteLog
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Kelvane Server is still running and did not close.$\r$\n$\r$\nEnd it with Exit in its tray menu, then choose Retry." /SD IDCANCEL IDRETRY retry
-    SetErrorLevel 3
+    SetErrorLevel ${EXIT_SERVER_RUNNING}
     Quit
     done:
     Pop $4
@@ -187,22 +282,57 @@ FunctionEnd
 
 ; ---- the installer ------------------------------------------------------------------------------
 
+; $0 = 1 when the record under the Add/Remove Programs entry is of $INSTDIR, else 0.
+Function RecordIsOfThisFolder
+    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $0 != ""
+    ${AndIf} $0 == $INSTDIR
+        StrCpy $0 1
+    ${Else}
+        StrCpy $0 0
+    ${EndIf}
+FunctionEnd
+
+; Push name, Call RecordWrittenFile: records the file just written into $INSTDIR with its content.
+Function RecordWrittenFile
+    Exch $1
+    Push $0
+    Push "$INSTDIR\$1"
+    Call FileHash
+    Pop $0
+    WriteRegStr HKLM "${RECORD_KEY}" "$1" "$0"
+    Pop $0
+    Pop $1
+FunctionEnd
+
+!macro WRITE_RECORDED SOURCE NAME
+    File "/oname=${NAME}" "${SOURCE}"
+    Push "${NAME}"
+    Call RecordWrittenFile
+!macroend
+
 Section "Kelvane Server" SecServer
     SectionIn RO
     Call CloseRunningServer
+    ; The record is of one folder: one of another folder is of files this installation will not see.
+    Call RecordIsOfThisFolder
+    ${If} $0 = 0
+        DeleteRegKey HKLM "${RECORD_KEY}"
+        DeleteRegValue HKLM "${UNINSTALL_KEY}" "SimulatedMainboard"
+    ${EndIf}
     SetOutPath "$INSTDIR"
+    !insertmacro WRITE_RECORDED "${BIN_DIR}/kelvane.exe" "kelvane.exe"
+    !insertmacro WRITE_RECORDED "${BIN_DIR}/tiktor.exe" "tiktor.exe"
     ; A card database made read-only (the server's write into it then fails, as it may) is replaced
-    ; all the same.
+    ; all the same. The server writes into it: it stays ours whatever it holds.
     SetFileAttributes "$INSTDIR\Info.ini" NORMAL
-    File "${BIN_DIR}/kelvane.exe"
-    File "${BIN_DIR}/tiktor.exe"
     File "${BIN_DIR}/Info.ini"
-    SetOutPath "$INSTDIR\resource"
+    WriteRegStr HKLM "${RECORD_KEY}" "Info.ini" "${ANY_CONTENT}"
+    CreateDirectory "$INSTDIR\resource"
     !macro INSTALL_SKIN_FILE NAME
-        File "${BIN_DIR}/resource/${NAME}"
+        !insertmacro WRITE_RECORDED "${BIN_DIR}/resource/${NAME}" "resource\${NAME}"
     !macroend
     !insertmacro KV_SKIN_FILES INSTALL_SKIN_FILE
-    SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
     ; Every user's logon starts the server, as the user: it asks for no elevation (asInvoker), which
@@ -219,19 +349,20 @@ Section "Kelvane Server" SecServer
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
+; Only into a folder that holds none of its files but ours, unchanged (FindForeignBoardFiles).
 Section /o "Simulated mainboard (evaluation without the hardware)" SecBoard
     SetOutPath "$INSTDIR"
-    !macro INSTALL_BOARD_FILE BUILT NAME
-        File "/oname=${NAME}" "${BUILT}"
-    !macroend
-    !insertmacro KV_BOARD_FILES INSTALL_BOARD_FILE
+    !insertmacro KV_BOARD_FILES WRITE_RECORDED
     WriteRegStr HKCU "${BOARD_OVERRIDES_KEY}" "setupapi" "native"
 SectionEnd
 
 Section "-Registration"
     ; What the sections above installed, for Add/Remove Programs and the uninstaller.
     SectionGetSize ${SecServer} $0
+    ; An update without the board keeps the board installed before: its files stay on the record.
+    ReadRegDWORD $1 HKLM "${UNINSTALL_KEY}" "SimulatedMainboard"
     ${If} ${SectionIsSelected} ${SecBoard}
+    ${OrIf} $1 = 1
         SectionGetSize ${SecBoard} $1
         IntOp $0 $0 + $1
         WriteRegDWORD HKLM "${UNINSTALL_KEY}" "SimulatedMainboard" 1
@@ -261,6 +392,50 @@ Function FindMissingPlatformFiles
     StrCpy $Missing ""
     ${IfNot} ${SectionIsSelected} ${SecBoard}
         !insertmacro KV_PLATFORM_FILES CHECK_PLATFORM_FILE
+    ${EndIf}
+FunctionEnd
+
+; Push name, Call CheckBoardFile: adds the file to $Foreign when $INSTDIR holds it and it is not ours
+; as we wrote it ($0: the record is of this folder).
+Function CheckBoardFile
+    Exch $1
+    Push $2
+    Push $3
+    ${If} ${FileExists} "$INSTDIR\$1"
+        StrCpy $2 ""
+        ${If} $0 = 1
+            ReadRegStr $2 HKLM "${RECORD_KEY}" "$1"
+        ${EndIf}
+        ${If} $2 == ""
+            StrCpy $Foreign "$Foreign$1: not written by Setup$\r$\n"
+        ${Else}
+            Push "$INSTDIR\$1"
+            Call FileHash
+            Pop $3
+            ${If} $3 != $2
+                StrCpy $Foreign "$Foreign$1: changed since Setup wrote it$\r$\n"
+            ${EndIf}
+        ${EndIf}
+    ${EndIf}
+    Pop $3
+    Pop $2
+    Pop $1
+FunctionEnd
+
+!macro CHECK_BOARD_FILE BUILT NAME
+    Push "${NAME}"
+    Call CheckBoardFile
+!macroend
+
+; $Foreign = the files in $INSTDIR that the simulated mainboard would replace although Setup did not
+; write them as they are (the platform software's own, say); none when the board is not chosen.
+Function FindForeignBoardFiles
+    StrCpy $Foreign ""
+    ${If} ${SectionIsSelected} ${SecBoard}
+        Push $0
+        Call RecordIsOfThisFolder
+        !insertmacro KV_BOARD_FILES CHECK_BOARD_FILE
+        Pop $0
     ${EndIf}
 FunctionEnd
 
@@ -312,20 +487,57 @@ Function .onInit
         !insertmacro SelectSection ${SecBoard}
     ${EndIf}
     Call ChooseProgramFolder
+    ; An update keeps the simulated mainboard installed before.
+    Call RecordIsOfThisFolder
+    ReadRegDWORD $1 HKLM "${UNINSTALL_KEY}" "SimulatedMainboard"
+    ${If} $0 = 1
+    ${AndIf} $1 = 1
+        !insertmacro SelectSection ${SecBoard}
+    ${EndIf}
     Push "Kelvane Server ${VERSION} setup, program folder $INSTDIR"
     Call WriteLog
+    !if ${NSIS_TARGET} == "amd64-unicode"
+        ; The 64-bit server cannot load the platform's 32-bit libraries: it runs on the board only.
+        ${IfNot} ${SectionIsSelected} ${SecBoard}
+        ${AndIf} ${Silent}
+            Push "Not installed: this 64-bit Kelvane Server cannot load the platform software's 32-bit libraries; it runs on the simulated mainboard only (/SIMBOARD). Install the product with the 32-bit kelvane-setup.exe."
+            Call WriteLog
+            SetErrorLevel ${EXIT_AMD64_NEEDS_BOARD}
+            Abort
+        ${EndIf}
+        !insertmacro SetSectionFlag ${SecBoard} ${SF_SELECTED}
+        !insertmacro SetSectionFlag ${SecBoard} ${SF_RO}
+    !endif
     ${If} ${Silent}
+        Call FindForeignBoardFiles
+        ${If} $Foreign != ""
+            Push "Not installed: the simulated mainboard would replace these files in $INSTDIR, which Setup did not write (or which changed since):$\r$\n$Foreign"
+            Call WriteLog
+            SetErrorLevel ${EXIT_BOARD_WOULD_REPLACE}
+            Abort
+        ${EndIf}
         Call FindMissingPlatformFiles
         ${If} $Missing != ""
             Push "Not installed: these files of the mainboard's platform software are missing from $INSTDIR:$\r$\n$Missing"
             Call WriteLog
-            SetErrorLevel 2
+            SetErrorLevel ${EXIT_PLATFORM_MISSING}
             Abort
         ${EndIf}
     ${EndIf}
 FunctionEnd
 
 Function DirectoryLeave
+    Call FindForeignBoardFiles
+    ${If} $Foreign != ""
+        !if ${NSIS_TARGET} == "amd64-unicode"
+            !define OTHER_CHOICES "Choose another folder."
+        !else
+            !define OTHER_CHOICES "Choose another folder, or go back and leave out the simulated mainboard."
+        !endif
+        MessageBox MB_OK|MB_ICONSTOP "The simulated mainboard cannot be installed into $INSTDIR: it would replace these files, which Setup did not write (they belong to the mainboard's platform software, or changed since):$\r$\n$\r$\n$Foreign$\r$\nSetup never replaces a file it did not write. ${OTHER_CHOICES}"
+        !undef OTHER_CHOICES
+        Abort
+    ${EndIf}
     Call FindMissingPlatformFiles
     ${If} $Missing != ""
         MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "These files of the mainboard's platform software are not in $INSTDIR:$\r$\n$\r$\n$Missing$\r$\nKelvane Server needs them there. Install into this folder anyway?" IDYES +2
@@ -343,25 +555,70 @@ Function un.onInit
     Call un.StartLog
 FunctionEnd
 
-; Removes our files only: the folder is the platform software's, and Gpu.log (the machine's record,
-; in the common application-data folder) stays.
+; Removes, of the recorded files, the ones still as Setup wrote them: the folder is the platform
+; software's, a file replaced since (by the platform software's own installer, say) is no longer ours,
+; and Gpu.log (the machine's record, in the common application-data folder) stays. A file that cannot
+; be deleted keeps the installation as it is (the uninstaller, the entry, the Run value and the record
+; of what is left), so that running the uninstaller again completes the removal; nothing is scheduled.
 Section "Uninstall"
     Call un.CloseRunningServer
-    Delete "$INSTDIR\kelvane.exe"
-    Delete "$INSTDIR\tiktor.exe"
-    SetFileAttributes "$INSTDIR\Info.ini" NORMAL
-    Delete "$INSTDIR\Info.ini"
-    !macro UNINSTALL_SKIN_FILE NAME
-        Delete "$INSTDIR\resource\${NAME}"
-    !macroend
-    !insertmacro KV_SKIN_FILES UNINSTALL_SKIN_FILE
+    StrCpy $NotRemoved ""
+    StrCpy $1 0  ; the record's value looked at
+    ${Do}
+        ClearErrors
+        EnumRegValue $2 HKLM "${RECORD_KEY}" $1
+        ${If} ${Errors}
+        ${OrIf} $2 == ""
+            ${ExitDo}
+        ${EndIf}
+        ReadRegStr $3 HKLM "${RECORD_KEY}" "$2"
+        StrCpy $4 "removed"
+        ${IfNot} ${FileExists} "$INSTDIR\$2"
+            StrCpy $4 "gone"
+        ${ElseIf} $3 != "${ANY_CONTENT}"
+            Push "$INSTDIR\$2"
+            Call un.FileHash
+            Pop $5
+            ${If} $5 == ""
+                StrCpy $4 "unreadable"
+            ${ElseIf} $5 != $3
+                StrCpy $4 "changed"
+            ${EndIf}
+        ${EndIf}
+        ${If} $4 == "removed"
+            SetFileAttributes "$INSTDIR\$2" NORMAL
+            ClearErrors
+            Delete "$INSTDIR\$2"
+            ${If} ${Errors}
+                StrCpy $4 "undeletable"
+            ${EndIf}
+        ${EndIf}
+        ${If} $4 == "changed"
+            Push "Kept $INSTDIR\$2: it has changed since Setup installed it"
+            Call un.WriteLog
+        ${EndIf}
+        ${If} $4 == "unreadable"
+        ${OrIf} $4 == "undeletable"
+            ; Still ours: it stays on the record for the next run.
+            Push "Could not delete $INSTDIR\$2"
+            Call un.WriteLog
+            StrCpy $NotRemoved "$NotRemoved$2$\r$\n"
+            IntOp $1 $1 + 1
+        ${Else}
+            DeleteRegValue HKLM "${RECORD_KEY}" "$2"
+        ${EndIf}
+    ${Loop}
+    ${If} $NotRemoved != ""
+        Push "Kelvane Server was not removed: the files above could not be deleted (a program may hold them open). Run the uninstaller again once they are free."
+        Call un.WriteLog
+        MessageBox MB_OK|MB_ICONEXCLAMATION "Kelvane Server was not removed completely: these files in $INSTDIR could not be deleted (a program may hold them open):$\r$\n$\r$\n$NotRemoved$\r$\nClose the program that holds them, then run the uninstaller again." /SD IDOK
+        SetErrorLevel ${EXIT_NOT_REMOVED}
+        Abort
+    ${EndIf}
+    DeleteRegKey HKLM "${RECORD_KEY}"
     RMDir "$INSTDIR\resource"
     ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "SimulatedMainboard"
     ${If} $0 = 1
-        !macro UNINSTALL_BOARD_FILE BUILT NAME
-            Delete "$INSTDIR\${NAME}"
-        !macroend
-        !insertmacro KV_BOARD_FILES UNINSTALL_BOARD_FILE
         DeleteRegValue HKCU "${BOARD_OVERRIDES_KEY}" "setupapi"
         DeleteRegKey /ifempty HKCU "${BOARD_OVERRIDES_KEY}"
         DeleteRegKey /ifempty HKCU "Software\Wine\AppDefaults\kelvane.exe"

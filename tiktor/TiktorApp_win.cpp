@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "tiktor/TiktorDialog.h"
+#include "win32/LibraryLoading.h"
 
 #if defined(UNICODE) || defined(_UNICODE)
 #error "tiktor is an 8-bit program: build it without UNICODE"
@@ -29,6 +30,7 @@ class TiktorApp {
 }  // namespace tiktor
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    win32::keepCurrentFolderOutOfLibrarySearch();
     tiktor::TiktorApp app(instance);
     return app.run();
 }

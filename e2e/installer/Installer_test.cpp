@@ -14,6 +14,7 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "e2e/mainboard/ToolRun.h"
@@ -21,6 +22,7 @@
 #include "mainboard/machine/BoardSetupApi.h"
 #include "mainboard/machine/Machine.h"
 #include "mainboard/shelltray/ShellTray.h"
+#include "protocol/SingleInstance.h"
 #include "win32/Application.h"
 #include "win32/Handles.h"
 #include "win32/Text.h"
@@ -41,6 +43,14 @@ const std::vector<std::wstring> kPlatformFiles = {L"nuacpi.dll",      L"novuserv
                                                   L"Redcard.dll",     L"Lumbra.dll",      L"Gearlink.dll",
                                                   L"NuMultiLang.dll", L"Pixread.dll",     L"Ticksmith.dll",
                                                   L"Evtwatch.dll",    L"Tunedeck II.exe"};
+// What the simulated mainboard puts there besides a stand-in for each of those.
+const std::vector<std::wstring> kBoardOnlyFiles = {L"setupapi.dll", L"linkctl.exe", L"simctl.exe"};
+// The installer's exit codes (the README's table).
+constexpr DWORD kExitPlatformMissing = 2;
+constexpr DWORD kExitServerRunning = 3;
+constexpr DWORD kExitBoardWouldReplace = 4;
+constexpr DWORD kExitNotRemoved = 4;
+constexpr DWORD kExitAmd64NeedsBoard = 5;
 // What the installer puts there: program folder name, built file.
 const std::vector<std::pair<std::wstring, std::wstring>> kInstalledFiles = {
     {L"kelvane.exe", L"bin\\kelvane.exe"},
@@ -129,6 +139,13 @@ std::wstring withoutTrailingSeparator(std::wstring path) {
     return path;
 }
 
+// The uninstaller of a folder run in place: it cannot delete itself then, but its exit code is seen.
+std::optional<DWORD> runUninstallerInPlace(const std::wstring& folder) {
+    ::DeleteFileW(setupLogPath(L"kelvane-uninstall.log").c_str());
+    return runToEnd(L"\"" + folder + L"kelvane-uninstall.exe\" /S _?=" + withoutTrailingSeparator(folder),
+                    kSetupTimeoutMs);
+}
+
 void removeTree(const std::wstring& folder) {
     WIN32_FIND_DATAW found;
     win32::UniqueFindHandle search(::FindFirstFileW((folder + L"*").c_str(), &found));
@@ -144,6 +161,74 @@ void removeTree(const std::wstring& folder) {
     }
     ::RemoveDirectoryW(folder.c_str());
 }
+
+// The installer's wizard, driven as a person would: its dialogs found by process, its buttons pressed
+// by their ids.
+struct Wizard {
+    win32::UniqueHandle process;
+    DWORD id = 0;
+    HWND window = nullptr;
+
+    explicit Wizard(const std::wstring& arguments) {
+        std::wstring commandLine = L"\"" + setupProgram() + L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &started)) {
+            ADD_FAILURE() << "cannot run the installer (error " << ::GetLastError() << ")";
+            return;
+        }
+        ::CloseHandle(started.hThread);
+        process.reset(started.hProcess);
+        id = started.dwProcessId;
+        e2e::waitUntil([&] { return (window = dialog(nullptr)) != nullptr; }, kSetupTimeoutMs);
+    }
+    ~Wizard() {
+        if (process && ::WaitForSingleObject(process.get(), 0) != WAIT_OBJECT_0)
+            ::TerminateProcess(process.get(), 1);
+    }
+    Wizard(const Wizard&) = delete;
+    Wizard& operator=(const Wizard&) = delete;
+
+    // A visible top-level dialog of the installer: the wizard (no owner), or a message box it owns.
+    HWND dialog(HWND owner) const {
+        for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, L"#32770", nullptr));) {
+            DWORD of = 0;
+            ::GetWindowThreadProcessId(w, &of);
+            if (of == id && ::IsWindowVisible(w) && ::GetWindow(w, GW_OWNER) == owner) return w;
+        }
+        return nullptr;
+    }
+    // The message box over the wizard, once its text is there; null when none came.
+    HWND messageBox(std::string& text) const {
+        HWND box = nullptr;
+        e2e::waitUntil(
+            [&] {
+                box = dialog(window);
+                text = box ? e2e::controlText(::GetDlgItem(box, 0xFFFF)) : "";
+                return !text.empty();
+            },
+            kSetupTimeoutMs);
+        return text.empty() ? nullptr : box;
+    }
+    // The folder in the directory page's field; "" on any other page.
+    std::string folderField() const {
+        HWND page = ::FindWindowExW(window, nullptr, L"#32770", nullptr);
+        HWND field = page ? ::FindWindowExW(page, nullptr, L"Edit", nullptr) : nullptr;
+        return field ? e2e::controlText(field) : "";
+    }
+    static void press(HWND dialog, int button) {
+        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(dialog, button)));
+    }
+    std::optional<DWORD> exitCode() const {
+        if (::WaitForSingleObject(process.get(), kSetupTimeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+        DWORD code = 0;
+        ::GetExitCodeProcess(process.get(), &code);
+        return code;
+    }
+};
 
 // A server process the test did not necessarily start: found by its main window.
 struct ServerProcess {
@@ -260,6 +345,10 @@ class Installer : public ::testing::Test {
         return r.exitCode == 0 ? r.out : "linkctl failed: " + r.out;
     }
 
+    // The amd64 installer: for the simulated mainboard only (the 64-bit server cannot load the
+    // platform's 32-bit libraries).
+    bool amd64() const { return binaryType == SCS_64BIT_BINARY; }
+
     DWORD binaryType = 0;
     simboard::Machine& machine = simboard::Machine::instance();
     std::vector<std::wstring> folders;
@@ -270,29 +359,36 @@ TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverThe
     simboard::ShellTray shell;
 
     // The folder comes from where the maker's suite is registered; without the platform's files a
-    // silent install refuses it, names every missing file, and leaves no trace.
+    // silent install refuses it, names every missing file, and leaves no trace. The amd64 installer
+    // refuses any install without the simulated mainboard first.
     const std::wstring bare = makeFolder(L"bare");
     const std::wstring suite = L"\"" + bare + L"Tunedeck II.exe\"";
     ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kSuiteAppPathKey, nullptr, REG_SZ, suite.c_str(),
                                 static_cast<DWORD>((suite.size() + 1) * sizeof(wchar_t))),
               ERROR_SUCCESS);
-    EXPECT_EQ(runSetup(L"/S"), 2u);
+    EXPECT_EQ(runSetup(L"/S"), amd64() ? kExitAmd64NeedsBoard : kExitPlatformMissing);
     std::string log = setupLog(L"kelvane-setup.log");
     EXPECT_NE(log.find("program folder " + win32::narrow(withoutTrailingSeparator(bare))), std::string::npos)
         << log;
-    for (const std::wstring& name : kPlatformFiles)
-        EXPECT_NE(log.find("\r\n" + win32::narrow(name) + ": "), std::string::npos)
-            << win32::narrow(name) << "\n"
-            << log;
+    if (amd64()) {
+        EXPECT_NE(log.find("cannot load the platform software's 32-bit libraries"), std::string::npos) << log;
+    } else {
+        for (const std::wstring& name : kPlatformFiles)
+            EXPECT_NE(log.find("\r\n" + win32::narrow(name) + ": "), std::string::npos)
+                << win32::narrow(name) << "\n"
+                << log;
+    }
     EXPECT_FALSE(fileExists(bare + L"kelvane.exe"));
     EXPECT_FALSE(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane"));
     EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
 
-    // Into the platform software's folder: every file in place, the Run value, Add/Remove Programs.
+    // Into the platform software's folder (the amd64 installer: into a folder of its own, with the
+    // board): every file in place, the Run value, Add/Remove Programs.
     const std::wstring folder = makeFolder(L"program");
-    installPlatform(folder);
+    if (!amd64()) installPlatform(folder);
     const ULONGLONG installStart = ::GetTickCount64();
-    ASSERT_EQ(runSetup(L"/S /D=" + withoutTrailingSeparator(folder)), 0u) << setupLog(L"kelvane-setup.log");
+    ASSERT_EQ(runSetup((amd64() ? L"/S /SIMBOARD /D=" : L"/S /D=") + withoutTrailingSeparator(folder)), 0u)
+        << setupLog(L"kelvane-setup.log");
     std::printf("silent install: %llu ms\n", ::GetTickCount64() - installStart);
     for (const auto& [name, built] : kInstalledFiles)
         EXPECT_EQ(fileContent(folder + name), fileContent(e2e::builtFile(built))) << win32::narrow(name);
@@ -392,14 +488,60 @@ TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverThe
     EXPECT_FALSE(fileExists(folder + L"resource"));
     EXPECT_TRUE(e2e::waitUntil([&] { return !fileExists(uninstaller); }, e2e::kPatienceMs))
         << "the uninstaller removes itself";
-    for (const std::wstring& name : kPlatformFiles)
-        EXPECT_TRUE(fileExists(folder + name)) << win32::narrow(name);
+    for (const std::wstring& name : kPlatformFiles)  // the amd64 installer's board went with it
+        EXPECT_EQ(fileExists(folder + name), !amd64()) << win32::narrow(name);
     EXPECT_FALSE(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane"));
     EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     EXPECT_TRUE(fileExists(gpuLog));
 }
 
-TEST_F(Installer, SimulatedMainboardComesAlongWhenChosenAndGoesWithTheUninstall) {
+TEST_F(Installer, SimulatedMainboardNeverReplacesFilesNotItsOwnAndLeavesThoseChangedSinceAtTheUninstall) {
+    // A folder with files of the platform software under every name the board would write: refused,
+    // each named, every file as it was, nothing of ours left.
+    const std::wstring platform = makeFolder(L"platform");
+    std::vector<std::wstring> boardNames = kPlatformFiles;
+    boardNames.insert(boardNames.end(), kBoardOnlyFiles.begin(), kBoardOnlyFiles.end());
+    const auto marker = [](const std::wstring& name) { return "the platform's own " + win32::narrow(name); };
+    for (const std::wstring& name : boardNames) std::ofstream(win32::narrow(platform + name)) << marker(name);
+    EXPECT_EQ(runSetup(L"/S /SIMBOARD /D=" + withoutTrailingSeparator(platform)), kExitBoardWouldReplace);
+    const std::string refusal = setupLog(L"kelvane-setup.log");
+    for (const std::wstring& name : boardNames) {
+        EXPECT_NE(refusal.find("\r\n" + win32::narrow(name) + ": not written by Setup"), std::string::npos)
+            << win32::narrow(name) << "\n"
+            << refusal;
+        EXPECT_EQ(fileContent(platform + name), marker(name));
+    }
+
+    // The same through the wizard: the folder page names each file and stays; then cancelled.
+    {
+        Wizard wizard(L"/SIMBOARD /D=" + withoutTrailingSeparator(platform));
+        ASSERT_TRUE(wizard.window) << "no wizard";
+        Wizard::press(wizard.window, IDOK);  // the components, the board chosen
+        ASSERT_TRUE(e2e::waitUntil([&] { return !wizard.folderField().empty(); }, kSetupTimeoutMs));
+        EXPECT_EQ(wizard.folderField(), win32::narrow(withoutTrailingSeparator(platform)));
+        Wizard::press(wizard.window, IDOK);
+        std::string text;
+        HWND box = wizard.messageBox(text);
+        ASSERT_TRUE(box) << "no refusal";
+        EXPECT_NE(text.find("Setup never replaces a file it did not write"), std::string::npos) << text;
+        for (const std::wstring& name : boardNames)
+            EXPECT_NE(text.find(win32::narrow(name) + ": not written by Setup"), std::string::npos) << text;
+        Wizard::press(box, IDOK);
+        ASSERT_TRUE(e2e::waitUntil([&] { return !::IsWindow(box); }, kSetupTimeoutMs));
+        EXPECT_FALSE(wizard.folderField().empty()) << "it stays on the folder page";
+        Wizard::press(wizard.window, IDCANCEL);
+        HWND confirm = wizard.messageBox(text);
+        ASSERT_TRUE(confirm) << "no question before cancelling";
+        Wizard::press(confirm, IDYES);
+        EXPECT_TRUE(wizard.exitCode()) << "the wizard did not end";
+    }
+    for (const std::wstring& name : boardNames) EXPECT_EQ(fileContent(platform + name), marker(name));
+    for (const auto& [name, built] : kInstalledFiles) EXPECT_FALSE(fileExists(platform + name));
+    EXPECT_FALSE(fileExists(platform + L"kelvane-uninstall.exe"));
+    EXPECT_FALSE(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane"));
+    EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+
+    // An evaluation in a folder of its own.
     const std::wstring folder = makeFolder(L"board");
     ASSERT_EQ(runSetup(L"/S /SIMBOARD /D=" + withoutTrailingSeparator(folder)), 0u)
         << setupLog(L"kelvane-setup.log");
@@ -417,19 +559,30 @@ TEST_F(Installer, SimulatedMainboardComesAlongWhenChosenAndGoesWithTheUninstall)
     ASSERT_TRUE(server.process) << "the server did not start";
     EXPECT_NE(remoteCardCount(folder + L"linkctl.exe").find(kCardCountAnswer), std::string::npos);
 
-    ASSERT_EQ(runToEnd(L"\"" + folder + L"kelvane-uninstall.exe\" /S _?=" + withoutTrailingSeparator(folder),
-                       kSetupTimeoutMs),
-              0u);
+    // The platform software's installer replaces one stand-in (tiktor's clock library, which the
+    // server does not hold) with its own: it stays, the log says so; everything else of ours goes.
+    const std::wstring replaced = L"Ticksmith.dll";
+    std::ofstream(win32::narrow(folder + replaced), std::ios::binary | std::ios::trunc) << "the vendor's own";
+    ASSERT_EQ(runUninstallerInPlace(folder), 0u) << setupLog(L"kelvane-uninstall.log");
     EXPECT_EQ(server.exitCode(0), 0u) << "closed by the uninstaller, not killed";
+    EXPECT_EQ(fileContent(folder + replaced), "the vendor's own");
+    const std::string log = setupLog(L"kelvane-uninstall.log");
+    EXPECT_NE(log.find("Kept " + win32::narrow(folder + replaced) + ": it has changed"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Removed Kelvane Server"), std::string::npos) << log;
     // Run in place, the uninstaller cannot remove itself; everything else of ours is gone.
     ::DeleteFileW((folder + L"kelvane-uninstall.exe").c_str());
-    for (const auto& [name, built] : board) EXPECT_FALSE(fileExists(folder + name)) << win32::narrow(name);
-    EXPECT_FALSE(fileExists(folder + L"kelvane.exe"));
+    for (const auto& [name, built] : board)
+        EXPECT_EQ(fileExists(folder + name), name == replaced) << win32::narrow(name);
+    for (const auto& [name, built] : kInstalledFiles)
+        EXPECT_FALSE(fileExists(folder + name)) << win32::narrow(name);
+    EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
 }
 
 // A server that does not close (here: its single-instance mutex, held by the test, and no window
-// to ask) is never killed, and the update changes nothing.
-TEST_F(Installer, AnUpdateWhoseServerDoesNotCloseChangesNothing) {
+// to ask) is never killed, and the update changes nothing; nor does an update or a removal while
+// another session's server runs; a removal that cannot delete a file of ours keeps the installation.
+TEST_F(Installer, AServerThatCannotBeClosedOrAFileThatCannotBeDeletedLeavesTheInstallationAsItWas) {
     const std::wstring folder = makeFolder(L"stuck");
     ASSERT_EQ(runSetup(L"/S /SIMBOARD /D=" + withoutTrailingSeparator(folder)), 0u)
         << setupLog(L"kelvane-setup.log");
@@ -439,21 +592,78 @@ TEST_F(Installer, AnUpdateWhoseServerDoesNotCloseChangesNothing) {
         edited << "[Edited]\r\nby=test\r\n";
     }
     const std::string infoIniBefore = fileContent(infoIni);
-    win32::UniqueHandle server(::CreateMutexW(nullptr, FALSE, L"Kelvane"));
+    win32::UniqueHandle server(::CreateMutexW(nullptr, FALSE, wire::kSessionServerMutexName));
     ASSERT_TRUE(server);
 
     const ULONGLONG start = ::GetTickCount64();
-    EXPECT_EQ(runSetup(L"/S"), 3u);
+    EXPECT_EQ(runSetup(L"/S"), kExitServerRunning);
     EXPECT_GE(::GetTickCount64() - start, 30000u) << "it waited for the server";
     EXPECT_NE(setupLog(L"kelvane-setup.log").find("did not close"), std::string::npos)
         << setupLog(L"kelvane-setup.log");
     EXPECT_EQ(fileContent(infoIni), infoIniBefore);
-
     server.reset();
-    EXPECT_EQ(runToEnd(L"\"" + folder + L"kelvane-uninstall.exe\" /S _?=" + withoutTrailingSeparator(folder),
-                       kSetupTimeoutMs),
-              0u);
-    EXPECT_FALSE(fileExists(infoIni));
+
+    // The installation as it stands: what no refused update or removal may change.
+    const auto installed = [&] {
+        return std::make_tuple(fileContent(infoIni), fileContent(folder + L"kelvane.exe").size(),
+                               fileExists(folder + L"kelvane-uninstall.exe"),
+                               registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane"),
+                               registryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"));
+    };
+    const auto before = installed();
+    ASSERT_GT(std::get<1>(before), 0u);
+    ASSERT_TRUE(std::get<3>(before) && std::get<4>(before));
+
+    // Another session's server, as it looks from here: the machine's mutex held, no window, no
+    // session mutex. Neither the update nor the uninstaller can close it; both say so at once.
+    server.reset(::CreateMutexW(nullptr, FALSE, wire::kMachineServerMutexName));
+    ASSERT_TRUE(server);
+    const ULONGLONG otherStart = ::GetTickCount64();
+    EXPECT_EQ(runSetup(L"/S"), kExitServerRunning);
+    EXPECT_LT(::GetTickCount64() - otherStart, 30000u) << "no wait for a server it cannot ask to close";
+    EXPECT_NE(setupLog(L"kelvane-setup.log").find("Another user's Kelvane Server is running"),
+              std::string::npos)
+        << setupLog(L"kelvane-setup.log");
+    EXPECT_EQ(runUninstallerInPlace(folder), kExitServerRunning);
+    EXPECT_NE(setupLog(L"kelvane-uninstall.log").find("Another user's Kelvane Server is running"),
+              std::string::npos)
+        << setupLog(L"kelvane-uninstall.log");
+    EXPECT_EQ(installed(), before);
+    server.reset();
+
+    // kelvane.exe held open without delete sharing: the uninstaller (run from a copy elsewhere, as
+    // Add/Remove Programs runs it) removes what it can and keeps itself, the entry, the Run value
+    // and the record of the rest; run again once the file is free, it completes.
+    const std::wstring elsewhere = makeFolder(L"uninstaller-copy");
+    ASSERT_TRUE(::CopyFileW((folder + L"kelvane-uninstall.exe").c_str(),
+                            (elsewhere + L"kelvane-uninstall.exe").c_str(), FALSE));
+    win32::UniqueHandle holder(::CreateFileW((folder + L"kelvane.exe").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(holder);
+    const std::wstring uninstall =
+        L"\"" + elsewhere + L"kelvane-uninstall.exe\" /S _?=" + withoutTrailingSeparator(folder);
+    ::DeleteFileW(setupLogPath(L"kelvane-uninstall.log").c_str());
+    EXPECT_EQ(runToEnd(uninstall, kSetupTimeoutMs), kExitNotRemoved);
+    std::string log = setupLog(L"kelvane-uninstall.log");
+    EXPECT_NE(log.find("Could not delete " + win32::narrow(folder) + "kelvane.exe"), std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("Removed"), std::string::npos) << log;
+    EXPECT_TRUE(fileExists(folder + L"kelvane.exe"));
+    EXPECT_FALSE(fileExists(infoIni)) << "what could go has gone";
+    EXPECT_TRUE(fileExists(folder + L"kelvane-uninstall.exe"));
+    EXPECT_EQ(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane"), std::get<3>(before));
+    EXPECT_EQ(registryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"), std::get<4>(before));
+
+    holder.reset();
+    ::DeleteFileW(setupLogPath(L"kelvane-uninstall.log").c_str());
+    EXPECT_EQ(runToEnd(uninstall, kSetupTimeoutMs), 0u);
+    log = setupLog(L"kelvane-uninstall.log");
+    EXPECT_NE(log.find("Removed Kelvane Server"), std::string::npos) << log;
+    EXPECT_FALSE(fileExists(folder + L"kelvane.exe"));
+    EXPECT_FALSE(fileExists(folder + L"kelvane-uninstall.exe"));
+    EXPECT_FALSE(fileExists(folder + L"setupapi.dll")) << "the board, recorded, went too";
+    EXPECT_FALSE(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane"));
+    EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
 }
 
 // Each built program says who made it and which version it is, and carries its manifest.

@@ -10,6 +10,10 @@
 
 namespace simboard {
 
+// The helper library that the NVIDIA back end loads by name when it is initialised: none is
+// installed, so whatever the process finds under this name is a library planted in its search path.
+inline constexpr wchar_t kGreencardHelperLibrary[] = L"GreencardHelper.dll";
+
 // A signed figure as a journal argument.
 inline std::uint32_t word(std::int32_t value) { return static_cast<std::uint32_t>(value); }
 

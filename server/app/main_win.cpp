@@ -5,19 +5,23 @@
 #include <commctrl.h>
 
 #include <exception>
+#include <optional>
 
 #include "gpulib/NvidiaDll.h"
 #include "server/app/AboutBox.h"
 #include "server/app/MainForm.h"
 #include "server/app/ServerParts.h"
+#include "server/app/SingleInstance.h"
 #include "win32/Application.h"
-#include "win32/Handles.h"
+#include "win32/LibraryLoading.h"
 #include "win32/Text.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    // Held until the process ends; a second instance finds it and leaves without a trace.
-    win32::UniqueHandle instanceMutex(::CreateMutexW(nullptr, FALSE, L"Kelvane"));
-    if (::GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+    win32::keepCurrentFolderOutOfLibrarySearch();
+    // Held until the process ends; a second instance, in this session or another, leaves without a
+    // trace.
+    const std::optional<kelvane::ServerInstance> instance = kelvane::claimServerInstance();
+    if (!instance) return 0;
 
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&controls);

@@ -70,6 +70,9 @@ int cardFigure(const char* entry, std::int32_t index, std::int32_t NvidiaCardSlo
 extern "C" {
 
 int __stdcall Nv_Initialize() {
+    // Like a vendor's back end that loads its driver's libraries, it loads a helper of its own by
+    // name, through the search order of the process that loaded it. The board ships no such helper.
+    ::LoadLibraryW(kGreencardHelperLibrary);
     MachineLayout& m = board().state();
     const int result = faultChosenValue(m.faults.nvidiaInitResult, m.faults.nvidiaInit,
                                         nvidiaCardCount(m) > 0 ? kOk : kNoNvidiaDevice);
