@@ -212,6 +212,9 @@ TEST_F(ServerTest, WithoutACardBackEndSetsAnswerOneAndNothingElseIsFilled) {
     HWND box = waitForMessageBox(text);
     ASSERT_TRUE(box);
     EXPECT_EQ(text, "Please install the right VGA driver first!");
+    const simboard::LinkResult whileShown = request({0x00010000, 0, 0});
+    EXPECT_TRUE(whileShown.ok()) << "the report does not hold requests up";
+    EXPECT_EQ(whileShown.answer, (Words{0, 0, 0}));
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
     waitUntilStarted();  // the About box, made after the main window, has loaded its skin
 
