@@ -75,7 +75,7 @@ TEST_F(Cards, DefaultsReachEveryCardSevenTimesUndoingAnEarlySetAllThenRequestsAr
         EXPECT_EQ(applied(clocks[i]), (Applied{static_cast<std::uint32_t>(i % 4), 760, 1900, 1075, 44})) << i;
     // The timer starts right after start-up's first read of card 0.
     std::vector<std::uint64_t> runsUs;
-    for (std::size_t run = 0; run < kDefaultRuns; ++run) runsUs.push_back(clocks[kCardIndices * run].timeUs);
+    for (std::size_t n = 0; n < kDefaultRuns; ++n) runsUs.push_back(clocks[kCardIndices * n].timeUs);
     e2e::expectPeriodicTicks(runsUs, only(calls(), "Nv_GetGPUClockInfoPStates").at(0).timeUs,
                              kDefaultPeriodMs);
     EXPECT_NE(programFile(L"Info.ini").find("[Voltage]\r\nLarge=1138"), std::string::npos);
