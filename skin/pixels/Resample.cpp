@@ -75,23 +75,21 @@ void resampleImage(const Image& source, Image& target) {
             }
         }
     }
-    std::vector<float> pixel(static_cast<std::size_t>(channels));
+    float pixel[4];
     for (int y = 0; y < height; ++y) {
         const Taps& t = down[static_cast<std::size_t>(y)];
         std::uint8_t* out = target.row(y);
         for (int x = 0; x < width; ++x) {
-            std::fill(pixel.begin(), pixel.end(), 0.0f);
+            std::fill_n(pixel, 4, 0.0f);
             for (std::size_t k = 0; k < t.weights.size(); ++k) {
                 const float* p =
                     wide.data() + (static_cast<std::size_t>(t.first) + k) * at(width, 0) + at(x, 0);
-                for (int c = 0; c < channels; ++c) pixel[static_cast<std::size_t>(c)] += t.weights[k] * p[c];
+                for (int c = 0; c < channels; ++c) pixel[c] += t.weights[k] * p[c];
             }
             std::uint8_t* q = out + at(x, 0);
             const std::uint8_t a = alpha ? toByte(pixel[3]) : 255;
             for (int c = 0; c < 3; ++c)
-                q[c] = a == 0 ? 0
-                              : toByte(alpha ? pixel[static_cast<std::size_t>(c)] * 255.0f / pixel[3]
-                                             : pixel[static_cast<std::size_t>(c)]);
+                q[c] = a == 0 ? 0 : toByte(alpha ? pixel[c] * 255.0f / pixel[3] : pixel[c]);
             if (alpha) q[3] = a;
         }
     }
