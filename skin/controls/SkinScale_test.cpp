@@ -55,7 +55,7 @@ TEST(SkinScale, TakesTheSmallestSetAtOrAboveTheScaleElseTheDesignSet) {
 TEST(SkinScale, ImagesOfEachSetComeOutAtTheSizeOfTheirDesignSizeScaled) {
     struct Case {
         ImageSize loaded;
-        int setDpi, dpi;
+        int setDpi = 0, dpi = 0;
         ImageSize expected;
     };
     const Case cases[] = {

@@ -25,7 +25,7 @@ std::vector<Taps> axisTaps(int from, int to) {
         Taps& t = taps[static_cast<std::size_t>(i)];
         t.first = std::clamp(lo, 0, from - 1);
         const int last = std::clamp(hi, 0, from - 1);
-        t.weights.assign(static_cast<std::size_t>(last - t.first + 1), 0.0f);
+        t.weights.assign(static_cast<std::size_t>(last) - static_cast<std::size_t>(t.first) + 1, 0.0f);
         double sum = 0;
         for (int j = lo; j <= hi; ++j) {
             const double w = std::max(0.0, 1.0 - std::abs(j - centre) / radius);
@@ -59,7 +59,9 @@ void resampleImage(const Image& source, Image& target) {
     const std::vector<Taps> down = axisTaps(source.height(), height);
 
     // Across each source row, colour weighted by alpha: rows of the source's height, target's width.
-    const auto at = [channels](int x, int c) { return static_cast<std::size_t>(x * channels + c); };
+    const auto at = [channels](int x, int c) {
+        return static_cast<std::size_t>(x) * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c);
+    };
     std::vector<float> wide(static_cast<std::size_t>(source.height()) * at(width, 0));
     for (int y = 0; y < source.height(); ++y) {
         const std::uint8_t* in = source.row(y);
@@ -68,10 +70,10 @@ void resampleImage(const Image& source, Image& target) {
             const Taps& t = across[static_cast<std::size_t>(x)];
             for (std::size_t k = 0; k < t.weights.size(); ++k) {
                 const std::uint8_t* p = in + at(t.first + static_cast<int>(k), 0);
-                const float a = alpha ? p[3] / 255.0f : 1.0f;
+                const float a = alpha ? static_cast<float>(p[3]) / 255.0f : 1.0f;
                 const float w = t.weights[k];
-                for (int c = 0; c < 3; ++c) out[at(x, c)] += w * a * p[c];
-                if (alpha) out[at(x, 3)] += w * p[3];
+                for (int c = 0; c < 3; ++c) out[at(x, c)] += w * a * static_cast<float>(p[c]);
+                if (alpha) out[at(x, 3)] += w * static_cast<float>(p[3]);
             }
         }
     }
