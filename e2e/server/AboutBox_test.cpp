@@ -105,6 +105,17 @@ class AboutBoxTest : public ServerTest {
         ::MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
         return r;
     }
+    // The box's client area of that size, the box centred on the screen.
+    static void expectCentredAtSize(HWND box, int width, int height) {
+        RECT client;
+        ::GetClientRect(box, &client);
+        EXPECT_EQ(client.right, width);
+        EXPECT_EQ(client.bottom, height);
+        RECT frame;
+        ::GetWindowRect(box, &frame);
+        EXPECT_NEAR(frame.left + frame.right, ::GetSystemMetrics(SM_CXSCREEN), 1) << "centred";
+        EXPECT_NEAR(frame.top + frame.bottom, ::GetSystemMetrics(SM_CYSCREEN), 1) << "centred";
+    }
     // The children of a class: their text and where they lie in the box's client area.
     static std::vector<std::pair<std::string, RECT>> children(HWND box, const char* className) {
         std::vector<std::pair<std::string, RECT>> found;
@@ -128,14 +139,7 @@ TEST_F(AboutBoxTest, IsMadeHiddenAtStartInTheSkinsSizeWithTheTranslatedButtonAnd
     EXPECT_EQ(::GetWindowLongW(box, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME | WS_POPUP), WS_POPUP);
 
     const SkinPicture background(L"popup_bg08.png"), face(L"button01_n.png");
-    RECT client;
-    ::GetClientRect(box, &client);
-    EXPECT_EQ(client.right, background.width()) << "the background's size, not the design's 410 x 293";
-    EXPECT_EQ(client.bottom, background.height());
-    RECT frame;
-    ::GetWindowRect(box, &frame);
-    EXPECT_NEAR(frame.left + frame.right, ::GetSystemMetrics(SM_CXSCREEN), 1) << "centred";
-    EXPECT_NEAR(frame.top + frame.bottom, ::GetSystemMetrics(SM_CYSCREEN), 1) << "centred";
+    expectCentredAtSize(box, background.width(), background.height());  // not the design's 410 x 293
 
     const auto buttons = children(box, "GsButton");
     ASSERT_EQ(buttons.size(), 1u);
@@ -423,14 +427,7 @@ class DisplayScaleTest : public AboutBoxTest {
     // The box as laid out now: client size, button and lines, as the test's expectations name them.
     void expectLaidOut(HWND box, const ScaleLook& l, const char* when) {
         SCOPED_TRACE(when);
-        RECT client;
-        ::GetClientRect(box, &client);
-        EXPECT_EQ(client.right, l.box.cx);
-        EXPECT_EQ(client.bottom, l.box.cy);
-        RECT frame;
-        ::GetWindowRect(box, &frame);
-        EXPECT_NEAR(frame.left + frame.right, ::GetSystemMetrics(SM_CXSCREEN), 1) << "centred";
-        EXPECT_NEAR(frame.top + frame.bottom, ::GetSystemMetrics(SM_CYSCREEN), 1) << "centred";
+        expectCentredAtSize(box, l.box.cx, l.box.cy);
         const auto buttons = children(box, "GsButton");
         ASSERT_EQ(buttons.size(), 1u);
         const RECT& b = buttons[0].second;
