@@ -501,6 +501,10 @@ TEST_F(DisplayScaleTest, AboutBoxAndTrayIconAreDrawnForTheScreensScale) {
         // suggested place is the corner; the tray icon takes the small-icon size of that scale.
         sendWithRemoteRect(box, WM_DPICHANGED, MAKEWPARAM(144, 144), RECT{0, 0, 600, 360});
         expectLaidOut(box, kLooks[1], "after the DPI changed to 144");
+        // Back to 100 %, from a sender that gives no rectangle: the 1x layout again, centred.
+        ::SendMessageTimeoutW(box, WM_DPICHANGED, MAKEWPARAM(96, 96), 0, SMTO_NORMAL, kShowTimeoutMs,
+                              nullptr);
+        expectLaidOut(box, kLooks[0], "back at 96 DPI, no rectangle");
         HWND trayWindow = run->findWindow("TsTrayIconW", nullptr);
         ASSERT_TRUE(trayWindow);
         sendWithRemoteRect(trayWindow, WM_DPICHANGED, MAKEWPARAM(144, 144), RECT{0, 0, 1, 1});

@@ -114,7 +114,11 @@ LRESULT TAboutBox::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != WM_DPICHANGED) return SkinForm::handleMessage(message, wParam, lParam);
     // The system's suggested rectangle tells which screen the box now belongs to; the box keeps the
     // skin's size and stays centred on that screen.
-    const RECT suggested = *reinterpret_cast<const RECT*>(lParam);
+    RECT suggested;
+    if (lParam)
+        suggested = *reinterpret_cast<const RECT*>(lParam);
+    else
+        ::GetWindowRect(hwnd(), &suggested);  // a sender other than the system may leave it out
     const int dpi = win32::dpiOfChange(wParam);
     rescale(dpi);
     layOut(dpi, suggested);
