@@ -14,13 +14,16 @@ BOOL CALLBACK takeFirstName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) {
 
 }  // namespace
 
-UniqueIcon copyApplicationIcon() {
+UniqueIcon copyApplicationIcon(int size) {
     HMODULE program = ::GetModuleHandleW(nullptr);
     LPWSTR first = nullptr;  // an integer id, or a name that lives as long as the module
     ::EnumResourceNamesW(program, RT_GROUP_ICON, &takeFirstName, reinterpret_cast<LONG_PTR>(&first));
-    HICON shared = first ? ::LoadIconW(program, first) : nullptr;
-    if (!shared) shared = ::LoadIconW(nullptr, IDI_APPLICATION);
-    return UniqueIcon(::CopyIcon(shared));
+    // Without LR_SHARED each load is an icon of its own; the system's icon is shared, so it is copied.
+    if (first)
+        if (HANDLE own = ::LoadImageW(program, first, IMAGE_ICON, size, size, 0))
+            return UniqueIcon(static_cast<HICON>(own));
+    HANDLE shared = ::LoadImageW(nullptr, IDI_APPLICATION, IMAGE_ICON, size, size, LR_SHARED);
+    return UniqueIcon(shared ? ::CopyIcon(static_cast<HICON>(shared)) : nullptr);
 }
 
 InvalidIconError::InvalidIconError(const std::wstring& path)

@@ -10,9 +10,10 @@
 
 namespace win32 {
 
-// A copy of the application's icon: the executable's first icon group, as the shell shows it, or
-// the system's application icon when the executable has none.
-UniqueIcon copyApplicationIcon();
+// A copy of the application's icon at a size in pixels: the frame of that size of the executable's
+// first icon group (the nearest frame, scaled, when it has none of that size), or the system's
+// application icon when the executable has none.
+UniqueIcon copyApplicationIcon(int size);
 
 // A file that exists but holds no icon the system can read.
 class InvalidIconError : public std::runtime_error {

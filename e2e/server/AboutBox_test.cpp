@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 
 #include "e2e/server/ServerRun.h"
 #include "mainboard/machine/Translations.h"
 #include "mainboard/pngcodec/PngCodec.h"
+#include "mainboard/shelltray/ShellTray.h"
 #include "win32/Text.h"
 
 namespace server_e2e {
@@ -58,6 +61,23 @@ struct SkinPicture {
     }
 };
 
+// A message that carries a pointer, sent to a window of another process: what it points to is
+// written into that process first, as the system does for the messages it makes.
+LRESULT sendWithRemoteRect(HWND window, UINT message, WPARAM wParam, const RECT& rect) {
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    const win32::UniqueHandle process(
+        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, processId));
+    EXPECT_TRUE(process) << ::GetLastError();
+    void* remote = ::VirtualAllocEx(process.get(), nullptr, sizeof rect, MEM_COMMIT, PAGE_READWRITE);
+    EXPECT_TRUE(remote && ::WriteProcessMemory(process.get(), remote, &rect, sizeof rect, nullptr));
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(window, message, wParam, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL,
+                          kShowTimeoutMs, &result);
+    ::VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
+    return static_cast<LRESULT>(result);
+}
+
 class AboutBoxTest : public ServerTest {
   protected:
     HWND startAndFindBox() {
@@ -83,6 +103,17 @@ class AboutBoxTest : public ServerTest {
         ::MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
         return r;
     }
+    // The box's client area of that size, the box centred on the screen.
+    static void expectCentredAtSize(HWND box, int width, int height) {
+        RECT client;
+        ::GetClientRect(box, &client);
+        EXPECT_EQ(client.right, width);
+        EXPECT_EQ(client.bottom, height);
+        RECT frame;
+        ::GetWindowRect(box, &frame);
+        EXPECT_NEAR(frame.left + frame.right, ::GetSystemMetrics(SM_CXSCREEN), 1) << "centred";
+        EXPECT_NEAR(frame.top + frame.bottom, ::GetSystemMetrics(SM_CYSCREEN), 1) << "centred";
+    }
     // The children of a class: their text and where they lie in the box's client area.
     static std::vector<std::pair<std::string, RECT>> children(HWND box, const char* className) {
         std::vector<std::pair<std::string, RECT>> found;
@@ -106,14 +137,7 @@ TEST_F(AboutBoxTest, IsMadeHiddenAtStartInTheSkinsSizeWithTheTranslatedButtonAnd
     EXPECT_EQ(::GetWindowLongW(box, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME | WS_POPUP), WS_POPUP);
 
     const SkinPicture background(L"popup_bg08.png"), face(L"button01_n.png");
-    RECT client;
-    ::GetClientRect(box, &client);
-    EXPECT_EQ(client.right, background.width()) << "the background's size, not the design's 410 x 293";
-    EXPECT_EQ(client.bottom, background.height());
-    RECT frame;
-    ::GetWindowRect(box, &frame);
-    EXPECT_NEAR(frame.left + frame.right, ::GetSystemMetrics(SM_CXSCREEN), 1) << "centred";
-    EXPECT_NEAR(frame.top + frame.bottom, ::GetSystemMetrics(SM_CYSCREEN), 1) << "centred";
+    expectCentredAtSize(box, background.width(), background.height());  // not the design's 410 x 293
 
     const auto buttons = children(box, "GsButton");
     ASSERT_EQ(buttons.size(), 1u);
@@ -286,14 +310,15 @@ TEST_F(AboutBoxTest, KeyboardClosesItWithSpaceOnTheFocusedButtonEnterOrEsc) {
 TEST_F(AboutBoxTest, MissingOrBrokenSkinFileIsReportedOnceAndTheBoxStaysUsable) {
     struct Case {
         const wchar_t* file;
+        const wchar_t* largerFile;      // broken as well, when the file is (the 2x set's)
         bool broken;                    // there but no PNG; else missing
         int width, height;              // of the box's client area; 0: the background's
         int buttonWidth, buttonHeight;  // 0: the face's
     };
     const Case cases[] = {
-        {L"popup_bg08.png", false, 410, 293, 0, 0},
-        {L"button01_n.png", false, 0, 0, 75, 25},
-        {L"button01_o.png", true, 0, 0, 0, 0},
+        {L"popup_bg08.png", nullptr, false, 410, 293, 0, 0},
+        {L"button01_n.png", nullptr, false, 0, 0, 75, 25},
+        {L"button01_o.png", L"button01_o@2x.png", true, 0, 0, 0, 0},
     };
     const SkinPicture background(L"popup_bg08.png"), face(L"button01_d.png");
     for (const Case& c : cases) {
@@ -301,7 +326,9 @@ TEST_F(AboutBoxTest, MissingOrBrokenSkinFileIsReportedOnceAndTheBoxStaysUsable) 
         run.reset();  // the last run ends before its folder goes, and that before the next one's
         folder.reset();
         layOut({.skinFilesLeftOut = {c.file}});
-        if (c.broken) folder->add(e2e::builtFile(L"bin\\Info.ini"), L"resource\\" + std::wstring(c.file));
+        if (c.broken)
+            for (const wchar_t* file : {c.file, c.largerFile})
+                folder->add(e2e::builtFile(L"bin\\Info.ini"), L"resource\\" + std::wstring(file));
         run = std::make_unique<e2e::ProgramRun>(*folder, L"kelvane.exe");
         std::string text;
         // Start-up sleeps 3 s first, and a shell tray still tidying up after the last run's icon
@@ -331,6 +358,14 @@ TEST_F(AboutBoxTest, MissingOrBrokenSkinFileIsReportedOnceAndTheBoxStaysUsable) 
         ::PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
         ::PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
         EXPECT_TRUE(hidden(box)) << name << ": its button still closes it";
+        if (c.broken) {
+            // Laid out again for a screen at 200 %, the skin loaded anew: the face is still broken in
+            // both sets, and that was reported at start.
+            sendWithRemoteRect(box, WM_DPICHANGED, MAKEWPARAM(192, 192), RECT{0, 0, 800, 480});
+            EXPECT_FALSE(waitForMessageBox(text)) << "reported again: " << text;
+            ::GetClientRect(box, &client);
+            EXPECT_EQ(client.right, 2 * background.width());
+        }
         run.reset();
         folder.reset();  // the next case's folder has the same name
     }
@@ -345,6 +380,160 @@ TEST_F(AboutBoxTest, MissingPixreadStopsTheProgramAtTheFirstSkinImageWithItsAsse
     EXPECT_TRUE(text.starts_with("Assertion failed: m_hinst, file ")) << text;
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(run->waitForExit(e2e::kPatienceMs), std::optional<DWORD>(3));
+}
+
+// The screen's scale of the prefix this test runs in: 96 DPI in the tests' own, 144 and 192 in the
+// prefixes of e2e/server/run-at-dpi, which names it in KV_DISPLAY_DPI.
+int displayDpi() {
+    char named[16] = "";
+    return ::GetEnvironmentVariableA("KV_DISPLAY_DPI", named, sizeof named) ? std::atoi(named) : 96;
+}
+
+// What a person sees of the server at each scale: the box's client size, the button's place and
+// size, the lines' left edge, tops and height, and the tray icon's size.
+struct ScaleLook {
+    int dpi;
+    const wchar_t* background;  // the skin set's file
+    SIZE box;
+    std::array<LONG, 4> button;  // left, top, width, height
+    int lineLeft;
+    std::array<int, 3> lineTops;
+    int lineHeight;  // the font's height
+    int icon;
+};
+constexpr ScaleLook kLooks[] = {
+    {96, L"popup_bg08.png", {400, 240}, {245, 166, 112, 34}, 150, {75, 95, 115}, 16, 16},
+    {144, L"popup_bg08@1.5x.png", {600, 360}, {368, 249, 168, 51}, 225, {113, 143, 173}, 24, 24},
+    {192, L"popup_bg08@2x.png", {800, 480}, {490, 332, 224, 68}, 300, {150, 190, 230}, 32, 32},
+};
+
+// The server with the board's notification area in place, at the prefix's display scale.
+class DisplayScaleTest : public AboutBoxTest {
+  protected:
+    void SetUp() override {
+        AboutBoxTest::SetUp();
+        ::SetProcessDPIAware();  // the test reads the screen and the windows in pixels as they are
+        const ScreenDC screen;
+        ASSERT_EQ(::GetDeviceCaps(screen.dc, LOGPIXELSX), displayDpi()) << "the prefix is not at the scale";
+        for (const ScaleLook& l : kLooks)
+            if (l.dpi == displayDpi()) look = &l;
+        ASSERT_TRUE(look) << "no expectations for " << displayDpi() << " DPI";
+    }
+    struct ScreenDC {
+        HDC dc = ::GetDC(nullptr);
+        ~ScreenDC() { ::ReleaseDC(nullptr, dc); }
+    };
+    // The box as laid out now: client size, button and lines, as the test's expectations name them.
+    void expectLaidOut(HWND box, const ScaleLook& l, const char* when) {
+        SCOPED_TRACE(when);
+        expectCentredAtSize(box, l.box.cx, l.box.cy);
+        const auto buttons = children(box, "GsButton");
+        ASSERT_EQ(buttons.size(), 1u);
+        const RECT& b = buttons[0].second;
+        EXPECT_EQ((std::array<LONG, 4>{b.left, b.top, b.right - b.left, b.bottom - b.top}), l.button);
+        const auto lines = children(box, "SkinLabel");
+        ASSERT_EQ(lines.size(), 3u);
+        for (std::size_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(lines[i].second.left, l.lineLeft) << lines[i].first;
+            EXPECT_EQ(lines[i].second.top, l.lineTops[i]) << lines[i].first;
+            // The font's cell height as the font maps it: a pixel less at some sizes.
+            EXPECT_NEAR(lines[i].second.bottom - lines[i].second.top, l.lineHeight, 1) << lines[i].first;
+        }
+    }
+    // The sizes of the server's tray icons as the notification area received them, in order.
+    std::vector<std::uint32_t> iconSizes(UINT message) const {
+        std::vector<std::uint32_t> sizes;
+        for (const simboard::TrayMessage& m : shell.messages())
+            if (m.processId == run->processId() && m.message == message && (m.flags & NIF_ICON)) {
+                EXPECT_EQ(m.iconWidth, m.iconHeight);
+                sizes.push_back(m.iconWidth);
+            }
+        return sizes;
+    }
+    bool noReport() {
+        std::string text;
+        return !waitForMessageBox(text) || (ADD_FAILURE() << "a report: " << text, false);
+    }
+
+    simboard::ShellTray shell;
+    const ScaleLook* look = nullptr;
+};
+
+// Points of the background where the sets differ in detail (the emblem, the wordmark), at 1x.
+constexpr POINT kDetailPoints[] = {{40, 200}, {72, 140}, {60, 21}, {100, 28}, {30, 100}};
+
+TEST_F(DisplayScaleTest, AboutBoxAndTrayIconAreDrawnForTheScreensScale) {
+    HWND box = startAndFindBox();
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(noReport()) << "every file of the set is there";
+    expectLaidOut(box, *look, "at start");
+    EXPECT_EQ(iconSizes(NIM_ADD), (std::vector<std::uint32_t>{static_cast<std::uint32_t>(look->icon)}));
+    EXPECT_EQ(look->icon, ::GetSystemMetrics(SM_CXSMICON)) << "the notification area's small-icon size";
+
+    // On screen: the background of the set drawn for the scale, pixel for pixel.
+    ASSERT_TRUE(show(box));
+    ::SetCursorPos(0, 0);
+    const SkinPicture background(look->background);
+    const RECT client = clientOnScreen(box);
+    const auto lines = children(box, "SkinLabel");
+    std::vector<std::string> differing;
+    const auto showsTheSet = [&] {
+        const e2e::ScreenImage shot = e2e::captureScreen(client);
+        differing.clear();
+        std::vector<POINT> points;
+        for (const POINT p : kDetailPoints) points.push_back({p.x * look->dpi / 96, p.y * look->dpi / 96});
+        // Each line's last corner, past its last letter: the lines have painted what lies beneath.
+        for (const auto& [text, place] : lines) points.push_back({place.right - 1, place.bottom - 1});
+        for (const auto [x, y] : points) {
+            const auto want = background.at(x, y);
+            if (shot.pixel(x, y) != RGB(want[0], want[1], want[2]))
+                differing.push_back(std::to_string(x) + "," + std::to_string(y));
+        }
+        return differing.empty();
+    };
+    EXPECT_TRUE(e2e::waitUntil(showsTheSet, kShowTimeoutMs))
+        << "not the pixels of the set: " << ::testing::PrintToString(differing);
+    keepScreenshot(box, (L"about-box-" + std::to_wstring(look->dpi) + L"dpi.png").c_str());
+
+    if (look->dpi == 96) {
+        // The box moves to a screen at 150 %: laid out anew from the message's DPI, centred though the
+        // suggested place is the corner; the tray icon takes the small-icon size of that scale.
+        sendWithRemoteRect(box, WM_DPICHANGED, MAKEWPARAM(144, 144), RECT{0, 0, 600, 360});
+        expectLaidOut(box, kLooks[1], "after the DPI changed to 144");
+        // Back to 100 %, from a sender that gives no rectangle: the 1x layout again, centred.
+        ::SendMessageTimeoutW(box, WM_DPICHANGED, MAKEWPARAM(96, 96), 0, SMTO_NORMAL, kShowTimeoutMs,
+                              nullptr);
+        expectLaidOut(box, kLooks[0], "back at 96 DPI, no rectangle");
+        HWND trayWindow = run->findWindow("TsTrayIconW", nullptr);
+        ASSERT_TRUE(trayWindow);
+        sendWithRemoteRect(trayWindow, WM_DPICHANGED, MAKEWPARAM(144, 144), RECT{0, 0, 1, 1});
+        EXPECT_TRUE(e2e::waitUntil([&] { return !iconSizes(NIM_MODIFY).empty(); }, kShowTimeoutMs));
+        EXPECT_EQ(iconSizes(NIM_MODIFY), (std::vector<std::uint32_t>{24}));
+        EXPECT_TRUE(noReport());
+    }
+
+    if (look->dpi == 192) {
+        // Without the 2x set the box comes up all the same, silently, from the 1x images resampled.
+        run.reset();
+        folder.reset();
+        layOut({.skinFilesLeftOut = {L"popup_bg08@2x.png", L"button01_n@2x.png", L"button01_o@2x.png",
+                                     L"button01_d@2x.png"}});
+        box = startAndFindBox();
+        ASSERT_TRUE(box);
+        EXPECT_TRUE(noReport()) << "a missing larger file is no problem";
+        expectLaidOut(box, *look, "without the 2x set");
+        ASSERT_TRUE(show(box));
+        const SkinPicture small(L"popup_bg08.png");
+        // A flat stretch of the panel: its 1x colour, give or take the filter's rounding.
+        const auto want = small.at(200, 225);
+        const auto closeToIt = [&] {
+            const COLORREF got = e2e::captureScreen(clientOnScreen(box)).pixel(400, 450);
+            return std::abs(GetRValue(got) - want[0]) <= 2 && std::abs(GetGValue(got) - want[1]) <= 2 &&
+                   std::abs(GetBValue(got) - want[2]) <= 2;
+        };
+        EXPECT_TRUE(e2e::waitUntil(closeToIt, kShowTimeoutMs)) << "the 1x panel's colour, resampled";
+        keepScreenshot(box, L"about-box-192dpi-from-1x.png");
+    }
 }
 
 }  // namespace

@@ -28,6 +28,8 @@ struct TrayMessage {
     std::u16string balloonText;
     std::u16string balloonTitle;
     std::uint32_t balloonFlags;
+    std::uint32_t iconWidth;  // the icon's size in pixels; 0 without one
+    std::uint32_t iconHeight;
     std::uint64_t timeUs;  // on the board's clock
     bool accepted;
 };

@@ -18,7 +18,8 @@ constexpr wchar_t kShellTrayClass[] = L"Shell_TrayWnd";
 // wine's Shell_NotifyIconW hands the record over as WM_COPYDATA (dwData: the NIM_ message) in a layout
 // of its own, measured: the icon's window as a 32-bit word, id, flags, callback message, the tip of
 // 128 UTF-16 units, state and state mask, the balloon text of 256 units, the timeout, the balloon
-// title of 64 units and the balloon's flags. The rest (the icon's bitmap) is not read here.
+// title of 64 units, the balloon's flags and GUID, then the icon's width, height, planes and bits per
+// pixel (0 without NIF_ICON); its bitmap follows and is not read here.
 struct TrayRecordStart {
     std::uint32_t window;
     std::uint32_t id;
@@ -31,6 +32,11 @@ struct TrayRecordStart {
     std::uint32_t timeout;
     char16_t infoTitle[64];
     std::uint32_t infoFlags;
+    GUID guidItem;
+    std::uint32_t iconWidth;
+    std::uint32_t iconHeight;
+    std::uint32_t iconPlanes;
+    std::uint32_t iconBits;
 };
 
 // A zero-terminated text of a fixed field (or the whole field, when it holds no zero).
@@ -110,7 +116,7 @@ LRESULT ShellTray::receive(HWND sender, const COPYDATASTRUCT& data) {
     }
     m_messages.push_back({static_cast<std::uint32_t>(data.dwData), processId, r.window, r.id, r.flags,
                           r.callbackMessage, fieldText(r.tip), fieldText(r.info), fieldText(r.infoTitle),
-                          r.infoFlags, Machine::nowUs(), accepted});
+                          r.infoFlags, r.iconWidth, r.iconHeight, Machine::nowUs(), accepted});
     return accepted ? TRUE : FALSE;
 }
 

@@ -23,6 +23,8 @@ inline constexpr wchar_t kFallbackVersion[] = L"V1.00.09";
 // and all, in 260 bytes; otherwise the fallback.
 std::wstring RemoteLinkVersion();
 
+// Laid out for the DPI of its screen, and again when that changes: places and sizes of the design
+// are for 96 DPI, the skin's images come from the set drawn for the scale (skin/controls/SkinScale.h).
 class TAboutBox final : public skin::SkinForm {
   public:
     explicit TAboutBox(HWND owner);  // hidden, centred, skin loaded
@@ -30,6 +32,11 @@ class TAboutBox final : public skin::SkinForm {
 
   private:
     void FormCreate();
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Loads the skin again for the DPI and lays the box out; problems were reported at creation.
+    void rescale(int dpi);
+    // The box's size, the lines' places, and the box centred on the screen that holds `place`.
+    void layOut(int dpi, const RECT& place);
 
     skin::GsImage* m_background = nullptr;
     skin::GsButton* m_okButton = nullptr;

@@ -4,16 +4,29 @@
 #include <array>
 
 #include "skin/controls/SkinFactory.h"
+#include "skin/controls/SkinScale.h"
 #include "support/NuMultiLang.h"
 #include "win32/Application.h"
+#include "win32/Dpi.h"
 #include "win32/Handles.h"
 
 namespace kelvane {
 
 namespace {
 
+// The design, at 96 DPI.
 constexpr int kDesignWidth = 410, kDesignHeight = 293;
+constexpr POINT kButtonPlace{245, 166};
+constexpr POINT kFirstLinePlace{150, 75};
+constexpr int kLineSpacing = 20;
 constexpr DWORD kVersionBufferBytes = 260;
+
+std::wstring skinFolder() { return win32::executableFolder() + L"resource"; }
+std::wstring backgroundFile() { return skinFolder() + L"\\popup_bg08.png"; }
+skin::FacePaths buttonFaces() {
+    const std::wstring base = skinFolder() + L"\\button01";
+    return {base + L"_n.png", base + L"_d.png", base + L"_o.png", L""};
+}
 
 }  // namespace
 
@@ -47,38 +60,70 @@ TAboutBox::~TAboutBox() {
 }
 
 void TAboutBox::FormCreate() {
-    const std::wstring skinFolder = win32::executableFolder() + L"resource";
+    const int dpi = win32::windowDpi(hwnd());
     // A missing or broken skin file is reported once; the box is built all the same, so that it keeps
     // a sane size and its button still closes it.
     skin::SkinProblems problems;
-    m_background = &skin::CreateSkinImage(*this, skinFolder + L"\\popup_bg08.png", 0, 0, problems);
-    const std::wstring buttonBase = skinFolder + L"\\button01";
-    const skin::FacePaths faces = {buttonBase + L"_n.png", buttonBase + L"_d.png", buttonBase + L"_o.png",
-                                   L""};
-    m_okButton = &skin::CreateSkinButton(*this, &m_background->Picture(), 245, 166, faces, NuTranslate(L"OK"),
-                                         problems);
+    m_background = &skin::CreateSkinImage(*this, backgroundFile(), 0, 0, dpi, problems);
+    m_okButton = &skin::CreateSkinButton(*this, &m_background->Picture(), kButtonPlace.x, kButtonPlace.y,
+                                         buttonFaces(), NuTranslate(L"OK"), dpi, problems);
     m_okButton->OnClick = [this] { close(); };
-    if (!m_background->Picture().empty())
-        setClientSize(m_background->Picture().width(), m_background->Picture().height());
     const std::pair<skin::SkinLabel**, std::wstring> lines[] = {
         {&m_serverName, L"Kelvane Server"},
         {&m_version, RemoteLinkVersion()},
         {&m_maker, win32::ownVersionString(L"CompanyName")},
     };
-    int top = 75;
     for (const auto& [label, text] : lines) {
-        *label = &skin::CreateSkinLabel(*this);
+        *label = &skin::CreateSkinLabel(*this, dpi);
         (*label)->setText(text);
-        (*label)->setPosition(150, top);
         (*label)->show();
-        top += 20;
     }
-    centerOnScreen();
+    RECT place;
+    ::GetWindowRect(hwnd(), &place);
+    layOut(dpi, place);
     if (!problems.empty()) {
         std::wstring report;
         for (const std::wstring& line : problems) report += (report.empty() ? L"" : L"\n") + line;
         win32::showException(report);
     }
+}
+
+void TAboutBox::rescale(int dpi) {
+    skin::SkinProblems reportedAtCreation;
+    skin::ScaleSkinImage(*m_background, backgroundFile(), 0, 0, dpi, reportedAtCreation);
+    skin::ScaleSkinButton(*m_okButton, kButtonPlace.x, kButtonPlace.y, buttonFaces(), dpi,
+                          reportedAtCreation);
+    for (skin::SkinLabel* label : {m_serverName, m_version, m_maker}) skin::ScaleSkinLabel(*label, dpi);
+}
+
+void TAboutBox::layOut(int dpi, const RECT& place) {
+    const skin::Bitmap& background = m_background->Picture();
+    if (background.empty())
+        setClientSize(skin::scaledToDpi(kDesignWidth, dpi), skin::scaledToDpi(kDesignHeight, dpi));
+    else
+        setClientSize(background.width(), background.height());
+    int top = kFirstLinePlace.y;
+    for (skin::SkinLabel* label : {m_serverName, m_version, m_maker}) {
+        label->setPosition(skin::scaledToDpi(kFirstLinePlace.x, dpi), skin::scaledToDpi(top, dpi));
+        top += kLineSpacing;
+    }
+    centerOnScreenOf(place);
+}
+
+LRESULT TAboutBox::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_DPICHANGED) return SkinForm::handleMessage(message, wParam, lParam);
+    // The system's suggested rectangle tells which screen the box now belongs to; the box keeps the
+    // skin's size and stays centred on that screen.
+    RECT suggested;
+    if (lParam)
+        suggested = *reinterpret_cast<const RECT*>(lParam);
+    else
+        ::GetWindowRect(hwnd(), &suggested);  // a sender other than the system may leave it out
+    const int dpi = win32::dpiOfChange(wParam);
+    rescale(dpi);
+    layOut(dpi, suggested);
+    ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+    return 0;
 }
 
 }  // namespace kelvane

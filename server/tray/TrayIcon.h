@@ -33,7 +33,8 @@ enum class TMouseButton { mbLeft, mbRight, mbMiddle };
 class TsTrayIconW final : public win32::Window {
   public:
     // owner: the application's main window (Minimize, Restore and PopupAt act on it). The icon is a
-    // copy of the application's icon; the record's size follows the shell's version.
+    // copy of the application's icon in the small-icon size of the display's DPI, made again when the
+    // DPI changes; the record's size follows the shell's version.
     TsTrayIconW(HWND owner, UINT iconId, UINT callbackMessage);
     ~TsTrayIconW() override;  // deletes the icon from the notification area if shown
 

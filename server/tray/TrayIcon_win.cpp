@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "win32/Application.h"
+#include "win32/Dpi.h"
 #include "win32/Icons.h"
 #include "win32/Text.h"
 
@@ -48,6 +49,11 @@ void copyIntoField(std::wstring_view text, wchar_t (&field)[N]) {
     kelvane::copyIntoField(asU16(text), reinterpret_cast<char16_t*>(field), N);
 }
 
+// The application's icon in the frame the notification area shows at the DPI.
+win32::UniqueIcon smallApplicationIcon(int dpi) {
+    return win32::copyApplicationIcon(win32::systemMetricForDpi(SM_CXSMICON, dpi));
+}
+
 // The shell announces a restart to every top-level window with this registered message.
 UINT taskbarCreatedMessage() {
     static const UINT message = ::RegisterWindowMessageW(L"TaskbarCreated");
@@ -82,7 +88,7 @@ TsTrayIconW::TsTrayIconW(HWND owner, UINT iconId, UINT callbackMessage)
     r.hWnd = hwnd();
     r.uID = iconId;
     r.uCallbackMessage = callbackMessage;
-    m_icon = win32::copyApplicationIcon();
+    m_icon = smallApplicationIcon(win32::windowDpi(hwnd()));
     r.hIcon = m_icon.get();
 }
 
@@ -169,6 +175,10 @@ LRESULT TsTrayIconW::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         if (message == WM_QUERYENDSESSION) return 1;
+        if (message == WM_DPICHANGED) {
+            setIcon(smallApplicationIcon(win32::dpiOfChange(wParam)));
+            return 0;
+        }
         if (message == taskbarCreatedMessage()) {
             // The new shell holds no icon; writing Visible would send nothing while the flag is set.
             if (m_data.shown) add();

@@ -63,7 +63,8 @@ class SkinForm : public win32::Window {
     int modalResult() const { return m_modalResult; }
     void setModalResult(int result) { m_modalResult = result; }
     void setClientSize(int width, int height);
-    void centerOnScreen();
+    // Centred on the screen (the monitor) that holds most of the rectangle, or the nearest one.
+    void centerOnScreenOf(const RECT& place);
     // Shows the form in front, without making it modal; the keyboard focus starts at the form itself,
     // so no control looks focused until Tab moves to it.
     void show();

@@ -43,11 +43,16 @@ void SkinForm::setClientSize(int width, int height) {
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void SkinForm::centerOnScreen() {
+void SkinForm::centerOnScreenOf(const RECT& place) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!::GetMonitorInfoW(::MonitorFromRect(&place, MONITOR_DEFAULTTONEAREST), &monitor))
+        monitor.rcMonitor = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    const RECT& screen = monitor.rcMonitor;
     RECT r;
     ::GetWindowRect(hwnd(), &r);
-    const int x = (::GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2;
-    const int y = (::GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2;
+    const int x = screen.left + (screen.right - screen.left - (r.right - r.left)) / 2;
+    const int y = screen.top + (screen.bottom - screen.top - (r.bottom - r.top)) / 2;
     ::SetWindowPos(hwnd(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
