@@ -73,7 +73,7 @@ LRESULT sendWithRemoteRect(HWND window, UINT message, WPARAM wParam, const RECT&
     EXPECT_TRUE(remote && ::WriteProcessMemory(process.get(), remote, &rect, sizeof rect, nullptr));
     DWORD_PTR result = 0;
     ::SendMessageTimeoutW(window, message, wParam, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL,
-                          kShowTimeoutMs, &result);
+                          e2e::kPatienceMs, &result);
     ::VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
     return static_cast<LRESULT>(result);
 }
@@ -362,7 +362,8 @@ TEST_F(AboutBoxTest, MissingOrBrokenSkinFileIsReportedOnceAndTheBoxStaysUsable) 
             // Laid out again for a screen at 200 %, the skin loaded anew: the face is still broken in
             // both sets, and that was reported at start.
             sendWithRemoteRect(box, WM_DPICHANGED, MAKEWPARAM(192, 192), RECT{0, 0, 800, 480});
-            EXPECT_FALSE(waitForMessageBox(text)) << "reported again: " << text;
+            EXPECT_EQ(e2e::waitForMessageBox(*run, text, e2e::kQuietMs), nullptr)
+                << "reported again: " << text;
             ::GetClientRect(box, &client);
             EXPECT_EQ(client.right, 2 * background.width());
         }
@@ -452,7 +453,8 @@ class DisplayScaleTest : public AboutBoxTest {
     }
     bool noReport() {
         std::string text;
-        return !waitForMessageBox(text) || (ADD_FAILURE() << "a report: " << text, false);
+        return !e2e::waitForMessageBox(*run, text, e2e::kQuietMs) ||
+               (ADD_FAILURE() << "a report: " << text, false);
     }
 
     simboard::ShellTray shell;
@@ -491,7 +493,7 @@ TEST_F(DisplayScaleTest, AboutBoxAndTrayIconAreDrawnForTheScreensScale) {
         }
         return differing.empty();
     };
-    EXPECT_TRUE(e2e::waitUntil(showsTheSet, kShowTimeoutMs))
+    EXPECT_TRUE(e2e::waitUntil(showsTheSet, e2e::kPatienceMs))
         << "not the pixels of the set: " << ::testing::PrintToString(differing);
     keepScreenshot(box, (L"about-box-" + std::to_wstring(look->dpi) + L"dpi.png").c_str());
 
@@ -501,13 +503,13 @@ TEST_F(DisplayScaleTest, AboutBoxAndTrayIconAreDrawnForTheScreensScale) {
         sendWithRemoteRect(box, WM_DPICHANGED, MAKEWPARAM(144, 144), RECT{0, 0, 600, 360});
         expectLaidOut(box, kLooks[1], "after the DPI changed to 144");
         // Back to 100 %, from a sender that gives no rectangle: the 1x layout again, centred.
-        ::SendMessageTimeoutW(box, WM_DPICHANGED, MAKEWPARAM(96, 96), 0, SMTO_NORMAL, kShowTimeoutMs,
+        ::SendMessageTimeoutW(box, WM_DPICHANGED, MAKEWPARAM(96, 96), 0, SMTO_NORMAL, e2e::kPatienceMs,
                               nullptr);
         expectLaidOut(box, kLooks[0], "back at 96 DPI, no rectangle");
         HWND trayWindow = run->findWindow("TsTrayIconW", nullptr);
         ASSERT_TRUE(trayWindow);
         sendWithRemoteRect(trayWindow, WM_DPICHANGED, MAKEWPARAM(144, 144), RECT{0, 0, 1, 1});
-        EXPECT_TRUE(e2e::waitUntil([&] { return !iconSizes(NIM_MODIFY).empty(); }, kShowTimeoutMs));
+        EXPECT_TRUE(e2e::waitUntil([&] { return !iconSizes(NIM_MODIFY).empty(); }, e2e::kPatienceMs));
         EXPECT_EQ(iconSizes(NIM_MODIFY), (std::vector<std::uint32_t>{24}));
         EXPECT_TRUE(noReport());
     }
@@ -531,7 +533,7 @@ TEST_F(DisplayScaleTest, AboutBoxAndTrayIconAreDrawnForTheScreensScale) {
             return std::abs(GetRValue(got) - want[0]) <= 2 && std::abs(GetGValue(got) - want[1]) <= 2 &&
                    std::abs(GetBValue(got) - want[2]) <= 2;
         };
-        EXPECT_TRUE(e2e::waitUntil(closeToIt, kShowTimeoutMs)) << "the 1x panel's colour, resampled";
+        EXPECT_TRUE(e2e::waitUntil(closeToIt, e2e::kPatienceMs)) << "the 1x panel's colour, resampled";
         keepScreenshot(box, L"about-box-192dpi-from-1x.png");
     }
 }
