@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "skin/controls/SkinFactory.h"
 #include "support/NuMultiLang.h"
@@ -48,8 +49,8 @@ TAboutBox::~TAboutBox() {
 
 void TAboutBox::FormCreate() {
     const std::wstring skinFolder = win32::executableFolder() + L"resource";
-    // A missing or broken skin file is reported once; the box is built all the same, so that it keeps
-    // a sane size and its button still closes it.
+    // A missing or broken skin file is reported once the program runs; the box is built all the same,
+    // so that it keeps a sane size and its button still closes it.
     skin::SkinProblems problems;
     m_background = &skin::CreateSkinImage(*this, skinFolder + L"\\popup_bg08.png", 0, 0, problems);
     const std::wstring buttonBase = skinFolder + L"\\button01";
@@ -77,7 +78,7 @@ void TAboutBox::FormCreate() {
     if (!problems.empty()) {
         std::wstring report;
         for (const std::wstring& line : problems) report += (report.empty() ? L"" : L"\n") + line;
-        win32::showException(report);
+        win32::showExceptionOnceRunning(std::move(report));
     }
 }
 
