@@ -303,9 +303,8 @@ TEST_F(Tray, ACloseWhileTheMenuIsUpEndsTheMenuFirstAndClosesAsExitDoes) {
     const std::vector<simboard::TrayMessage> deletes = iconMessages(NIM_DELETE);
     ASSERT_EQ(deletes.size(), 1u);
     EXPECT_TRUE(deletes[0].accepted);
-    // The tray manager deletes the icon as it goes: outside the menu's loop, so after the call.
-    EXPECT_FALSE(deletes[0].senderInMenu) << "the tray manager was freed under its menu call";
     EXPECT_FALSE(shell.holds(deletes[0].window, 1)) << "no icon left behind";
+    // That the tray manager outlives its menu call is seen in the process: TrayManager_test.
 }
 
 // A failed assertion ends the process at once; the icon it added must not stay behind.

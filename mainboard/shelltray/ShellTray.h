@@ -30,7 +30,6 @@ struct TrayMessage {
     std::uint32_t balloonFlags;
     std::uint64_t timeUs;  // on the board's clock
     bool accepted;
-    bool senderInMenu;  // the sender's thread was in a menu's modal loop when the message came
 };
 
 class ShellTray {

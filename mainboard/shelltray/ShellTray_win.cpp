@@ -88,11 +88,7 @@ LRESULT ShellTray::receive(HWND sender, const COPYDATASTRUCT& data) {
     TrayRecordStart r;
     std::memcpy(&r, data.lpData, sizeof r);
     DWORD processId = 0;
-    GUITHREADINFO gui{};
-    gui.cbSize = sizeof gui;
-    // The sender waits in its SendMessage meanwhile: its thread's state is the one it sent from.
-    const bool inMenu = ::GetGUIThreadInfo(::GetWindowThreadProcessId(sender, &processId), &gui) &&
-                        (gui.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE)) != 0;
+    ::GetWindowThreadProcessId(sender, &processId);
     std::lock_guard<std::mutex> guard(m_lock);
     const auto icon = std::make_pair(r.window, r.id);
     bool accepted = false;
@@ -114,7 +110,7 @@ LRESULT ShellTray::receive(HWND sender, const COPYDATASTRUCT& data) {
     }
     m_messages.push_back({static_cast<std::uint32_t>(data.dwData), processId, r.window, r.id, r.flags,
                           r.callbackMessage, fieldText(r.tip), fieldText(r.info), fieldText(r.infoTitle),
-                          r.infoFlags, Machine::nowUs(), accepted, inMenu});
+                          r.infoFlags, Machine::nowUs(), accepted});
     return accepted ? TRUE : FALSE;
 }
 
