@@ -17,8 +17,8 @@ namespace win32 {
 
 inline constexpr std::size_t kDebugOutputBacklogLines = 4096;
 // How long a write may take before it counts as dropped: the system's own wait for a monitor that
-// does not take the buffer (10 s), less the coarseness of the clocks that time it.
-inline constexpr std::uint32_t kDebugOutputSystemWaitMs = 10000 - 100;
+// does not take the buffer (10 s), less one tick of the system's timer, by which a wait may end early.
+inline constexpr std::uint32_t kDebugOutputSystemWaitMs = 10000 - 16;
 // The longest that ending the program, or an assertion report, waits for queued lines to be written.
 inline constexpr std::uint32_t kDebugOutputFinishMs = 2000;
 

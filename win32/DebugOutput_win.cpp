@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <chrono>
 #include <vector>
 
 #include "win32/DebugOutput.h"
@@ -49,9 +50,10 @@ class DebugOutputWriter {
             std::optional<std::wstring> line;
             while (!(line = m_backlog.take())) ::SleepConditionVariableSRW(&m_changed, &m_lock, INFINITE, 0);
             ::ReleaseSRWLockExclusive(&m_lock);
-            const ULONGLONG start = ::GetTickCount64();
+            const auto start = std::chrono::steady_clock::now();
             ::OutputDebugStringW(line->c_str());
-            const bool dropped = ::GetTickCount64() - start >= kDebugOutputSystemWaitMs;
+            const bool dropped = std::chrono::steady_clock::now() - start >=
+                                 std::chrono::milliseconds(kDebugOutputSystemWaitMs);
             line.reset();
             ::AcquireSRWLockExclusive(&m_lock);
             m_backlog.written(dropped);

@@ -119,15 +119,19 @@ TEST_F(DebuggerOutput, LinesOfAnAnsweredRequestAreWrittenBeforeTheSessionEnds) {
 // keeps neither the session's end nor a close waiting longer than the server's bound.
 TEST_F(DebuggerOutput, AStalledMonitorHoldsUpNoAnswerAndNoEndAndTheLinesItMissedAreCounted) {
     constexpr DWORD kRemoteTimeoutMs = 2000;
-    constexpr auto kHeld = std::chrono::seconds(60);
     ASSERT_TRUE(start());
     Lines expected;
+    std::chrono::steady_clock::time_point held;
     for (std::uint32_t i = 0; i < 31; ++i) {
         const Words words = {0x30010000, i, 2};  // unknown group: answered 0, logged with its words
         if (i == 1) {
             // Every line so far arrived: the monitor takes them as they come, until now.
             ASSERT_EQ(waitForLines(run->processId(), expected.size()), expected);
             monitor.hold();
+            held = std::chrono::steady_clock::now();
+            // The requests begin 5 s into the hold: the stalled writes (10 s each) then end 5 s away
+            // from the release, which meets a write in the middle of its wait.
+            std::this_thread::sleep_until(held + std::chrono::seconds(5));
         }
         const auto sent = std::chrono::steady_clock::now();
         const simboard::LinkResult r = console.request(words, kRemoteTimeoutMs, nullptr);
@@ -135,7 +139,7 @@ TEST_F(DebuggerOutput, AStalledMonitorHoldsUpNoAnswerAndNoEndAndTheLinesItMissed
         expected = expected + requestLines(words, {0, 0, 0});
         if (i > 0) std::this_thread::sleep_until(sent + std::chrono::milliseconds(500));  // the remote pace
     }
-    std::this_thread::sleep_for(kHeld - std::chrono::seconds(15));  // the rest of the minute
+    std::this_thread::sleep_until(held + std::chrono::seconds(60));
     monitor.release();
 
     // What arrives: the lines up to the stall, then the rest after a gap of those the system dropped,
