@@ -16,8 +16,9 @@ std::wstring translateWithGrowingBuffer(std::wstring_view key, const TranslateCa
         if (length < capacity - 1 || capacity == kTranslateMaxCapacity) break;
     }
     if (length < 0) return zeroTerminatedKey;
-    const auto end = buffer.begin() + std::min(length, capacity);
-    return {buffer.begin(), std::find(buffer.begin(), end, L'\0')};
+    // The text is what the buffer holds, not what the length says: it ends at the first zero, or at
+    // the buffer's end when the library wrote every unit of it.
+    return {buffer.begin(), std::find(buffer.begin(), buffer.end(), L'\0')};
 }
 
 }  // namespace kelvane

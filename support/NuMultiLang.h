@@ -25,8 +25,9 @@ inline constexpr std::int32_t kTranslateCapacityStep = 1024;
 inline constexpr std::int32_t kTranslateMaxCapacity = 64 * kTranslateCapacityStep;
 
 // The translation through a buffer of 1024 units that grows by 1024 while the text does not fit.
-// The buffer starts zeroed; the text ends at the first zero, the returned length or the buffer's
-// end, whichever comes first. A negative length gives the key itself.
+// The buffer starts zeroed; the text ends at its first zero, or at its end when there is none,
+// whatever length the library returned (the length only says whether to grow). A negative length
+// gives the key itself.
 std::wstring translateWithGrowingBuffer(std::wstring_view key, const TranslateCall& translate);
 
 }  // namespace kelvane

@@ -68,7 +68,7 @@ TEST(TranslateWithGrowingBuffer, NegativeLengthGivesTheKeyAfterOneCall) {
     }
 }
 
-TEST(TranslateWithGrowingBuffer, TextEndsAtTheReturnedLengthTheFirstZeroOrTheBuffersEnd) {
+TEST(TranslateWithGrowingBuffer, TextEndsAtTheFirstZeroOrTheBuffersEndWhateverTheLength) {
     const struct {
         const char* what;
         std::int32_t length;
@@ -77,9 +77,10 @@ TEST(TranslateWithGrowingBuffer, TextEndsAtTheReturnedLengthTheFirstZeroOrTheBuf
         std::wstring expected;
     } cases[] = {
         {"nothing written", 5, false, 0, L""},
-        {"longer text, shorter length", 2, false, 4, L"xx"},
+        {"the whole text, length 0", 0, true, 4, L"xxxx"},
+        {"longer text, shorter length", 2, false, 4, L"xxxx"},
         {"zero before the length", 9, true, 3, L"xxx"},
-        {"no terminator, length past the buffer", 1022, false, 1024, std::wstring(1022, L'x')},
+        {"every unit written, length 1022", 1022, false, 1024, std::wstring(1024, L'x')},
     };
     for (const auto& c : cases) {
         std::vector<std::int32_t> capacities;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cwchar>
+#include <deque>
 #include <vector>
 
 #include <shlwapi.h>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "win32/DebugOutput.h"
+#include "win32/ModalLoop.h"
 #include "win32/Text.h"
 
 namespace win32 {
@@ -16,16 +18,41 @@ namespace win32 {
 namespace {
 
 bool movesKeyboardBetweenControls(HWND root) {
-    wchar_t className[8] = {};
-    return (::GetWindowLongPtrW(root, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0 ||
-           (::GetClassNameW(root, className, 8) && std::wstring_view(className) == L"#32770");
+    return (::GetWindowLongPtrW(root, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0 || isDialogClass(root);
+}
+
+std::deque<std::wstring>& reportsOnceRunning() {
+    static std::deque<std::wstring> reports;
+    return reports;
+}
+
+std::vector<const FatalExitCleanup*>& fatalExitCleanups() {
+    static std::vector<const FatalExitCleanup*> cleanups;
+    return cleanups;
+}
+
+void showBox(const std::wstring& text, const std::wstring& caption, UINT type) {
+    const ModalLoopScope loop;
+    ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), type);
 }
 
 }  // namespace
 
+bool isDialogClass(HWND window) {
+    wchar_t className[8] = {};
+    return ::GetClassNameW(window, className, 8) && std::wstring_view(className) == L"#32770";
+}
+
 int runMessageLoop() {
     MSG msg;
-    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    for (;;) {
+        std::deque<std::wstring>& reports = reportsOnceRunning();
+        while (!reports.empty()) {
+            const std::wstring report = std::move(reports.front());
+            reports.pop_front();
+            showException(report);
+        }
+        if (::GetMessageW(&msg, nullptr, 0, 0) <= 0) break;
         HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
         if (root && movesKeyboardBetweenControls(root) && ::IsDialogMessageW(root, &msg)) continue;
         ::TranslateMessage(&msg);
@@ -91,24 +118,38 @@ std::wstring applicationTitle() {
 bool fileExists(const std::wstring& path) { return ::PathFileExistsW(path.c_str()) != FALSE; }
 
 void showMessage(std::wstring_view text, std::wstring_view caption) {
-    const std::wstring t(text), c(caption);
-    ::MessageBoxW(nullptr, t.c_str(), c.c_str(), MB_OK);
+    if (!closeRequested()) showBox(std::wstring(text), std::wstring(caption), MB_OK);
 }
 
 void showMessage(std::wstring_view text) { showMessage(text, applicationTitle()); }
 
 void showException(std::wstring_view message) {
-    const std::wstring t(message), c = applicationTitle();
-    ::MessageBoxW(nullptr, t.c_str(), c.c_str(), MB_OK | MB_ICONSTOP);
+    if (!closeRequested()) showBox(std::wstring(message), applicationTitle(), MB_OK | MB_ICONSTOP);
+}
+
+void showExceptionOnceRunning(std::wstring message) {
+    reportsOnceRunning().push_back(std::move(message));
+    ::PostThreadMessageW(::GetCurrentThreadId(), WM_NULL, 0, 0);  // a waiting loop looks again
 }
 
 void assertionFailed(const char* expression, const char* file, int line) {
-    writeQueuedDebugOutput();  // what led up to the report, before it
+    finishDebugOutput();  // what led up to the report, before it
     const std::wstring text = L"Assertion failed: " + widen(expression) + L", file " + widen(file) +
                               L", line " + std::to_wstring(line);
-    const std::wstring caption = applicationTitle();
-    ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONSTOP);
+    showBox(text, applicationTitle(), MB_OK | MB_ICONSTOP);
+    std::vector<const FatalExitCleanup*>& cleanups = fatalExitCleanups();
+    while (!cleanups.empty()) {
+        const FatalExitCleanup* newest = cleanups.back();
+        cleanups.pop_back();  // a clean-up that fails again finds itself gone
+        newest->run();
+    }
     ::ExitProcess(3);
 }
+
+FatalExitCleanup::FatalExitCleanup(std::function<void()> cleanup) : m_cleanup(std::move(cleanup)) {
+    fatalExitCleanups().push_back(this);
+}
+
+FatalExitCleanup::~FatalExitCleanup() { std::erase(fatalExitCleanups(), this); }
 
 }  // namespace win32

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -10,8 +11,11 @@ namespace win32 {
 
 // Runs the thread's message loop until WM_QUIT; returns its exit code. In a window that moves the
 // keyboard between its controls (a dialog, or WS_EX_CONTROLPARENT) Tab, arrows, Enter and Esc work
-// as in a dialog box.
+// as in a dialog box. Reports waiting for the loop (showExceptionOnceRunning) come first.
 int runMessageLoop();
+
+// Whether the window is of the system's dialog class, as message boxes are.
+bool isDialogClass(HWND window);
 
 // The application's title: the executable's name without folder and ending.
 std::wstring applicationTitle();
@@ -25,14 +29,37 @@ bool fileExists(const std::wstring& path);
 // first language; empty when it has none.
 std::wstring ownVersionString(std::wstring_view name);
 
-// An informational box with only an OK button and no owner window.
+// An informational box with only an OK button and no owner window. Boxes are modal loops
+// (win32/ModalLoop.h); none is shown once the program is closing.
 void showMessage(std::wstring_view text, std::wstring_view caption);
 void showMessage(std::wstring_view text);
 
 // The application's standard display of an exception that reached it.
 void showException(std::wstring_view message);
 
-// Reports a failed assertion in a stop-sign box and ends the program.
+// The same display for a problem found while the program starts that it can do without: shown once
+// the message loop runs, so that no part of the start-up waits for someone to close it.
+void showExceptionOnceRunning(std::wstring message);
+
+// Reports a failed assertion in a stop-sign box and ends the program (exit code 3), after the
+// debugger output's queued lines (waited for at most kDebugOutputFinishMs) and the registered
+// clean-ups.
 [[noreturn]] void assertionFailed(const char* expression, const char* file, int line);
+
+// What a failed assertion undoes before the process ends, for as long as this object lives (an icon
+// in the notification area, which would otherwise stay until the pointer passes over it). Clean-ups
+// run newest first, on the user-interface thread.
+class FatalExitCleanup {
+  public:
+    explicit FatalExitCleanup(std::function<void()> cleanup);
+    ~FatalExitCleanup();
+    FatalExitCleanup(const FatalExitCleanup&) = delete;
+    FatalExitCleanup& operator=(const FatalExitCleanup&) = delete;
+
+    void run() const { m_cleanup(); }
+
+  private:
+    std::function<void()> m_cleanup;
+};
 
 }  // namespace win32

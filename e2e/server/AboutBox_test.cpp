@@ -130,6 +130,8 @@ class AboutBoxTest : public ServerTest {
 TEST_F(AboutBoxTest, IsMadeHiddenAtStartInTheSkinsSizeWithTheTranslatedButtonAndThreeLines) {
     setSuiteVersion(std::nullopt);
     simboard::storeWord(machine.state().uiLanguage, *simboard::languageNamed("zh-TW"));
+    // A PNG library that leaves the record's field of its own empty: the skin is read all the same.
+    simboard::setFault(machine.state().faults.pngLibraryFieldZero, simboard::kFaultAlways);
     HWND box = startAndFindBox();
     ASSERT_TRUE(box);
     EXPECT_FALSE(::IsWindowVisible(box));
@@ -338,6 +340,13 @@ TEST_F(AboutBoxTest, MissingOrBrokenSkinFileIsReportedOnceAndTheBoxStaysUsable) 
         EXPECT_NE(text.find(c.broken ? "Cannot read the image" : "Cannot open file"), std::string::npos)
             << text;
         EXPECT_NE(text.find(name), std::string::npos) << text;
+        // Only a read that filled the record has it freed.
+        std::size_t filled = 0;
+        for (const Call& read : callsTo("ReadPngEx")) filled += read.result != 0 ? 1 : 0;
+        EXPECT_EQ(callsTo("FreePngData").size(), filled) << name;
+        if (c.broken) {
+            EXPECT_LT(filled, callsTo("ReadPngEx").size()) << name << ": a failed read";
+        }
         ::PostMessageW(report, WM_COMMAND, IDOK, 0);
         HWND box = nullptr;
         ASSERT_TRUE(e2e::waitUntil(

@@ -1,10 +1,17 @@
 // The server's debugger output as a debug monitor receives it: every log line, in order, written
-// once the answer is out, and none lost when the program ends.
+// once the answer is out, and none lost when the program ends; a monitor that stops taking lines
+// holds up no answer and no end, and the lines it missed are counted.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include "e2e/server/ServerRun.h"
 #include "e2e/support/DebugOutputMonitor.h"
+#include "win32/DebugOutput.h"
+#include "win32/Text.h"
 
 namespace server_e2e {
 namespace {
@@ -104,6 +111,75 @@ TEST_F(DebuggerOutput, LinesOfAnAnsweredRequestAreWrittenBeforeTheSessionEnds) {
     const DWORD processId = run->processId();
     run.reset();
     EXPECT_EQ(waitForLines(processId, expected.size()), expected);
+}
+
+// A monitor that holds the buffer for a minute (a hung viewer) while requests come at a remote side's
+// pace: each is answered within the remote side's 2 s; once it takes lines again it receives the
+// later ones in order and one line that counts those the system dropped meanwhile. Held again, it
+// keeps neither the session's end nor a close waiting longer than the server's bound.
+TEST_F(DebuggerOutput, AStalledMonitorHoldsUpNoAnswerAndNoEndAndTheLinesItMissedAreCounted) {
+    constexpr DWORD kRemoteTimeoutMs = 2000;
+    ASSERT_TRUE(start());
+    Lines expected;
+    std::chrono::steady_clock::time_point held;
+    for (std::uint32_t i = 0; i < 31; ++i) {
+        const Words words = {0x30010000, i, 2};  // unknown group: answered 0, logged with its words
+        if (i == 1) {
+            // Every line so far arrived: the monitor takes them as they come, until now.
+            ASSERT_EQ(waitForLines(run->processId(), expected.size()), expected);
+            monitor.hold();
+            held = std::chrono::steady_clock::now();
+            // The requests begin 5 s into the hold: the stalled writes (10 s each) then end 5 s away
+            // from the release, which meets a write in the middle of its wait.
+            std::this_thread::sleep_until(held + std::chrono::seconds(5));
+        }
+        const auto sent = std::chrono::steady_clock::now();
+        const simboard::LinkResult r = console.request(words, kRemoteTimeoutMs, nullptr);
+        ASSERT_TRUE(r.ok()) << "request " << i << ": " << r.error;
+        expected = expected + requestLines(words, {0, 0, 0});
+        if (i > 0) std::this_thread::sleep_until(sent + std::chrono::milliseconds(500));  // the remote pace
+    }
+    std::this_thread::sleep_until(held + std::chrono::seconds(60));
+    monitor.release();
+
+    // What arrives: the lines up to the stall, then the rest after a gap of those the system dropped,
+    // with the count of them once lines went through again.
+    const std::string countStart = win32::narrow(win32::lostDebugOutputLine(0)).substr(0, 17);
+    std::size_t lost = 0;
+    Lines received;
+    const auto complete = [&] {
+        received.clear();
+        lost = 0;
+        for (const std::string& line : monitor.linesOf(run->processId())) {
+            if (line.starts_with(countStart))
+                lost += std::stoul(line.substr(countStart.size()));
+            else
+                received.push_back(line);
+        }
+        return received.size() + lost >= expected.size();
+    };
+    ASSERT_TRUE(e2e::waitUntil(complete, e2e::kPatienceMs));
+    EXPECT_EQ(monitor.linesOf(run->processId()).size(), received.size() + 1) << "one count line";
+    EXPECT_GE(lost, 1u) << "a minute's stall drops lines";
+    ASSERT_EQ(received.size() + lost, expected.size());
+    const std::size_t gap = static_cast<std::size_t>(
+        std::mismatch(received.begin(), received.end(), expected.begin()).first - received.begin());
+    EXPECT_TRUE(std::equal(received.begin() + static_cast<std::ptrdiff_t>(gap), received.end(),
+                           expected.begin() + static_cast<std::ptrdiff_t>(gap + lost)))
+        << "the later lines in order, from line " << gap + lost;
+
+    monitor.hold();
+    ASSERT_TRUE(console.request({0x30010000, 99, 2}, kRemoteTimeoutMs, nullptr).ok());
+    // The server's bound and a margin for a loaded machine, well below the 10 s that the system waits
+    // for a stalled monitor on each line: an end that waited for the monitor cannot pass.
+    constexpr DWORD kMarginMs = 5000;
+    const DWORD bound = win32::kDebugOutputFinishMs + kMarginMs;
+    for (auto [message, wParam] : {std::pair{WM_QUERYENDSESSION, 0}, {WM_ENDSESSION, TRUE}}) {
+        EXPECT_NE(::SendMessageTimeoutW(form, message, wParam, 0, SMTO_NORMAL, bound, nullptr), 0)
+            << message << " waited for the monitor";
+    }
+    ::PostMessageW(form, WM_CLOSE, 0, 0);
+    EXPECT_EQ(run->waitForExit(bound), std::optional<DWORD>(0)) << "the close waited for the monitor";
 }
 
 TEST_F(DebuggerOutput, AnAssertionReportWritesTheQueuedLinesFirst) {

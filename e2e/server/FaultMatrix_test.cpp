@@ -171,8 +171,8 @@ std::vector<StartRow> startRows() {
                  << "four card indices, whatever the count";
              EXPECT_EQ(e2e::controlText(t.aboutButton()), "OK") << "the key stands for its translation";
          }},
-        {"Nv_Initialize failing, unterminated translations, skin images wider than their rows",
-         {{"nvidia-init"}, {"translate-unterminated"}, {"png-width", simboard::kFaultAlways, 4096}},
+        {"Nv_Initialize failing, unterminated translations, skin images of an absurd width",
+         {{"nvidia-init"}, {"translate-unterminated"}, {"png-width"}},
          nullptr,
          {},
          {unreadableSkin},
@@ -181,6 +181,15 @@ std::vector<StartRow> startRows() {
              EXPECT_EQ(t.callsTo("Nv_GetGPUCount").at(0).result, 0) << "asked of an uninitialised back end";
              EXPECT_EQ(t.request({0x00010000, 0, 0}).answer[0], 4u);
              EXPECT_EQ(e2e::controlText(t.aboutButton()), kZhOk) << "the text ends at the buffer's zeros";
+         }},
+        {"translations whose length says 0, a PNG library that leaves its own field of the record empty",
+         {{"translate-length-zero"}, {"png-field-zero"}},
+         nullptr,
+         {},
+         {},
+         {},
+         [](FaultMatrix& t) {
+             EXPECT_EQ(e2e::controlText(t.aboutButton()), kZhOk) << "the text the library wrote, whole";
          }},
         {"no device list", {{"setupapi-classdevs", 1}}, nullptr, {}, {kNoDriver}},
         {"the enumeration failing at the display controller",

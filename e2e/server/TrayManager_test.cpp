@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "support/NuMultiLang.h"
 #include "win32/Application.h"
 #include "win32/Handles.h"
+#include "win32/ModalLoop.h"
 
 namespace kelvane {
 namespace {
@@ -133,6 +135,48 @@ TEST_F(TrayManager, AboutShowsTheAboutBoxAndExitClosesTheMainWindowOnceTheMenuIs
     EXPECT_FALSE(::IsWindow(mainWindow.get()));
     EXPECT_EQ(aboutShown, 2);
     (void)mainWindow.release();  // the window is gone
+}
+
+// A main window as the server's: a close under a modal loop waits for it, and the window's end
+// frees the tray manager.
+struct ServerLikeWindow {
+    static inline std::function<void()> onDestroy;
+    static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_CLOSE && win32::closeAfterModalLoops(window)) return 0;
+        if (message == WM_DESTROY && onDestroy) onDestroy();
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+};
+
+TEST_F(TrayManager, ACloseWhileTheMenuIsUpFreesTheManagerOnlyOnceTheMenuCallIsOver) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = &ServerLikeWindow::proc;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"ServerLikeWindow";
+    ASSERT_TRUE(::RegisterClassW(&windowClass));
+    HWND main = ::CreateWindowExW(0, L"ServerLikeWindow", L"main", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                  nullptr, nullptr);
+    ASSERT_TRUE(main);
+    manager = std::make_unique<TTrayManager>(main, [] {});
+    manager->Setup();
+    const simboard::TrayMessage added = adds().at(0);
+    bool inMouseUp = false, freed = false, freedUnderTheMenuCall = false;
+    ServerLikeWindow::onDestroy = [&] {
+        freed = true;
+        freedUnderTheMenuCall = inMouseUp;
+        manager.reset();
+    };
+    ::PostMessageW(main, WM_CLOSE, 0, 0);  // taken by the menu's loop
+    inMouseUp = true;
+    ::SendMessageW(manager->trayIcon()->hwnd(), kTrayCallbackMessage, 0, WM_RBUTTONUP);
+    inMouseUp = false;
+    EXPECT_TRUE(::IsWindow(main)) << "closed under the menu";
+    handlePostedMessages();
+    EXPECT_TRUE(freed);
+    EXPECT_FALSE(freedUnderTheMenuCall);
+    EXPECT_FALSE(::IsWindow(main));
+    EXPECT_FALSE(shell.holds(added.window, added.id)) << "the icon went with the manager";
+    ServerLikeWindow::onDestroy = nullptr;
 }
 
 }  // namespace

@@ -242,8 +242,9 @@ TEST_F(Tray, BalloonClickStartsTheSuiteFromTheProgramFolderWithPageZero) {
     EXPECT_EQ(runs[0].result, 6);
 }
 
-// The connect icon is never shown: one that cannot be read is reported, and the server starts all the same.
-TEST_F(Tray, UnreadableConnectIconIsReportedOnceAndStartUpGoesOn) {
+// The connect icon is never shown: one that cannot be read is reported once the server runs, and
+// nothing of the start-up waits for someone to close the report.
+TEST_F(Tray, UnreadableConnectIconIsReportedOnceWhileStartUpGoesOnUnderIt) {
     const e2e::ScratchFile notAnIcon(L"connect.ico", "This file is not an icon.\r\n");
     // Missing, the file reports ERROR_FILE_NOT_FOUND, or ERROR_PATH_NOT_FOUND when resource\ is empty.
     const struct {
@@ -259,27 +260,68 @@ TEST_F(Tray, UnreadableConnectIconIsReportedOnceAndStartUpGoesOn) {
         layOut({.skinFilesLeftOut = {L"connect.ico"}});
         if (c.present) folder->add(notAnIcon.path(), L"resource\\connect.ico");
         ASSERT_TRUE(start(/*waitForRegistration=*/false));
-        std::string expected = c.message;
-        expected.replace(expected.find("%s"), 2, win32::narrow(folder->path()) + "resource\\connect.ico");
         std::string shown;
-        ASSERT_TRUE(waitForMessageBox(shown));
-        if (const std::size_t code = expected.find("%d"); code != std::string::npos)
-            expected.replace(code, 2, shown.ends_with("(error 3)") ? "3" : "2");
-        EXPECT_TRUE(callsTo("NuSysSvr_RegisterNotify").empty()) << "the report comes before the registration";
-        ASSERT_TRUE(dismissMessageBox(expected, "kelvane"));
+        HWND report = waitForMessageBox(shown);
+        ASSERT_TRUE(report);
+        // The report stays up: the registration, the seven default runs, requests and the menu go on.
         HWND icon = waitForIcon();
         ASSERT_TRUE(icon);
         ASSERT_TRUE(
             e2e::waitUntil([&] { return !callsTo("NuSysSvr_RegisterNotify").empty(); }, e2e::kPatienceMs));
+        EXPECT_EQ(callsTo("NuSysSvr_RegisterNotify").at(0).result, 1);
+        EXPECT_TRUE(request({0x10010000, 0, 0}).ok()) << "answered under the report";
+        ASSERT_TRUE(e2e::waitUntil([&] { return defaultRuns() >= 7; }, e2e::kPatienceMs));
         trayEvent(icon, WM_RBUTTONUP);
         HWND menu = waitForMenu();
         ASSERT_TRUE(menu);
         closeMenu(menu);
-        ASSERT_TRUE(e2e::waitUntil([&] { return defaultRuns() >= 7; }, e2e::kPatienceMs));
+        EXPECT_TRUE(::IsWindow(report)) << "the report was still up";
+
+        std::string expected = c.message;
+        expected.replace(expected.find("%s"), 2, win32::narrow(folder->path()) + "resource\\connect.ico");
+        if (const std::size_t code = expected.find("%d"); code != std::string::npos)
+            expected.replace(code, 2, shown.ends_with("(error 3)") ? "3" : "2");
+        ASSERT_TRUE(dismissMessageBox(expected, "kelvane"));
         std::string text;
         EXPECT_EQ(e2e::waitForMessageBox(*run, text, e2e::kQuietMs), nullptr) << "reported once: " << text;
-        EXPECT_EQ(callsTo("NuSysSvr_RegisterNotify").at(0).result, 1);
     }
+}
+
+// "Exit" closes after the menu call has returned; a close from outside (an installer, a tool that
+// ends programs politely) while the menu is up must do the same, not free the tray under the call.
+TEST_F(Tray, ACloseWhileTheMenuIsUpEndsTheMenuFirstAndClosesAsExitDoes) {
+    ASSERT_TRUE(start());
+    HWND icon = waitForIcon();
+    ASSERT_TRUE(icon);
+    trayEvent(icon, WM_RBUTTONUP);
+    ASSERT_TRUE(waitForMenu());
+    ::PostMessageW(form, WM_CLOSE, 0, 0);
+    EXPECT_EQ(run->waitForExit(e2e::kPatienceMs), std::optional<DWORD>(0));
+    const std::vector<simboard::TrayMessage> deletes = iconMessages(NIM_DELETE);
+    ASSERT_EQ(deletes.size(), 1u);
+    EXPECT_TRUE(deletes[0].accepted);
+    EXPECT_FALSE(shell.holds(deletes[0].window, 1)) << "no icon left behind";
+    // That the tray manager outlives its menu call is seen in the process: TrayManager_test.
+}
+
+// A failed assertion ends the process at once; the icon it added must not stay behind.
+TEST_F(Tray, AFailedAssertionDeletesTheIconBeforeTheProcessEnds) {
+    layOut({.replaced = {{L"NuMultiLang.dll", L"standins\\variants\\NuMultiLang-no-NuGetLangName.dll"}}});
+    ASSERT_TRUE(start(/*waitForRegistration=*/false));
+    std::string text;
+    HWND report = waitForMessageBox(text);
+    ASSERT_TRUE(report);
+    EXPECT_TRUE(text.starts_with("Assertion failed: m_pNuTranslateStr != NULL && m_pNuGetLangName != NULL"))
+        << text;
+    const std::vector<simboard::TrayMessage> adds = iconMessages(NIM_ADD);
+    ASSERT_EQ(adds.size(), 1u) << "the menu's captions come after the icon";
+    ASSERT_TRUE(adds[0].accepted);
+    ::PostMessageW(report, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(run->waitForExit(e2e::kPatienceMs), std::optional<DWORD>(3));
+    const std::vector<simboard::TrayMessage> deletes = iconMessages(NIM_DELETE);
+    ASSERT_EQ(deletes.size(), 1u);
+    EXPECT_TRUE(deletes[0].accepted);
+    EXPECT_FALSE(shell.holds(adds[0].window, 1)) << "no icon left behind";
 }
 
 }  // namespace

@@ -72,7 +72,8 @@ struct FaultSwitches {
     std::int32_t lumbraStepsReported;
     std::int32_t pngWidthReported;
     std::int32_t pngHeightReported;
-    std::int32_t reserved[2];
+    std::int32_t pngLibraryFieldZero;
+    std::int32_t translateLengthZero;
     FaultDetail classDevs;
     FaultDetail enumeration;
     FaultDetail property;

@@ -83,6 +83,8 @@ inline constexpr FaultName kFaultNames[] = {
     {"translate-negative", &FaultSwitches::translateNegative, "NuTranslateStr writes nothing and returns -1"},
     {"translate-unterminated", &FaultSwitches::translateUnterminated,
      "NuTranslateStr writes the translation without its zero and reports 8 units more"},
+    {"translate-length-zero", &FaultSwitches::translateLengthZero,
+     "NuTranslateStr writes the translation and its zero, and returns 0"},
     {"gpu-count", &FaultSwitches::gpuCountReported,
      "Nv_GetGPUCount and Amd_GetGpuCount report the value as the card count (huge or negative)",
      &FaultSwitches::gpuCount, kValueOption, 0x7FFFFFFFu},
@@ -95,6 +97,8 @@ inline constexpr FaultName kFaultNames[] = {
     {"png-height", &FaultSwitches::pngHeightReported,
      "ReadPngEx reports the value as the image's height; row bytes and rows stay the decoded image's",
      &FaultSwitches::pngHeight, kValueOption, 0xFFFFFFFFu},
+    {"png-field-zero", &FaultSwitches::pngLibraryFieldZero,
+     "ReadPngEx leaves the record's field at offset 16 (the library's own) at 0"},
 };
 
 // The ACPI bank: the data register reaches the word chosen by the last selector write.

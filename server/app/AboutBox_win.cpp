@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "skin/controls/SkinFactory.h"
 #include "skin/controls/SkinScale.h"
@@ -61,8 +62,8 @@ TAboutBox::~TAboutBox() {
 
 void TAboutBox::FormCreate() {
     const int dpi = win32::windowDpi(hwnd());
-    // A missing or broken skin file is reported once; the box is built all the same, so that it keeps
-    // a sane size and its button still closes it.
+    // A missing or broken skin file is reported once the program runs; the box is built all the same,
+    // so that it keeps a sane size and its button still closes it.
     skin::SkinProblems problems;
     m_background = &skin::CreateSkinImage(*this, backgroundFile(), 0, 0, dpi, problems);
     m_okButton = &skin::CreateSkinButton(*this, &m_background->Picture(), kButtonPlace.x, kButtonPlace.y,
@@ -84,7 +85,7 @@ void TAboutBox::FormCreate() {
     if (!problems.empty()) {
         std::wstring report;
         for (const std::wstring& line : problems) report += (report.empty() ? L"" : L"\n") + line;
-        win32::showException(report);
+        win32::showExceptionOnceRunning(std::move(report));
     }
 }
 

@@ -11,6 +11,7 @@
 #include "server/core/IntegerText.h"
 #include "server/platform/GearlinkBridge.h"
 #include "win32/Application.h"
+#include "win32/ModalLoop.h"
 #include "win32/Text.h"
 
 namespace kelvane {
@@ -249,7 +250,11 @@ LRESULT TForm1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         win32::showException(win32::widen(e.what()));
     }
     // The message's work is done (a remote request answered, its flag cleared): now its log lines.
-    m_log.deliver();
+    // Once the session's end has been told, the process may be ended at any moment.
+    if (message == WM_ENDSESSION && wParam)
+        m_log.finish();
+    else
+        m_log.deliver();
     return result;
 }
 
@@ -264,6 +269,11 @@ LRESULT TForm1::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_HSCROLL:
             if (lParam) onTrackBar(static_cast<MainControl>(::GetDlgCtrlID(reinterpret_cast<HWND>(lParam))));
             return 0;
+        case WM_CLOSE:
+            // Under a modal loop (the tray menu, a message box) the close waits until the loop has
+            // returned: the objects whose handlers run under it must outlive it.
+            if (win32::closeAfterModalLoops(hwnd())) return 0;
+            return win32::Window::handleMessage(message, wParam, lParam);
         case WM_DESTROY:
             FormDestroy();
             ::PostQuitMessage(0);

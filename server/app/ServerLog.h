@@ -1,8 +1,9 @@
 #pragma once
 // The server's log: each line is queued for the debugger output and for the main window's memo, and
 // nothing is written while the window handles a message: a remote request is answered first.
-// deliver(), at the end of each of the window's messages, writes the queued lines to the debugger
-// output in order and arms the memo's 100 ms timer, which appends them in one go.
+// deliver(), at the end of each of the window's messages, hands the queued lines to the debugger
+// output's writer thread (win32/DebugOutput.h) and arms the memo's 100 ms timer, which appends them
+// in one go.
 
 #include <windows.h>
 
@@ -22,12 +23,15 @@ class ServerLog final : public LogSink {
     ServerLog() = default;
     ServerLog(const ServerLog&) = delete;
     ServerLog& operator=(const ServerLog&) = delete;
-    ~ServerLog() override;  // writes what is still queued for the debugger
+    ~ServerLog() override;  // waits for the debugger output as finish() does
 
     // The memo control and the window that owns the flush timer; lines are added only after this.
     void attach(HWND memo, HWND owner);
     void addLine(std::string_view text) override;
     void deliver();
+    // deliver(), then waits until the debugger output is written, at most win32::kDebugOutputFinishMs:
+    // the program is ending.
+    void finish();
     void clear();
 
   private:

@@ -19,7 +19,7 @@ void ServerLog::attach(HWND memo, HWND owner) {
     });
 }
 
-ServerLog::~ServerLog() { win32::writeQueuedDebugOutput(); }
+ServerLog::~ServerLog() { win32::finishDebugOutput(); }
 
 void ServerLog::addLine(std::string_view text) {
     std::wstring line = win32::widen(text);
@@ -32,6 +32,11 @@ void ServerLog::deliver() {
     // The memo's lines are appended in batches, so that the edit control's cost (which grows with its
     // text) is paid once per batch, not per request.
     if (m_memo && m_memo->hasPending()) m_flushTimer->setEnabled(true);
+}
+
+void ServerLog::finish() {
+    deliver();
+    win32::finishDebugOutput();
 }
 
 void ServerLog::clear() { m_memo->clear(); }

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "server/tray/TrayRules.h"
+#include "win32/Application.h"
 #include "win32/Handles.h"
 #include "win32/Window.h"
 
@@ -36,7 +37,8 @@ class TsTrayIconW final : public win32::Window {
     // copy of the application's icon in the small-icon size of the display's DPI, made again when the
     // DPI changes; the record's size follows the shell's version.
     TsTrayIconW(HWND owner, UINT iconId, UINT callbackMessage);
-    ~TsTrayIconW() override;  // deletes the icon from the notification area if shown
+    ~TsTrayIconW() override;  // deletes the icon from the notification area if shown (so does a
+                              // failed assertion while it lives)
 
     // The shown flag: true while the shell holds the icon. Writing true adds it, false deletes it;
     // writing the current value sends nothing.
@@ -82,6 +84,7 @@ class TsTrayIconW final : public win32::Window {
     };
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void deleteShownIcon();
     void onCallback(std::uint32_t event);
     BOOL send(DWORD message, bool withBalloon);
     void add();
@@ -94,6 +97,8 @@ class TsTrayIconW final : public win32::Window {
     HMENU m_popupMenu = nullptr;
     TTrayClickKind m_restoreOn = TTrayClickKind::ckNone;
     TTrayClickKind m_popupOn = TTrayClickKind::ckNone;
+    // A failed assertion ends the process without destructors: the icon must not stay behind.
+    win32::FatalExitCleanup m_fatalExitCleanup{[this] { deleteShownIcon(); }};
 };
 
 }  // namespace kelvane

@@ -8,6 +8,7 @@
 #include "win32/Application.h"
 #include "win32/Dpi.h"
 #include "win32/Icons.h"
+#include "win32/ModalLoop.h"
 #include "win32/Text.h"
 
 namespace kelvane {
@@ -93,8 +94,12 @@ TsTrayIconW::TsTrayIconW(HWND owner, UINT iconId, UINT callbackMessage)
 }
 
 TsTrayIconW::~TsTrayIconW() {
-    if (m_data.shown) send(NIM_DELETE, false);
+    deleteShownIcon();
     destroy();
+}
+
+void TsTrayIconW::deleteShownIcon() {
+    if (m_data.shown) send(NIM_DELETE, false);
 }
 
 BOOL TsTrayIconW::send(DWORD message, bool withBalloon) {
@@ -160,6 +165,7 @@ void TsTrayIconW::Restore() {
 void TsTrayIconW::PopupAt(int x, int y) {
     if (!m_popupMenu) return;
     ::SetForegroundWindow(m_owner);
+    const win32::ModalLoopScope loop;
     ::TrackPopupMenu(m_popupMenu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, x, y, 0, m_owner, nullptr);
     ::PostMessageW(m_owner, WM_NULL, 0, 0);  // so that the next click elsewhere closes the menu
 }
@@ -177,6 +183,12 @@ LRESULT TsTrayIconW::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (message == WM_QUERYENDSESSION) return 1;
         if (message == WM_DPICHANGED) {
             setIcon(smallApplicationIcon(win32::dpiOfChange(wParam)));
+            return 0;
+        }
+        // A tool that ends programs politely closes every top-level window: the program closes as
+        // its owner's close does it, and this window stays until then.
+        if (message == WM_CLOSE) {
+            ::PostMessageW(m_owner, WM_CLOSE, 0, 0);
             return 0;
         }
         if (message == taskbarCreatedMessage()) {

@@ -33,7 +33,7 @@ class TTrayManager {
     TTrayManager& operator=(const TTrayManager&) = delete;
 
     // The icon, its texts, the first add and the menu. A connect icon that cannot be read is reported
-    // once when the rest is in place: it is never shown, and start-up must not stop for it.
+    // once the message loop runs: it is never shown, and start-up must not wait for the report.
     void Setup();
     // Stops the retry and frees the menu, the connect icon and the tray icon (which leaves the
     // notification area). Safe to call again.

@@ -8,6 +8,7 @@
 #include "support/NuMultiLang.h"
 #include "win32/Application.h"
 #include "win32/Icons.h"
+#include "win32/ModalLoop.h"
 #include "win32/Text.h"
 
 namespace kelvane {
@@ -56,7 +57,7 @@ void TTrayManager::Setup() {
             ::AppendMenuW(m_popupMenu.get(), MF_STRING, tag + 1, caption.c_str());
     }
     if (!m_trayIcon->Visible()) restartRetry();
-    if (iconProblem) win32::showException(win32::widen(*iconProblem));
+    if (iconProblem) win32::showExceptionOnceRunning(win32::widen(*iconProblem));
 }
 
 void TTrayManager::Teardown() {
@@ -88,9 +89,14 @@ void TTrayManager::onMouseUp(TMouseButton button) {
     onMenuPopup();
     // The menu closes on a click elsewhere only if its owner is in the foreground while it is up.
     ::SetForegroundWindow(m_mainWindow);
-    const UINT command = ::TrackPopupMenuEx(m_popupMenu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
-                                            at.x, at.y, m_mainWindow, nullptr);
-    ::PostMessageW(m_mainWindow, WM_NULL, 0, 0);
+    UINT command = 0;
+    {
+        // A close that comes while the menu is up ends the menu, and waits until this call is over.
+        const win32::ModalLoopScope loop;
+        command = ::TrackPopupMenuEx(m_popupMenu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x,
+                                     at.y, m_mainWindow, nullptr);
+        ::PostMessageW(m_mainWindow, WM_NULL, 0, 0);
+    }
     if (command != 0) onMenuClick(static_cast<TrayMenuTag>(command - 1));
 }
 

@@ -15,7 +15,9 @@ struct PngData {
     std::uint32_t height;
     std::uint32_t bitDepth;  // not read: every row has 8-bit channels
     std::uint32_t colorType;
-    std::uint32_t rowBytes;  // only checked: rows shorter than the width's pixels are refused
+    // Not read: its meaning is the library's. So a width larger than the rows hold cannot be told from
+    // the record; only one beyond the size limits (pngDataUsable) is refused.
+    std::uint32_t libraryField;
     std::uint8_t** rows;
 };
 static_assert(offsetof(PngData, colorType) == 12);

@@ -16,8 +16,6 @@ bool pngDataUsable(const PngData& data) {
     // Each side first, so that the product (at most 2^26 · 2^26 · 4) cannot overflow.
     if (data.width > kMaxPngImageBytes / 4 || data.height > kMaxPngImageBytes / 4) return false;
     if (std::uint64_t{data.width} * data.height * 4 > kMaxPngImageBytes) return false;
-    // Rows shorter than the width says would be read past their end.
-    if (data.rowBytes < std::uint64_t{data.width} * sourceBytesPerPixel(data)) return false;
     return std::all_of(data.rows, data.rows + data.height,
                        [](const std::uint8_t* row) { return row != nullptr; });
 }

@@ -39,7 +39,7 @@ class PngReader {
     // Decodes the stream into the bitmap: a 32-bit bitmap stays 32-bit and gets the alpha channel,
     // any other becomes 24-bit. False, with the bitmap as it was, when the library lacks ReadPngEx or
     // FreePngData, cannot decode the stream, or delivers a record without rows or of a size that
-    // cannot be held. The record is freed on every path.
+    // cannot be held. A record that a read filled is freed on every path.
     bool ReadToBitmap(win32::FileReader& stream, Bitmap& bitmap);
 
   private:

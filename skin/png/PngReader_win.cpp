@@ -45,9 +45,9 @@ PngReader::PngReader(const std::string& libraryPath) : m_hinst(::LoadLibraryA(li
 bool PngReader::ReadToBitmap(win32::FileReader& stream, Bitmap& bitmap) {
     if (!m_bound) return false;
     PngData data{};
-    const bool decoded = m_pReadPngEx(&data, &readPngBytes, &stream) != 0;
+    if (m_pReadPngEx(&data, &readPngBytes, &stream) == 0) return false;  // nothing filled, nothing to free
     const PngDataOwner owner(data, m_pFreePngData);
-    if (!decoded || !pngDataUsable(data)) return false;
+    if (!pngDataUsable(data)) return false;
     const PixelFormat format =
         bitmap.format() == PixelFormat::Bits32 ? PixelFormat::Bits32 : PixelFormat::Bits24;
     try {

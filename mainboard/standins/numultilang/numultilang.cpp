@@ -56,6 +56,7 @@ std::int32_t __stdcall NuTranslateStr(const wchar_t* key, wchar_t* buffer, std::
         } else {
             buffer[written] = L'\0';
             if (consumeFault(m.faults.translateLong)) result = capacity - 1;
+            if (consumeFault(m.faults.translateLengthZero)) result = 0;
         }
     }
     board().journal(kLibrary, "NuTranslateStr", {word(capacity), catalog.languageId}, result);

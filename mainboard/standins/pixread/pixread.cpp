@@ -42,6 +42,8 @@ std::int32_t __stdcall ReadPngEx(PngRecord* record, ReadFunction read, void* use
                                                                   static_cast<int>(record->width)));
         record->height = simboard::word(simboard::faultChosenValue(faults.pngHeightReported, faults.pngHeight,
                                                                    static_cast<int>(record->height)));
+        // The field is the library's: a library may leave it empty (freeing does not need it).
+        if (simboard::consumeFault(faults.pngLibraryFieldZero)) record->rowBytes = 0;
     }
     return journalled("ReadPngEx", record, ok);
 }
