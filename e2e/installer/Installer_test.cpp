@@ -299,7 +299,7 @@ class Installer : public ::testing::Test {
     std::wstring makeFolder(const wchar_t* name) {
         const std::wstring runs = win32::executableFolder() + L"installer-runs\\";
         ::CreateDirectoryW(runs.c_str(), nullptr);
-        const std::wstring folder = runs + name + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+        const std::wstring folder = runs + name + L"-" + e2e::processToken() + L"\\";
         removeTree(folder);
         EXPECT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr)) << win32::narrow(folder);
         folders.push_back(folder);

@@ -28,6 +28,10 @@ inline constexpr DWORD kQuietMs = 1000;
 // A file of the build tree, e.g. L"bin\\tiktor.exe" or L"standins\\Evtwatch.dll".
 std::wstring builtFile(std::wstring_view relativePath);
 
+// This process's part of the names of files and folders it makes in the build tree: the process id
+// and a random part, since suites run side by side on boards of their own, whose process ids repeat.
+const std::wstring& processToken();
+
 // A fresh folder under the test's own; the files put into it are removed with it.
 class ProgramFolder {
   public:

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <objbase.h>
+
 #include <algorithm>
+#include <cwchar>
+#include <iterator>
 
 #include "mainboard/machine/Machine.h"
 #include "win32/Application.h"
@@ -25,10 +29,22 @@ std::wstring buildRoot() {
 
 std::wstring builtFile(std::wstring_view relativePath) { return buildRoot() + std::wstring(relativePath); }
 
+const std::wstring& processToken() {
+    static const std::wstring token = [] {
+        GUID random{};
+        if (FAILED(::CoCreateGuid(&random))) ADD_FAILURE() << "CoCreateGuid failed";
+        wchar_t text[32];
+        ::swprintf(text, std::size(text), L"%lu-%08lx", static_cast<unsigned long>(::GetCurrentProcessId()),
+                   static_cast<unsigned long>(random.Data1));
+        return std::wstring(text);
+    }();
+    return token;
+}
+
 ProgramFolder::ProgramFolder(std::wstring_view name) {
     const std::wstring runs = win32::executableFolder() + L"program-folders";
     ::CreateDirectoryW(runs.c_str(), nullptr);
-    m_path = runs + L"\\" + std::wstring(name) + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+    m_path = runs + L"\\" + std::wstring(name) + L"-" + processToken() + L"\\";
     ::SetLastError(0xdeadbeef);
     if (!::CreateDirectoryW(m_path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
         ADD_FAILURE() << "cannot create " << win32::narrow(m_path) << " (error " << ::GetLastError() << ")";
@@ -138,7 +154,7 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 }
 
 ScratchFile::ScratchFile(const std::wstring& name, const std::string& content)
-    : m_path(win32::executableFolder() + std::to_wstring(::GetCurrentProcessId()) + L"-" + name) {
+    : m_path(win32::executableFolder() + processToken() + L"-" + name) {
     win32::UniqueHandle file(::CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                            FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
