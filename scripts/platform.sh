@@ -95,3 +95,21 @@ kv_program_width() {
     *) return 1 ;;
   esac
 }
+
+# kv_copy_prefix FROM TO: a copy of a prepared wine prefix that another wineserver can own. wine's
+# own DLL folders, which nothing here writes, are hard-linked (most of a prefix's size); the rest,
+# the registry and the programs' folders, is copied. TO is replaced whole, and appears only once
+# complete.
+kv_copy_prefix() {
+  local from=$1 to=$2 shared=(windows/system32 windows/syswow64 windows/winsxs)
+  rm -rf "$to" "$to.new" || return 1
+  mkdir -p "$to.new" || return 1
+  local excludes=() folder
+  for folder in "${shared[@]}"; do excludes+=(--exclude="./drive_c/$folder"); done
+  tar -C "$from" "${excludes[@]}" -cf - . | tar -C "$to.new" -xf - || return 1
+  for folder in "${shared[@]}"; do
+    [ -d "$from/drive_c/$folder" ] || continue
+    cp -al "$from/drive_c/$folder" "$to.new/drive_c/$folder" || return 1
+  done
+  mv "$to.new" "$to"
+}
