@@ -15,6 +15,7 @@
 #include "mainboard/tools/common/BoardReport.h"
 #include "mainboard/tools/common/LineFeedOutput.h"
 #include "mainboard/tools/common/LinkVerbs.h"
+#include "mainboard/tools/common/ServerStartup.h"
 #include "protocol/Broadcast.h"
 #include "win32/Handles.h"
 #include "win32/Text.h"
@@ -35,6 +36,9 @@ int usage() {
         "                                        faults, journal\n"
         "       simctl registers [--json]        the ACPI registers and the notification registration\n"
         "       simctl journal [--since SEQ] [--last N]   every call that reached a stand-in, as JSON lines\n"
+        "       simctl wait-defaults [--timeout-ms MS]   wait until the journal holds the server's\n"
+        "                                        start-up defaults, every run to every card index\n"
+        "                                        (at most MS, default 60000; exit code 1 if not)\n"
         "       simctl fault NAME [N|always|off] [--device K] [--card K] [--item ID] [--property P] [--error "
         "E]\n"
         "                    [--value V]         let the next N calls (default 1) of NAME fail, aimed as\n"
@@ -124,6 +128,41 @@ int journal(Machine& m, int argc, char** argv) {
             jsonString(e.library).c_str(), jsonString(e.entry).c_str(), args.c_str(), e.result);
     }
     return 0;
+}
+
+// Counts the fan settings on the journal since the board's reset as they come, polling it: after a
+// reset, the first ones are the server's start-up defaults.
+int waitDefaults(Machine& m, int argc, char** argv) {
+    constexpr DWORD kPollMs = 50;
+    std::uint32_t timeoutMs = 60000;  // as the usage says
+    if (argc == 4 && std::string_view(argv[2]) == "--timeout-ms") {
+        const auto n = numberArg(argc, argv, 3);
+        if (!n) return usage();
+        timeoutMs = *n;
+    } else if (argc != 2) {
+        return usage();
+    }
+    using namespace server_startup;
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    std::size_t settings = 0;
+    for (std::uint64_t seen = 0;;) {
+        for (const JournalRecord& e : readJournal(m.state(), seen)) {
+            seen = e.seq;
+            if (e.entry == kDefaultFanEntry) ++settings;
+        }
+        if (settings >= kDefaultFanSettings) {
+            std::printf("defaults applied: %zu fan settings (%zu runs x %zu card indices)\n",
+                        kDefaultFanSettings, kDefaultRuns, kCardIndices);
+            return 0;
+        }
+        if (::GetTickCount64() >= deadline) break;
+        ::Sleep(kPollMs);
+    }
+    std::fprintf(stderr,
+                 "simctl: the start-up defaults were not applied within %u ms: the journal holds %zu of %zu "
+                 "fan settings (is the server running?)\n",
+                 timeoutMs, settings, kDefaultFanSettings);
+    return 1;
 }
 
 const FaultName* findFault(std::string_view name) {
@@ -287,6 +326,7 @@ int main(int argc, char** argv) {
     if (command == "registers" && argc == 3 && std::string_view(argv[2]) == "--json")
         return registers(m, true);
     if (command == "journal") return journal(m, argc, argv);
+    if (command == "wait-defaults") return waitDefaults(m, argc, argv);
     if (command == "faults" && argc == 2) return faults(m);
     if (command == "fault") return fault(m, argc, argv);
     if (command == "machine") return machine(m, argc, argv);
