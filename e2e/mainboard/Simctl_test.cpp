@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <variant>
 
 #include "e2e/mainboard/ToolRun.h"
@@ -82,6 +83,14 @@ TEST_F(Simctl, FaultsAreAimedAndShownWithTheirAim) {
     EXPECT_EQ(faultDetail(faults.enumeration).code, 13u);
     EXPECT_NE(simctl({L"faults"}).out.find("setupapi-enum          next 2     device 1, error 13"),
               std::string::npos);
+    const ToolResult json = simctl({L"faults", L"--json"});
+    EXPECT_EQ(json.exitCode, 0u);
+    EXPECT_TRUE(json.out.starts_with(R"({"acpi-read":{"state":"off","next":0},)")) << json.out;
+    EXPECT_NE(json.out.find(R"(,"setupapi-enum":{"state":"next","next":2,"device":1,"error":13},)"),
+              std::string::npos)
+        << json.out;
+    EXPECT_TRUE(json.out.ends_with("}}\n")) << "one object on one line: " << json.out;
+    EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '\n'), 1);
 
     const ToolResult wrong = simctl({L"fault", L"setupapi-enum", L"always", L"--item", L"5"});
     EXPECT_EQ(wrong.exitCode, 1u);

@@ -43,7 +43,7 @@ int usage() {
         "E]\n"
         "                    [--value V]         let the next N calls (default 1) of NAME fail, aimed as\n"
         "                                        the fault allows (see simctl faults)\n"
-        "       simctl faults                    the fault switches, their aim and what they do\n"
+        "       simctl faults [--json]           the fault switches, their aim and what they do\n"
         "       simctl machine FILE|--default    load a machine description (nothing changes if it is bad)\n"
         "       simctl cards                     the machine's devices, cards and items, with their values\n"
         "       simctl event LPARAM [WPARAM]     broadcast a hardware event (WM_NOVU_BROADCAST_MESSAGE)\n"
@@ -171,13 +171,21 @@ const FaultName* findFault(std::string_view name) {
     return nullptr;
 }
 
-int faults(Machine& m) {
+// For people, or with --json one object for scripts: each switch by its name.
+int faults(Machine& m, bool json) {
     FaultSwitches& switches = m.state().faults;
+    std::string object;
     for (const FaultName& f : kFaultNames) {
         const FaultDetail detail = f.detail ? faultDetail(switches.*f.detail) : FaultDetail{};
+        if (json) {
+            object += (object.empty() ? "{" : ",") + jsonString(f.name) + ":" +
+                      faultStateJson(f, faultValue(switches.*f.counter), detail);
+            continue;
+        }
         std::printf("%-22s %-46s %s\n", f.name,
                     describeFaultState(f, faultValue(switches.*f.counter), detail).c_str(), f.meaning);
     }
+    if (json) std::printf("%s}\n", object.c_str());
     return 0;
 }
 
@@ -327,7 +335,8 @@ int main(int argc, char** argv) {
         return registers(m, true);
     if (command == "journal") return journal(m, argc, argv);
     if (command == "wait-defaults") return waitDefaults(m, argc, argv);
-    if (command == "faults" && argc == 2) return faults(m);
+    if (command == "faults" && argc == 2) return faults(m, false);
+    if (command == "faults" && argc == 3 && std::string_view(argv[2]) == "--json") return faults(m, true);
     if (command == "fault") return fault(m, argc, argv);
     if (command == "machine") return machine(m, argc, argv);
     if (command == "language") return language(m, argc, argv);
