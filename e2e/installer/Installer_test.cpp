@@ -19,6 +19,7 @@
 
 #include "e2e/mainboard/ToolRun.h"
 #include "e2e/support/Harness.h"
+#include "e2e/support/VersionResource.h"
 #include "mainboard/machine/BoardSetupApi.h"
 #include "mainboard/machine/Machine.h"
 #include "mainboard/shelltray/ShellTray.h"
@@ -689,42 +690,15 @@ TEST(VersionResources, ReadBackFromTheBuiltFiles) {
     for (const Expected& e : table) {
         SCOPED_TRACE(win32::narrow(e.file));
         const std::wstring path = e2e::builtFile(e.file);
-        DWORD unused = 0;
         ::SetLastError(0xdeadbeef);
-        const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &unused);
-        ASSERT_GT(size, 0u) << "error " << ::GetLastError();
-        std::vector<std::uint8_t> info(size);
-        ASSERT_TRUE(::GetFileVersionInfoW(path.c_str(), 0, size, info.data()));
-        void* value = nullptr;
-        UINT length = 0;
-        ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\", &value, &length));
-        const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
-        char numbers[64];
-        std::snprintf(numbers, sizeof numbers, "%lu.%lu.%lu.%lu", fixed->dwFileVersionMS >> 16,
-                      fixed->dwFileVersionMS & 0xffff, fixed->dwFileVersionLS >> 16,
-                      fixed->dwFileVersionLS & 0xffff);
-        EXPECT_EQ(std::string(numbers), e.version) << "file version";
-        EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
-        EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
-
-        ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", &value, &length));
-        ASSERT_GE(length, 4u);
-        wchar_t strings[32];
-        std::swprintf(strings, 32, L"\\StringFileInfo\\%04x%04x\\", static_cast<const WORD*>(value)[0],
-                      static_cast<const WORD*>(value)[1]);
-        const auto text = [&](const wchar_t* name) {
-            wchar_t* found = nullptr;
-            UINT chars = 0;
-            const std::wstring query = strings + std::wstring(name);
-            if (!::VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&found), &chars) ||
-                !found)
-                return std::string("(none)");
-            return win32::narrow(std::wstring(found, ::wcsnlen(found, chars)));
-        };
-        EXPECT_EQ(text(L"CompanyName"), "Kelvane Software");
-        EXPECT_EQ(text(L"ProductName"), e.product);
-        EXPECT_EQ(text(L"FileVersion"), e.version);
-        EXPECT_EQ(text(L"ProductVersion"), e.version);
+        const auto resource = e2e::VersionResource::read(path);
+        ASSERT_TRUE(resource) << "error " << ::GetLastError();
+        EXPECT_EQ(resource->fileVersion(), e.version);
+        EXPECT_EQ(resource->productVersion(), e.version);
+        EXPECT_EQ(resource->text(L"CompanyName"), "Kelvane Software");
+        EXPECT_EQ(resource->text(L"ProductName"), e.product);
+        EXPECT_EQ(resource->text(L"FileVersion"), e.version);
+        EXPECT_EQ(resource->text(L"ProductVersion"), e.version);
 
         win32::UniqueModule image(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
         ASSERT_TRUE(image);
