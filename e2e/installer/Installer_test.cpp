@@ -19,6 +19,8 @@
 
 #include "e2e/mainboard/ToolRun.h"
 #include "e2e/support/Harness.h"
+#include "e2e/support/ProgramFolderFiles.h"
+#include "e2e/support/VersionResource.h"
 #include "mainboard/machine/BoardSetupApi.h"
 #include "mainboard/machine/Machine.h"
 #include "mainboard/shelltray/ShellTray.h"
@@ -37,14 +39,7 @@ const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\
 const wchar_t kSuiteAppPathKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tunedeck II.exe";
 
-// What the mainboard's platform software puts into the program folder: every library the two
-// programs import or load, and the maker's suite.
-const std::vector<std::wstring> kPlatformFiles = {L"nuacpi.dll",      L"novuservice.dll", L"Greencard.dll",
-                                                  L"Redcard.dll",     L"Lumbra.dll",      L"Gearlink.dll",
-                                                  L"NuMultiLang.dll", L"Pixread.dll",     L"Ticksmith.dll",
-                                                  L"Evtwatch.dll",    L"Tunedeck II.exe"};
-// What the simulated mainboard puts there besides a stand-in for each of those.
-const std::vector<std::wstring> kBoardOnlyFiles = {L"setupapi.dll", L"linkctl.exe", L"simctl.exe"};
+const std::vector<std::wstring> kPlatformFiles = e2e::platformFiles();
 // The installer's exit codes (the README's table).
 constexpr DWORD kExitPlatformMissing = 2;
 constexpr DWORD kExitServerRunning = 3;
@@ -309,7 +304,7 @@ class Installer : public ::testing::Test {
     // tree for the server to find a card).
     static void installPlatform(const std::wstring& folder) {
         std::vector<std::wstring> files = kPlatformFiles;
-        files.push_back(L"setupapi.dll");
+        files.push_back(e2e::kBoardDeviceTree);
         for (const std::wstring& name : files)
             EXPECT_TRUE(
                 ::CopyFileW(e2e::builtFile(L"standins\\" + name).c_str(), (folder + name).c_str(), FALSE))
@@ -500,7 +495,8 @@ TEST_F(Installer, SimulatedMainboardNeverReplacesFilesNotItsOwnAndLeavesThoseCha
     // each named, every file as it was, nothing of ours left.
     const std::wstring platform = makeFolder(L"platform");
     std::vector<std::wstring> boardNames = kPlatformFiles;
-    boardNames.insert(boardNames.end(), kBoardOnlyFiles.begin(), kBoardOnlyFiles.end());
+    boardNames.push_back(e2e::kBoardDeviceTree);
+    boardNames.insert(boardNames.end(), e2e::kBoardTools.begin(), e2e::kBoardTools.end());
     const auto marker = [](const std::wstring& name) { return "the platform's own " + win32::narrow(name); };
     for (const std::wstring& name : boardNames) std::ofstream(win32::narrow(platform + name)) << marker(name);
     EXPECT_EQ(runSetup(L"/S /SIMBOARD /D=" + withoutTrailingSeparator(platform)), kExitBoardWouldReplace);
@@ -545,9 +541,9 @@ TEST_F(Installer, SimulatedMainboardNeverReplacesFilesNotItsOwnAndLeavesThoseCha
     const std::wstring folder = makeFolder(L"board");
     ASSERT_EQ(runSetup(L"/S /SIMBOARD /D=" + withoutTrailingSeparator(folder)), 0u)
         << setupLog(L"kelvane-setup.log");
-    std::vector<std::pair<std::wstring, std::wstring>> board = {{L"setupapi.dll", L"standins\\setupapi.dll"},
-                                                                {L"linkctl.exe", L"bin\\linkctl.exe"},
-                                                                {L"simctl.exe", L"bin\\simctl.exe"}};
+    std::vector<std::pair<std::wstring, std::wstring>> board = {
+        {e2e::kBoardDeviceTree, L"standins\\" + e2e::kBoardDeviceTree}};
+    for (const std::wstring& name : e2e::kBoardTools) board.emplace_back(name, L"bin\\" + name);
     for (const std::wstring& name : kPlatformFiles) board.emplace_back(name, L"standins\\" + name);
     for (const auto& [name, built] : board)
         EXPECT_EQ(fileContent(folder + name), fileContent(e2e::builtFile(built))) << win32::narrow(name);
@@ -661,7 +657,7 @@ TEST_F(Installer, AServerThatCannotBeClosedOrAFileThatCannotBeDeletedLeavesTheIn
     EXPECT_NE(log.find("Removed Kelvane Server"), std::string::npos) << log;
     EXPECT_FALSE(fileExists(folder + L"kelvane.exe"));
     EXPECT_FALSE(fileExists(folder + L"kelvane-uninstall.exe"));
-    EXPECT_FALSE(fileExists(folder + L"setupapi.dll")) << "the board, recorded, went too";
+    EXPECT_FALSE(fileExists(folder + e2e::kBoardDeviceTree)) << "the board, recorded, went too";
     EXPECT_FALSE(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane"));
     EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
 }
@@ -689,42 +685,15 @@ TEST(VersionResources, ReadBackFromTheBuiltFiles) {
     for (const Expected& e : table) {
         SCOPED_TRACE(win32::narrow(e.file));
         const std::wstring path = e2e::builtFile(e.file);
-        DWORD unused = 0;
         ::SetLastError(0xdeadbeef);
-        const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &unused);
-        ASSERT_GT(size, 0u) << "error " << ::GetLastError();
-        std::vector<std::uint8_t> info(size);
-        ASSERT_TRUE(::GetFileVersionInfoW(path.c_str(), 0, size, info.data()));
-        void* value = nullptr;
-        UINT length = 0;
-        ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\", &value, &length));
-        const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
-        char numbers[64];
-        std::snprintf(numbers, sizeof numbers, "%lu.%lu.%lu.%lu", fixed->dwFileVersionMS >> 16,
-                      fixed->dwFileVersionMS & 0xffff, fixed->dwFileVersionLS >> 16,
-                      fixed->dwFileVersionLS & 0xffff);
-        EXPECT_EQ(std::string(numbers), e.version) << "file version";
-        EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
-        EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
-
-        ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", &value, &length));
-        ASSERT_GE(length, 4u);
-        wchar_t strings[32];
-        std::swprintf(strings, 32, L"\\StringFileInfo\\%04x%04x\\", static_cast<const WORD*>(value)[0],
-                      static_cast<const WORD*>(value)[1]);
-        const auto text = [&](const wchar_t* name) {
-            wchar_t* found = nullptr;
-            UINT chars = 0;
-            const std::wstring query = strings + std::wstring(name);
-            if (!::VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&found), &chars) ||
-                !found)
-                return std::string("(none)");
-            return win32::narrow(std::wstring(found, ::wcsnlen(found, chars)));
-        };
-        EXPECT_EQ(text(L"CompanyName"), "Kelvane Software");
-        EXPECT_EQ(text(L"ProductName"), e.product);
-        EXPECT_EQ(text(L"FileVersion"), e.version);
-        EXPECT_EQ(text(L"ProductVersion"), e.version);
+        const auto resource = e2e::VersionResource::read(path);
+        ASSERT_TRUE(resource) << "error " << ::GetLastError();
+        EXPECT_EQ(resource->fileVersion(), e.version);
+        EXPECT_EQ(resource->productVersion(), e.version);
+        EXPECT_EQ(resource->text(L"CompanyName"), "Kelvane Software");
+        EXPECT_EQ(resource->text(L"ProductName"), e.product);
+        EXPECT_EQ(resource->text(L"FileVersion"), e.version);
+        EXPECT_EQ(resource->text(L"ProductVersion"), e.version);
 
         win32::UniqueModule image(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
         ASSERT_TRUE(image);

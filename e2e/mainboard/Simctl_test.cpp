@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <variant>
 
 #include "e2e/mainboard/ToolRun.h"
 #include "e2e/support/Harness.h"
 #include "mainboard/machine/Hardware.h"
 #include "mainboard/machine/Machine.h"
+#include "mainboard/tools/common/ServerStartup.h"
 #include "win32/Text.h"
 
 namespace board_e2e {
@@ -81,11 +83,53 @@ TEST_F(Simctl, FaultsAreAimedAndShownWithTheirAim) {
     EXPECT_EQ(faultDetail(faults.enumeration).code, 13u);
     EXPECT_NE(simctl({L"faults"}).out.find("setupapi-enum          next 2     device 1, error 13"),
               std::string::npos);
+    const ToolResult json = simctl({L"faults", L"--json"});
+    EXPECT_EQ(json.exitCode, 0u);
+    EXPECT_TRUE(json.out.starts_with(R"({"acpi-read":{"state":"off","next":0},)")) << json.out;
+    EXPECT_NE(json.out.find(R"(,"setupapi-enum":{"state":"next","next":2,"device":1,"error":13},)"),
+              std::string::npos)
+        << json.out;
+    EXPECT_TRUE(json.out.ends_with("}}\n")) << "one object on one line: " << json.out;
+    EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '\n'), 1);
 
     const ToolResult wrong = simctl({L"fault", L"setupapi-enum", L"always", L"--item", L"5"});
     EXPECT_EQ(wrong.exitCode, 1u);
     EXPECT_NE(wrong.out.find("fault setupapi-enum takes --device, --error, not '--item'"), std::string::npos);
     EXPECT_EQ(faultValue(faults.enumerationFails), 2) << "a refused setting changes nothing";
+}
+
+// The journal is fed here as the server's card back end writes it: one fan setting per card index
+// and run, with other calls between them.
+TEST_F(Simctl, WaitDefaultsEndsOnceEveryDefaultFanSettingIsOnTheJournalAndNotBefore) {
+    using namespace server_startup;
+    const auto waitDefaults = [&] { return simctl({L"wait-defaults", L"--timeout-ms", L"300"}); };
+    const ToolResult none = waitDefaults();
+    EXPECT_EQ(none.exitCode, 1u);
+    EXPECT_NE(none.out.find("not applied within 300 ms: the journal holds 0 of " +
+                            std::to_string(kDefaultFanSettings) + " fan settings"),
+              std::string::npos)
+        << none.out;
+
+    const auto journalSetting = [&](const char* entry, std::size_t setting) {
+        const auto card = static_cast<std::uint32_t>(setting % kCardIndices);
+        machine.journal("Greencard", entry, {card, 760, 1900, 1075, 44}, 1);
+    };
+    for (std::size_t setting = 0; setting + 1 < kDefaultFanSettings; ++setting) {
+        journalSetting("Nv_SetGPUClockInfoPStates", setting);
+        journalSetting(kDefaultFanEntry, setting);
+    }
+    const ToolResult oneShort = waitDefaults();
+    EXPECT_EQ(oneShort.exitCode, 1u);
+    EXPECT_NE(oneShort.out.find("holds " + std::to_string(kDefaultFanSettings - 1) + " of"),
+              std::string::npos)
+        << oneShort.out;
+
+    journalSetting(kDefaultFanEntry, kDefaultFanSettings - 1);
+    const ToolResult done = simctl({L"wait-defaults"});
+    EXPECT_EQ(done.exitCode, 0u) << done.out;
+    EXPECT_EQ(done.out, "defaults applied: " + std::to_string(kDefaultFanSettings) + " fan settings (" +
+                            std::to_string(kDefaultRuns) + " runs x " + std::to_string(kCardIndices) +
+                            " card indices)\n");
 }
 
 TEST_F(Simctl, LanguageIsChosenByNameOrIdAndAnUnknownOneChangesNothing) {

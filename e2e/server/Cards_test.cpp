@@ -49,8 +49,8 @@ class Cards : public ServerTest {
     }
     // Waits for the first run of the default loading: one clock and one fan record per card index.
     std::vector<Call> firstDefaultRun() {
-        EXPECT_TRUE(
-            e2e::waitUntil([&] { return only(calls(), "Nv_SetGPUFan").size() >= 4; }, e2e::kPatienceMs));
+        EXPECT_TRUE(e2e::waitUntil([&] { return only(calls(), kDefaultFanEntry).size() >= kCardIndices; },
+                                   e2e::kPatienceMs));
         return only(calls(), "Nv_SetGPUClockInfoPStates");
     }
 };
@@ -66,13 +66,18 @@ TEST_F(Cards, DefaultsReachEveryCardSevenTimesUndoingAnEarlySetAllThenRequestsAr
             if (c.args.at(4) != 50) out.push_back(c);  // the set-all's calls carry its fan
         return out;
     };
-    ASSERT_TRUE(e2e::waitUntil([&] { return defaultCalls("Nv_SetGPUFan").size() >= 28; }, e2e::kPatienceMs));
+    ASSERT_TRUE(e2e::waitUntil([&] { return defaultCalls(kDefaultFanEntry).size() >= kDefaultFanSettings; },
+                               e2e::kPatienceMs));
     // The journal is watched for a further run as long as one would take to come.
-    (void)e2e::waitUntil([&] { return defaultCalls("Nv_SetGPUFan").size() > 28; }, kDefaultPeriodMs + 500);
+    (void)e2e::waitUntil([&] { return defaultCalls(kDefaultFanEntry).size() > kDefaultFanSettings; },
+                         kDefaultPeriodMs + 500);
     const std::vector<Call> clocks = defaultCalls("Nv_SetGPUClockInfoPStates");
-    ASSERT_EQ(clocks.size(), 28u) << "seven runs over four card indices, and no more";
+    ASSERT_EQ(clocks.size(), kDefaultRuns * kCardIndices)
+        << "a clock setting for each fan setting, and no more";
     for (std::size_t i = 0; i < clocks.size(); ++i)
-        EXPECT_EQ(applied(clocks[i]), (Applied{static_cast<std::uint32_t>(i % 4), 760, 1900, 1075, 44})) << i;
+        EXPECT_EQ(applied(clocks[i]),
+                  (Applied{static_cast<std::uint32_t>(i % kCardIndices), 760, 1900, 1075, 44}))
+            << i;
     // The timer starts right after start-up's first read of card 0.
     std::vector<std::uint64_t> runsUs;
     for (std::size_t n = 0; n < kDefaultRuns; ++n) runsUs.push_back(clocks[kCardIndices * n].timeUs);
@@ -114,7 +119,7 @@ TEST_F(Cards, SetAllReachesEveryCardIndexInOrderAndCommandTenReportsTheSetVoltag
     for (const Call& c : handled)
         if (c.entry.starts_with("Nv_Set")) sets.push_back({c.entry, applied(c)});
     std::vector<std::pair<std::string, Applied>> expected;
-    for (std::uint32_t card = 0; card < 4; ++card) {
+    for (std::uint32_t card = 0; card < kCardIndices; ++card) {
         expected.push_back({"Nv_SetGPUClockInfoPStates", {card, 800, 1800, 1100, 44}});
         expected.push_back({"Nv_SetGPUFan", {card, 800, 1800, 1100, 44}});
     }
@@ -179,7 +184,7 @@ TEST_F(Cards, SetsOnAnUnsupportedEntryChangeNothingButEveryCardSetsStillApply) {
     // Set-all does not ask either: the voltage goes out in every record.
     const std::vector<Call> setAll =
         only(callsOfRequest({0x20070320, 0x0384044C, 0x002C0000}), "Nv_SetGPUClockInfoPStates");
-    ASSERT_EQ(setAll.size(), 4u);
+    ASSERT_EQ(setAll.size(), kCardIndices);
     for (const Call& c : setAll) EXPECT_EQ(applied(c).voltage, 1100u);
 }
 
@@ -187,8 +192,8 @@ TEST_F(Cards, WithoutInfoIniTheBuiltInDefaultsApplyAndTheMaximumVoltageIsWritten
     layOut({.withInfoIni = false});
     ASSERT_TRUE(start());
     const std::vector<Call> first = firstDefaultRun();
-    ASSERT_GE(first.size(), 4u);
-    for (std::uint32_t card = 0; card < 4; ++card)
+    ASSERT_GE(first.size(), kCardIndices);
+    for (std::uint32_t card = 0; card < kCardIndices; ++card)
         EXPECT_EQ(applied(first[card]), (Applied{card, 700, 1848, 1075, 44}));
     EXPECT_NE(programFile(L"Info.ini").find("[Voltage]\r\nLarge=1138"), std::string::npos);
     EXPECT_EQ(answer0(0x00070000), 0x41000110u) << "model 0, version 1";

@@ -11,19 +11,15 @@
 #include "e2e/support/Harness.h"
 #include "mainboard/machine/MachineDescription.h"
 #include "mainboard/tools/common/RemoteConsole.h"
+#include "mainboard/tools/common/ServerStartup.h"
 #include "server/app/MainForm.h"
 
 namespace server_e2e {
 
 using e2e::Call;
 
-// The server's fixed times and counts, stated once for the tests: they hold the server to them, so
-// they are not taken from its code.
-inline constexpr DWORD kRegistrationRetryMs = 5000;       // a refused registration is tried again
-inline constexpr std::size_t kRegistrationAttempts = 14;  // one at start-up and 13 retries
-inline constexpr DWORD kDefaultPeriodMs = 2000;  // the start-up defaults: seven runs over four card indices
-inline constexpr std::size_t kDefaultRuns = 7;
-inline constexpr std::size_t kCardIndices = 4;
+// The server's fixed times and counts, as the board expects them.
+using namespace simboard::server_startup;
 
 class ServerTest : public ::testing::Test {
   protected:

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "e2e/server/ServerRun.h"
+#include "e2e/support/ProgramFolderFiles.h"
 #include "mainboard/machine/BoardSetupApi.h"
 #include "win32/Text.h"
 
@@ -33,17 +34,15 @@ void ServerTest::layOut(const Layout& layout) {
         win32::widen(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     folder->add(e2e::builtFile(L"bin\\kelvane.exe"), L"kelvane.exe");
     if (layout.withInfoIni) folder->add(e2e::builtFile(L"bin\\Info.ini"), L"Info.ini");
-    std::vector<std::wstring> libraries = {L"nuacpi.dll",      L"novuservice.dll", L"setupapi.dll",
-                                           L"Greencard.dll",   L"Redcard.dll",     L"Lumbra.dll",
-                                           L"NuMultiLang.dll", L"Pixread.dll"};
-    if (layout.withGearlink) libraries.push_back(L"Gearlink.dll");
-    for (const std::wstring& library : libraries) {
-        std::wstring source = e2e::builtFile(L"standins\\" + library);
+    std::vector<std::wstring> standins = e2e::kServerPlatformFiles;
+    standins.push_back(e2e::kBoardDeviceTree);
+    for (const std::wstring& file : standins) {
+        std::wstring source = e2e::builtFile(L"standins\\" + file);
+        if (file == L"Gearlink.dll" && !layout.withGearlink) source.clear();
         for (const auto& [name, replacement] : layout.replaced)
-            if (name == library) source = replacement.empty() ? L"" : e2e::builtFile(replacement);
-        if (!source.empty()) folder->add(source, library);
+            if (name == file) source = replacement.empty() ? L"" : e2e::builtFile(replacement);
+        if (!source.empty()) folder->add(source, file);
     }
-    folder->add(e2e::builtFile(L"standins\\Tunedeck II.exe"), L"Tunedeck II.exe");
     const std::wstring skin = e2e::builtFile(L"bin\\resource\\");
     WIN32_FIND_DATAW found;
     win32::UniqueFindHandle search(::FindFirstFileW((skin + L"*").c_str(), &found));

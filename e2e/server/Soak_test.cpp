@@ -22,8 +22,8 @@ class Soak : public ServerTest {
 
 TEST_F(Soak, TwentyThousandRandomRequestsMatchTheModelOfTheTablesAndTheCard) {
     ASSERT_TRUE(start());
-    // The model starts from the card as the seventh run of the defaults leaves it.
-    const auto defaultsDone = [&] { return callsTo("Nv_SetGPUFan").size() >= 28; };
+    // The model starts from the card as the last run of the defaults leaves it.
+    const auto defaultsDone = [&] { return callsTo(kDefaultFanEntry).size() >= kDefaultFanSettings; };
     ASSERT_TRUE(e2e::waitUntil(defaultsDone, e2e::kPatienceMs));
     const board_e2e::ToolResult r = soak(L"20000");
     EXPECT_EQ(r.exitCode, 0u) << r.out;

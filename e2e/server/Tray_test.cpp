@@ -87,7 +87,7 @@ class Tray : public TrayRun {
                 runs.push_back({r.seq, r.library, r.entry, r.args, r.result, r.timeUs});
         return runs;
     }
-    std::size_t defaultRuns() const { return callsTo("Nv_SetGPUFan").size() / 4; }
+    std::size_t defaultRuns() const { return callsTo(kDefaultFanEntry).size() / kCardIndices; }
 };
 
 // wine's own notification area, a window of its explorer, clicked with the mouse.
@@ -263,14 +263,14 @@ TEST_F(Tray, UnreadableConnectIconIsReportedOnceWhileStartUpGoesOnUnderIt) {
         std::string shown;
         HWND report = waitForMessageBox(shown);
         ASSERT_TRUE(report);
-        // The report stays up: the registration, the seven default runs, requests and the menu go on.
+        // The report stays up: the registration, the default runs, requests and the menu go on.
         HWND icon = waitForIcon();
         ASSERT_TRUE(icon);
         ASSERT_TRUE(
             e2e::waitUntil([&] { return !callsTo("NuSysSvr_RegisterNotify").empty(); }, e2e::kPatienceMs));
         EXPECT_EQ(callsTo("NuSysSvr_RegisterNotify").at(0).result, 1);
         EXPECT_TRUE(request({0x10010000, 0, 0}).ok()) << "answered under the report";
-        ASSERT_TRUE(e2e::waitUntil([&] { return defaultRuns() >= 7; }, e2e::kPatienceMs));
+        ASSERT_TRUE(e2e::waitUntil([&] { return defaultRuns() >= kDefaultRuns; }, e2e::kPatienceMs));
         trayEvent(icon, WM_RBUTTONUP);
         HWND menu = waitForMenu();
         ASSERT_TRUE(menu);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/support/VersionResource.h"
 #include "e2e/tiktor/TiktorProgram.h"
 #include "win32/Handles.h"
 #include "win32/Text.h"
@@ -139,31 +140,14 @@ TEST_F(TiktorResources, IconGroup128HoldsALargeAndASmallIcon) {
 }
 
 TEST_F(TiktorResources, VersionIs1003InATraditionalChineseUnicodeStringTable) {
-    DWORD unused = 0;
-    const DWORD size = ::GetFileVersionInfoSizeW(program.c_str(), &unused);
-    ASSERT_GT(size, 0u);
-    std::vector<std::uint8_t> info(size);
-    ASSERT_TRUE(::GetFileVersionInfoW(program.c_str(), 0, size, info.data()));
-
-    void* value = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\", &value, &length));
-    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000003u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0x00000003u);
-
-    ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", &value, &length));
-    ASSERT_GE(length, 4u);
-    EXPECT_EQ(static_cast<const WORD*>(value)[0], 0x0404);
-    EXPECT_EQ(static_cast<const WORD*>(value)[1], 1200);  // Unicode
-
-    for (const wchar_t* name : {L"FileVersion", L"ProductVersion"}) {
-        const std::wstring path = std::wstring(L"\\StringFileInfo\\040404B0\\") + name;
-        ASSERT_TRUE(::VerQueryValueW(info.data(), path.c_str(), &value, &length)) << win32::narrow(path);
-        EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(value)), L"1.0.0.3");
-    }
+    const auto resource = e2e::VersionResource::read(program);
+    ASSERT_TRUE(resource);
+    EXPECT_EQ(resource->fileVersion(), "1.0.0.3");
+    EXPECT_EQ(resource->productVersion(), "1.0.0.3");
+    EXPECT_EQ(resource->language(), kTraditionalChinese);
+    EXPECT_EQ(resource->codePage(), 1200);  // Unicode
+    EXPECT_EQ(resource->text(L"FileVersion"), "1.0.0.3");
+    EXPECT_EQ(resource->text(L"ProductVersion"), "1.0.0.3");
 }
 
 }  // namespace

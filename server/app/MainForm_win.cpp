@@ -21,9 +21,6 @@ namespace {
 // Registered once, before the program runs; nothing sends or handles it.
 [[maybe_unused]] const UINT g_broadcastMessage = ::RegisterWindowMessageW(wire::kServerBroadcastName);
 
-constexpr UINT kRegisterRetryMs = 5000;
-constexpr UINT kLoadDefaultMs = 2000;
-
 // The window's text conversion error, shown by the exception display of the window's dispatch.
 class ConversionError : public std::runtime_error {
   public:
@@ -116,7 +113,7 @@ void TForm1::createControls() {
     place(Button8, createButton(w, L"Read Fan to Edit5 ", {460, 448, 113, 25}, f));
     m_log.attach(control(Memo1), w);
     m_loadDefaultTimer =
-        std::make_unique<win32::Timer>(w, kLoadDefaultMs, [this] { LoadDefaultTimerTick(); });
+        std::make_unique<win32::Timer>(w, DefaultLoadRuns::kPeriodMs, [this] { LoadDefaultTimerTick(); });
     m_createTrayTimer = std::make_unique<win32::Timer>(w, 1000, [] {});  // never enabled
 }
 
@@ -127,8 +124,8 @@ void TForm1::FormCreate() {
         if (m_showAbout) m_showAbout();
     });
     m_trayManager->Setup();
-    m_registerRetryTimer =
-        std::make_unique<win32::Timer>(hwnd(), kRegisterRetryMs, [this] { RegisterRetryTimerTick(); });
+    m_registerRetryTimer = std::make_unique<win32::Timer>(hwnd(), RegistrationRetry::kPeriodMs,
+                                                          [this] { RegisterRetryTimerTick(); });
     m_registered = registerForRemoteLink(hwnd());
     if (!m_registered) m_registerRetryTimer->setEnabled(true);
     m_log.clear();

@@ -1,5 +1,6 @@
 #pragma once
-// The counting rules of the main window's two start-up timers, apart from the timers themselves.
+// The main window's two start-up timers: their periods and counting rules, apart from the timers
+// themselves.
 
 #include <cstdint>
 
@@ -9,6 +10,8 @@ namespace kelvane {
 // accepts or 13 retries have been made. The counter is never reset.
 class RegistrationRetry {
   public:
+    static constexpr std::uint32_t kPeriodMs = 5000;
+
     // One tick; registerNow() makes the attempt and says whether it was accepted. Returns whether
     // the timer stays enabled.
     template <typename Register>
@@ -28,6 +31,8 @@ class RegistrationRetry {
 // Default loading: the defaults are applied on seven ticks, then the timer stops.
 class DefaultLoadRuns {
   public:
+    static constexpr std::uint32_t kPeriodMs = 2000;
+
     // Counts a run that has just been made; returns whether the timer stays enabled.
     bool afterRun() { return m_runs++ <= kLastRun; }
     std::int32_t runs() const { return m_runs; }

@@ -74,6 +74,12 @@ void describeDevice(std::string& out, std::uint32_t index, const PciDeviceSlot& 
     out += "\n";
 }
 
+const char* propertyName(std::uint32_t property) {
+    const auto* const named = std::find_if(std::begin(kPropertyNames), std::end(kPropertyNames),
+                                           [&](const PropertyName& p) { return p.property == property; });
+    return named != std::end(kPropertyNames) ? named->name : nullptr;
+}
+
 }  // namespace
 
 std::string describeHardware(const MachineHardware& h) {
@@ -144,16 +150,36 @@ std::string describeFaultState(const FaultName& fault, std::int32_t counter, con
     if (fault.options & kCardOption) target("card");
     if (fault.options & kItemOption) target("item");
     if (fault.options & kPropertyOption) {
-        const auto* const named =
-            std::find_if(std::begin(kPropertyNames), std::end(kPropertyNames),
-                         [&](const PropertyName& p) { return p.property == detail.property; });
-        add(detail.property == kAnyProperty     ? std::string("any property")
-            : named != std::end(kPropertyNames) ? std::string("property ") + named->name
-                                                : "property " + hex(detail.property));
+        const char* const named = propertyName(detail.property);
+        add(detail.property == kAnyProperty ? std::string("any property")
+            : named                         ? std::string("property ") + named
+                                            : "property " + hex(detail.property));
     }
     if (fault.options & kErrorOption) add("error " + std::to_string(detail.code));
     if (fault.options & kValueOption) add(format("value %d", static_cast<std::int32_t>(detail.code)));
     return format("%-10s %s", state.c_str(), aim.c_str());
+}
+
+std::string faultStateJson(const FaultName& fault, std::int32_t counter, const FaultDetail& detail) {
+    const char* const state = counter == kFaultAlways ? "always" : counter == 0 ? "off" : "next";
+    std::string out = format("{\"state\":\"%s\",\"next\":%d", state, counter == kFaultAlways ? 0 : counter);
+    const auto target = [&](const char* what) {
+        out += format(",\"%s\":", what) +
+               (detail.target == kAnyTarget ? std::string("null") : std::to_string(detail.target));
+    };
+    if (fault.options & kDeviceOption) target("device");
+    if (fault.options & kCardOption) target("card");
+    if (fault.options & kItemOption) target("item");
+    if (fault.options & kPropertyOption) {
+        const char* const named = propertyName(detail.property);
+        out += ",\"property\":" + (detail.property == kAnyProperty ? std::string("null")
+                                   : named                         ? format("\"%s\"", named)
+                                                                   : std::to_string(detail.property));
+    }
+    if (fault.options & kErrorOption) out += ",\"error\":" + std::to_string(detail.code);
+    if (fault.options & kValueOption)
+        out += ",\"value\":" + std::to_string(static_cast<std::int32_t>(detail.code));
+    return out + "}";
 }
 
 std::variant<FaultSetting, std::string> parseFaultSetting(const FaultName& fault,

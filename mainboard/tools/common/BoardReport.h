@@ -17,6 +17,9 @@ std::string describeHardware(const MachineHardware& h);
 
 // e.g. "next 2      device 1, error 13"
 std::string describeFaultState(const FaultName& fault, std::int32_t counter, const FaultDetail& detail);
+// The same as one JSON object for scripts, e.g. {"state":"next","next":2,"device":1,"error":13}: state
+// "off", "next" (the next `next` calls fail) or "always", then the aim the fault takes (null: any).
+std::string faultStateJson(const FaultName& fault, std::int32_t counter, const FaultDetail& detail);
 
 struct FaultSetting {
     std::int32_t counter = 1;

@@ -15,6 +15,7 @@
 #include "mainboard/tools/common/BoardReport.h"
 #include "mainboard/tools/common/LineFeedOutput.h"
 #include "mainboard/tools/common/LinkVerbs.h"
+#include "mainboard/tools/common/ServerStartup.h"
 #include "protocol/Broadcast.h"
 #include "win32/Handles.h"
 #include "win32/Text.h"
@@ -35,11 +36,14 @@ int usage() {
         "                                        faults, journal\n"
         "       simctl registers [--json]        the ACPI registers and the notification registration\n"
         "       simctl journal [--since SEQ] [--last N]   every call that reached a stand-in, as JSON lines\n"
+        "       simctl wait-defaults [--timeout-ms MS]   wait until the journal holds the server's\n"
+        "                                        start-up defaults, every run to every card index, counted\n"
+        "                                        since the reset (at most MS, default 60000; else exit 1)\n"
         "       simctl fault NAME [N|always|off] [--device K] [--card K] [--item ID] [--property P] [--error "
         "E]\n"
         "                    [--value V]         let the next N calls (default 1) of NAME fail, aimed as\n"
         "                                        the fault allows (see simctl faults)\n"
-        "       simctl faults                    the fault switches, their aim and what they do\n"
+        "       simctl faults [--json]           the fault switches, their aim and what they do\n"
         "       simctl machine FILE|--default    load a machine description (nothing changes if it is bad)\n"
         "       simctl cards                     the machine's devices, cards and items, with their values\n"
         "       simctl event LPARAM [WPARAM]     broadcast a hardware event (WM_NOVU_BROADCAST_MESSAGE)\n"
@@ -126,19 +130,62 @@ int journal(Machine& m, int argc, char** argv) {
     return 0;
 }
 
+// Counts the fan settings on the journal since the board's reset as they come, polling it: after a
+// reset, the first ones are the server's start-up defaults.
+int waitDefaults(Machine& m, int argc, char** argv) {
+    constexpr DWORD kPollMs = 50;
+    std::uint32_t timeoutMs = 60000;  // as the usage says
+    if (argc == 4 && std::string_view(argv[2]) == "--timeout-ms") {
+        const auto n = numberArg(argc, argv, 3);
+        if (!n) return usage();
+        timeoutMs = *n;
+    } else if (argc != 2) {
+        return usage();
+    }
+    using namespace server_startup;
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    std::size_t settings = 0;
+    for (std::uint64_t seen = 0;;) {
+        for (const JournalRecord& e : readJournal(m.state(), seen)) {
+            seen = e.seq;
+            if (e.entry == kDefaultFanEntry) ++settings;
+        }
+        if (settings >= kDefaultFanSettings) {
+            std::printf("defaults applied: %zu fan settings (%zu runs x %zu card indices)\n",
+                        kDefaultFanSettings, kDefaultRuns, kCardIndices);
+            return 0;
+        }
+        if (::GetTickCount64() >= deadline) break;
+        ::Sleep(kPollMs);
+    }
+    std::fprintf(stderr,
+                 "simctl: the start-up defaults were not applied within %u ms: the journal holds %zu of %zu "
+                 "fan settings (is the server running?)\n",
+                 timeoutMs, settings, kDefaultFanSettings);
+    return 1;
+}
+
 const FaultName* findFault(std::string_view name) {
     for (const FaultName& f : kFaultNames)
         if (name == f.name) return &f;
     return nullptr;
 }
 
-int faults(Machine& m) {
+// For people, or with --json one object for scripts: each switch by its name.
+int faults(Machine& m, bool json) {
     FaultSwitches& switches = m.state().faults;
+    std::string object;
     for (const FaultName& f : kFaultNames) {
         const FaultDetail detail = f.detail ? faultDetail(switches.*f.detail) : FaultDetail{};
+        if (json) {
+            object += (object.empty() ? "{" : ",") + jsonString(f.name) + ":" +
+                      faultStateJson(f, faultValue(switches.*f.counter), detail);
+            continue;
+        }
         std::printf("%-22s %-46s %s\n", f.name,
                     describeFaultState(f, faultValue(switches.*f.counter), detail).c_str(), f.meaning);
     }
+    if (json) std::printf("%s}\n", object.c_str());
     return 0;
 }
 
@@ -287,7 +334,9 @@ int main(int argc, char** argv) {
     if (command == "registers" && argc == 3 && std::string_view(argv[2]) == "--json")
         return registers(m, true);
     if (command == "journal") return journal(m, argc, argv);
-    if (command == "faults" && argc == 2) return faults(m);
+    if (command == "wait-defaults") return waitDefaults(m, argc, argv);
+    if (command == "faults" && argc == 2) return faults(m, false);
+    if (command == "faults" && argc == 3 && std::string_view(argv[2]) == "--json") return faults(m, true);
     if (command == "fault") return fault(m, argc, argv);
     if (command == "machine") return machine(m, argc, argv);
     if (command == "language") return language(m, argc, argv);
