@@ -4,9 +4,12 @@ namespace simboard {
 
 namespace {
 
-constexpr std::uint32_t kReadGroup = 1;
-// The highest command of each group's table.
-constexpr std::uint32_t kLastCommand[3] = {7, 10, 7};
+using wire::wireNumber;
+
+// The highest command of each group's table, by group.
+constexpr std::uint32_t kLastCommand[3] = {wireNumber(wire::InfoCommand::BoardWord),
+                                           wireNumber(wire::ReadCommand::AllCurrent),
+                                           wireNumber(wire::SetCommand::All)};
 
 struct Share {
     SoakKind kind;
@@ -91,7 +94,8 @@ SoakStep SoakMix::next(const NvClockInfo& card) {
             s.flag = 2 + below(0xFFFFFFFDu);  // anything but 0 (nothing to wait for) and 1
             break;
         case SoakKind::WrongNotification:
-            s.words = requestWords(kReadGroup, 10, card);
+            s.words = requestWords(wireNumber(wire::RequestGroup::Read),
+                                   wireNumber(wire::ReadCommand::AllCurrent), card);
             s.wrongWParam = wire::kRemoteNotifyWParam;
             s.wrongLParam = s.lParam;
             if (below(2) == 0) {
