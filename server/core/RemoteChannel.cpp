@@ -103,7 +103,7 @@ void RemoteChannel::answerInformation(const RemoteRequest& r, RemoteAnswer& a) c
 
 void RemoteChannel::answerRead(const RemoteRequest& r, RemoteAnswer& a) {
     const NvClockInfo& c = m_peers.cards.record;
-    const auto halfMemory = static_cast<std::uint32_t>(c.memory.current) >> 1;
+    const std::uint32_t memory = remoteMemory(c.memory.current);
     switch (static_cast<ReadCommand>(r.command)) {
         case ReadCommand::CoreCurrent:
             log("[Core] Current value---T");
@@ -115,7 +115,7 @@ void RemoteChannel::answerRead(const RemoteRequest& r, RemoteAnswer& a) {
             break;
         case ReadCommand::MemoryCurrent:
             log("[Mem] Current---T");
-            a.words[1] = halfMemory;
+            a.words[1] = memory;
             break;
         case ReadCommand::MemoryRange:
             log("[Mem] Range---T");
@@ -145,7 +145,7 @@ void RemoteChannel::answerRead(const RemoteRequest& r, RemoteAnswer& a) {
             log("All Current data");
             const std::int32_t voltage = m_voltageLatch ? m_lastSetVoltage : c.voltage.current;
             a.words =
-                packAllCurrent(c.core.current, static_cast<std::int32_t>(halfMemory), voltage, c.fan.current);
+                packAllCurrent(c.core.current, static_cast<std::int32_t>(memory), voltage, c.fan.current);
             break;
         }
         default:
@@ -166,7 +166,7 @@ void RemoteChannel::carryOutSet(const RemoteRequest& r) {
         greencard.Nv_SetGPUClockInfoPStates(backEndIndex(card), c);
     };
     const auto core = asSigned(r.core);
-    const auto doubledMemory = asSigned(2 * r.memory);
+    const std::int32_t memory = recordMemory(r.memory);
     const auto voltage = asSigned(r.voltage);
     switch (static_cast<SetCommand>(r.command)) {
         case SetCommand::CoreOfCard0:
@@ -177,7 +177,7 @@ void RemoteChannel::carryOutSet(const RemoteRequest& r) {
             break;
         case SetCommand::MemoryOfCard0:
             if (c.memory.isSupported()) {
-                c.memory.current = doubledMemory;
+                c.memory.current = memory;
                 applyTo(0);
             }
             break;
@@ -195,7 +195,7 @@ void RemoteChannel::carryOutSet(const RemoteRequest& r) {
             break;
         case SetCommand::MemoryOfEveryCard:
             forEachCard([&](std::uint32_t card) {
-                c.memory.current = doubledMemory;
+                c.memory.current = memory;
                 applyTo(card);
             });
             break;
@@ -216,7 +216,7 @@ void RemoteChannel::carryOutSet(const RemoteRequest& r) {
 void RemoteChannel::setAllOnCard(const RemoteRequest& r, std::uint32_t card) {
     NvClockInfo& c = m_peers.cards.record;
     c.core.current = asSigned(r.core);
-    c.memory.current = asSigned(2 * r.memory);
+    c.memory.current = recordMemory(r.memory);
     c.voltage.current = asSigned(r.voltage);
     m_lastSetVoltage = asSigned(r.voltage);
     if (!m_voltageLatch && 0 < m_lastSetVoltage) m_voltageLatch = true;

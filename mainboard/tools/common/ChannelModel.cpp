@@ -16,7 +16,9 @@ std::uint32_t groupOf(const Words& w) { return w[0] >> 28; }
 std::uint32_t cardOf(const Words& w) { return (w[0] >> 24) & 0xF; }
 std::uint32_t commandOf(const Words& w) { return (w[0] >> 16) & 0xF; }
 std::int32_t coreOf(const Words& w) { return static_cast<std::int32_t>(w[0] & 0xFFFF); }
-std::int32_t doubledMemoryOf(const Words& w) { return static_cast<std::int32_t>((w[1] >> 16) * 2); }
+std::int32_t recordMemoryOf(const Words& w) {
+    return static_cast<std::int32_t>((w[1] >> 16) * kRecordMemoryScale);
+}
 std::int32_t voltageOf(const Words& w) { return static_cast<std::int32_t>(w[1] & 0xFFFF); }
 std::int32_t fanOf(const Words& w) { return static_cast<std::int32_t>(w[2] >> 16); }
 
@@ -49,7 +51,7 @@ Words ChannelModel::answer(const Words& request) {
         const NvClockInfo& c = m_state.card0;
         const NvClockEntry &core = c.entries[kNvCore], &memory = c.entries[kNvMemory],
                            &voltage = c.entries[kNvVoltage];
-        const std::uint32_t halfMemory = u(memory.current) >> 1;
+        const std::uint32_t linkMemory = u(memory.current) / kRecordMemoryScale;
         const std::uint32_t count = m_setting.cardCount;
         if (group == wireNumber(RequestGroup::Information)) {
             switch (static_cast<InfoCommand>(command)) {
@@ -83,7 +85,7 @@ Words ChannelModel::answer(const Words& request) {
                     a[0] = highLow(core.maximum, core.minimum);
                     break;
                 case ReadCommand::MemoryCurrent:
-                    a[1] = halfMemory;
+                    a[1] = linkMemory;
                     break;
                 case ReadCommand::MemoryRange:
                     a[1] = highLow(memory.maximum, memory.minimum);
@@ -106,7 +108,7 @@ Words ChannelModel::answer(const Words& request) {
                 case ReadCommand::AllCurrent: {
                     const std::int32_t v = m_state.voltageLatch ? m_state.lastSetVoltage : voltage.current;
                     a[0] = u(core.current);
-                    a[1] = highLow(static_cast<std::int32_t>(halfMemory), v);
+                    a[1] = highLow(static_cast<std::int32_t>(linkMemory), v);
                     a[2] = highLow(c.entries[kNvFan].current, 0);
                     break;
                 }
@@ -130,7 +132,7 @@ void ChannelModel::set(std::uint32_t command, const Words& request) {
             if (serverSupports(core)) backEndKeeps(core, coreOf(request));
             break;
         case SetCommand::MemoryOfCard0:
-            if (serverSupports(memory)) backEndKeeps(memory, doubledMemoryOf(request));
+            if (serverSupports(memory)) backEndKeeps(memory, recordMemoryOf(request));
             break;
         case SetCommand::VoltageOfCard0:
             if (serverSupports(voltage)) backEndKeeps(voltage, voltageOf(request));
@@ -139,7 +141,7 @@ void ChannelModel::set(std::uint32_t command, const Words& request) {
             if (toEveryCard) backEndKeeps(core, coreOf(request));
             break;
         case SetCommand::MemoryOfEveryCard:
-            if (toEveryCard) backEndKeeps(memory, doubledMemoryOf(request));
+            if (toEveryCard) backEndKeeps(memory, recordMemoryOf(request));
             break;
         case SetCommand::VoltageOfEveryCard:
             if (toEveryCard) backEndKeeps(voltage, voltageOf(request));
@@ -147,7 +149,7 @@ void ChannelModel::set(std::uint32_t command, const Words& request) {
         case SetCommand::All:
             if (!toEveryCard) break;
             backEndKeeps(core, coreOf(request));
-            backEndKeeps(memory, doubledMemoryOf(request));
+            backEndKeeps(memory, recordMemoryOf(request));
             backEndKeeps(voltage, voltageOf(request));
             backEndKeeps(c.entries[kNvFan], fanOf(request));
             m_state.lastSetVoltage = voltageOf(request);

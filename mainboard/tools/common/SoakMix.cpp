@@ -55,7 +55,8 @@ Words SoakMix::requestWords(std::uint32_t group, std::uint32_t command, const Nv
     // set-all) are random too: they must change nothing.
     Words w = {word(), word(), word()};
     w[0] = (group << 28) | (w[0] & 0x0FF00000) | (command << 16) | valueFor(card.entries[kNvCore], 1);
-    w[1] = valueFor(card.entries[kNvMemory], 2) << 16 | valueFor(card.entries[kNvVoltage], 1);
+    w[1] =
+        valueFor(card.entries[kNvMemory], kRecordMemoryScale) << 16 | valueFor(card.entries[kNvVoltage], 1);
     w[2] = valueFor(card.entries[kNvFan], 1) << 16 | (w[2] & 0xFFFF);
     return w;
 }

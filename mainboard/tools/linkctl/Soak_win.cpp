@@ -209,7 +209,8 @@ int runSoak(std::uint32_t requests, std::uint64_t seed) {
         wire::RemoteRequest{.group = wire::wireNumber(wire::RequestGroup::Set),
                             .command = wire::wireNumber(wire::SetCommand::All),
                             .core = static_cast<std::uint32_t>(c.entries[kNvCore].current),
-                            .memory = static_cast<std::uint32_t>(c.entries[kNvMemory].current / 2),
+                            .memory = static_cast<std::uint32_t>(c.entries[kNvMemory].current /
+                                                                 std::int32_t{kRecordMemoryScale}),
                             .voltage = static_cast<std::uint32_t>(std::max(1, c.entries[kNvVoltage].current)),
                             .fan = static_cast<std::uint32_t>(c.entries[kNvFan].current)}
             .encode();
