@@ -103,7 +103,8 @@ class Database : public kelvane::CardDatabase {
 // (23..20 of word 0, word 2 outside set-all, word 2's low half) do not.
 void checkDecoder(const Words& w) {
     const wire::RemoteRequest r = wire::RemoteRequest::decode(w[0], w[1], w[2]);
-    const bool setAll = w[0] >> 28 == 2 && ((w[0] >> 16) & 0xF) == wire::kSetAllCommand;
+    const bool setAll = w[0] >> 28 == wire::wireNumber(wire::RequestGroup::Set) &&
+                        ((w[0] >> 16) & 0xF) == wire::wireNumber(wire::SetCommand::All);
     const Words again = r.encode();
     const Words expected = {w[0] & 0xFF0FFFFFu, w[1], setAll ? w[2] & 0xFFFF0000u : 0};
     for (int i = 0; i < 3; ++i)

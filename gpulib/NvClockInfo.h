@@ -20,10 +20,19 @@ struct NvClockEntry {
 
 struct NvClockInfo {
     NvClockEntry core;
-    NvClockEntry memory;  // memory.current holds twice the remote side's value
+    NvClockEntry memory;  // memory.current on the record's scale: recordMemory()
     NvClockEntry voltage;
     NvClockEntry fan;  // only fan.current is used
 };
+
+// The record holds the memory clock's current value at twice the scale of the remote link and of
+// Info.ini. Halving is a shift of the unsigned value, so an odd record value loses its low bit.
+constexpr std::int32_t recordMemory(std::uint32_t remoteValue) {
+    return static_cast<std::int32_t>(2u * remoteValue);
+}
+constexpr std::uint32_t remoteMemory(std::int32_t recordValue) {
+    return static_cast<std::uint32_t>(recordValue) >> 1;
+}
 
 static_assert(std::endian::native == std::endian::little, "the back ends exchange little-endian records");
 static_assert(sizeof(NvClockEntry) == 24);

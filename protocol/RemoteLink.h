@@ -3,6 +3,7 @@
 // layouts of the request and answer words. Both ends of the link build on this header.
 
 #include <array>
+#include <concepts>
 #include <cstdint>
 
 namespace wire {
@@ -33,7 +34,52 @@ using Words = std::array<std::uint32_t, 3>;
 
 enum class RequestGroup : std::uint32_t { Information = 0, Read = 1, Set = 2 };
 
-inline constexpr std::uint32_t kSetAllCommand = 7;
+// The command tables of the three groups, by the number a request carries in word 0. A number with
+// no name here has no row and carries nothing out.
+enum class InfoCommand : std::uint32_t {
+    CardCount = 1,
+    ModelId = 2,  // of the card the request's card index names
+    AnswersOne = 3,
+    Capability = 4,
+    CardCountSecondForm = 5,
+    AnswersOneSecondForm = 6,
+    BoardWord = 7,
+};
+
+enum class ReadCommand : std::uint32_t {
+    CoreCurrent = 1,
+    CoreRange = 2,
+    MemoryCurrent = 3,
+    MemoryRange = 4,
+    CoreDefault = 5,
+    MemoryDefault = 6,
+    VoltageCurrent = 7,
+    VoltageRange = 8,
+    VoltageDefault = 9,
+    AllCurrent = 10,
+};
+
+// The "of card 0" commands go to card 0 alone and only to a settable entry; the others go to every
+// card index whatever the entry says.
+enum class SetCommand : std::uint32_t {
+    CoreOfCard0 = 1,
+    MemoryOfCard0 = 2,
+    VoltageOfCard0 = 3,
+    CoreOfEveryCard = 4,
+    MemoryOfEveryCard = 5,
+    VoltageOfEveryCard = 6,
+    All = 7,  // core, memory, voltage and fan of every card
+};
+
+template <typename E>
+concept WireNumbered = std::same_as<E, RequestGroup> || std::same_as<E, InfoCommand> ||
+    std::same_as<E, ReadCommand> || std::same_as<E, SetCommand>;
+
+// The number a group or command goes by in a request word.
+template <WireNumbered E>
+constexpr std::uint32_t wireNumber(E value) {
+    return static_cast<std::uint32_t>(value);
+}
 
 // Request words: word 0 = group (4 bits) | card index (4) | unused (4) | command (4) | core (16),
 // word 1 = memory (16) | voltage (16), word 2 = fan (16, set-all only) | unused (16).
@@ -46,7 +92,7 @@ struct RemoteRequest {
     std::uint32_t voltage = 0;
     std::uint32_t fan = 0;  // decoded only for a set-all request
 
-    constexpr bool is(RequestGroup g) const { return group == static_cast<std::uint32_t>(g); }
+    constexpr bool is(RequestGroup g) const { return group == wireNumber(g); }
 
     static constexpr RemoteRequest decode(std::uint32_t word0, std::uint32_t word1, std::uint32_t word2) {
         RemoteRequest r;
@@ -56,7 +102,7 @@ struct RemoteRequest {
         r.core = word0 & 0xFFFF;
         r.memory = word1 >> 16;
         r.voltage = word1 & 0xFFFF;
-        if (r.is(RequestGroup::Set) && r.command == kSetAllCommand) r.fan = word2 >> 16;
+        if (r.is(RequestGroup::Set) && r.command == wireNumber(SetCommand::All)) r.fan = word2 >> 16;
         return r;
     }
 
@@ -79,15 +125,15 @@ constexpr std::uint32_t packHighLow(std::int32_t high, std::int32_t low) {
 constexpr std::uint32_t highHalf(std::uint32_t word) { return word >> 16; }
 constexpr std::uint32_t lowHalf(std::uint32_t word) { return word & 0xFFFF; }
 
-// The answer of "read all": core in A0, memory (the remote side's scale) and voltage in A1, fan in the
-// upper half of A2, added like a range.
+// The answer of ReadCommand::AllCurrent: core in A0, memory (the remote side's scale) and voltage
+// in A1, fan in the upper half of A2, added like a range.
 constexpr Words packAllCurrent(std::int32_t core, std::int32_t memory, std::int32_t voltage,
                                std::int32_t fan) {
     return {static_cast<std::uint32_t>(core), packHighLow(memory, voltage), packHighLow(fan, 0)};
 }
 
-// The board word of information command 7: count (4 bits) | 1 (4) | model (8) | version (8) | 1 (4) | 0 (4).
-// The parts are added, not masked: an oversized field spills into its neighbour.
+// The answer of InfoCommand::BoardWord: count (4 bits) | 1 (4) | model (8) | version (8) | 1 (4) |
+// 0 (4). The parts are added, not masked: an oversized field spills into its neighbour.
 constexpr std::uint32_t packBoardWord(std::uint32_t cardCount, std::uint32_t model, std::uint32_t version) {
     return cardCount * (1u << 28) + (1u << 24) + model * (1u << 16) + version * (1u << 8) + (1u << 4);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace wire {
 namespace {
 
@@ -20,6 +22,43 @@ TEST(RemoteRequestDecode, SplitsFieldsAndReadsFanOnlyForSetAll) {
     EXPECT_EQ(RemoteRequest::decode(0xF0F00000, 0, 0).group, 0xFu);
     EXPECT_EQ(RemoteRequest::decode(0x00F00000, 0, 0).command, 0u)
         << "bits 23..20 are not part of the command";
+}
+
+// Word 0 of each command as the remote side sends it, with every other field 0.
+template <typename Command>
+std::uint32_t word0Of(RequestGroup group, Command command) {
+    return RemoteRequest{.group = wireNumber(group), .command = wireNumber(command)}.encode()[0];
+}
+
+TEST(CommandTables, EveryNameHasTheWireNumberOfItsRow) {
+    const std::pair<InfoCommand, std::uint32_t> info[] = {{InfoCommand::CardCount, 0x00010000},
+                                                          {InfoCommand::ModelId, 0x00020000},
+                                                          {InfoCommand::AnswersOne, 0x00030000},
+                                                          {InfoCommand::Capability, 0x00040000},
+                                                          {InfoCommand::CardCountSecondForm, 0x00050000},
+                                                          {InfoCommand::AnswersOneSecondForm, 0x00060000},
+                                                          {InfoCommand::BoardWord, 0x00070000}};
+    for (const auto& [command, word] : info)
+        EXPECT_EQ(word0Of(RequestGroup::Information, command), word) << wireNumber(command);
+
+    const std::pair<ReadCommand, std::uint32_t> read[] = {
+        {ReadCommand::CoreCurrent, 0x10010000},    {ReadCommand::CoreRange, 0x10020000},
+        {ReadCommand::MemoryCurrent, 0x10030000},  {ReadCommand::MemoryRange, 0x10040000},
+        {ReadCommand::CoreDefault, 0x10050000},    {ReadCommand::MemoryDefault, 0x10060000},
+        {ReadCommand::VoltageCurrent, 0x10070000}, {ReadCommand::VoltageRange, 0x10080000},
+        {ReadCommand::VoltageDefault, 0x10090000}, {ReadCommand::AllCurrent, 0x100A0000}};
+    for (const auto& [command, word] : read)
+        EXPECT_EQ(word0Of(RequestGroup::Read, command), word) << wireNumber(command);
+
+    const std::pair<SetCommand, std::uint32_t> set[] = {{SetCommand::CoreOfCard0, 0x20010000},
+                                                        {SetCommand::MemoryOfCard0, 0x20020000},
+                                                        {SetCommand::VoltageOfCard0, 0x20030000},
+                                                        {SetCommand::CoreOfEveryCard, 0x20040000},
+                                                        {SetCommand::MemoryOfEveryCard, 0x20050000},
+                                                        {SetCommand::VoltageOfEveryCard, 0x20060000},
+                                                        {SetCommand::All, 0x20070000}};
+    for (const auto& [command, word] : set)
+        EXPECT_EQ(word0Of(RequestGroup::Set, command), word) << wireNumber(command);
 }
 
 TEST(RemoteRequestDecode, PackHighLowWrapsAndCarries) {

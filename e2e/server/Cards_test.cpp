@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "e2e/server/ServerRun.h"
+#include "mainboard/tools/common/ChannelModel.h"
 #include "win32/Handles.h"
 #include "win32/Text.h"
 
@@ -134,7 +135,7 @@ TEST_F(Cards, SetAllReachesEveryCardIndexInOrderAndCommandTenReportsTheSetVoltag
                        simboard::loadWord(machine.state().registers.words[1]),
                        simboard::loadWord(machine.state().registers.words[2])};
     EXPECT_EQ(all[1] & 0xFFFF, 1100u);
-    EXPECT_EQ(all[1] >> 16, applied(refreshed[0]).memory / 2);
+    EXPECT_EQ(all[1] >> 16, applied(refreshed[0]).memory / simboard::kRecordMemoryScale);
     EXPECT_EQ(all[0], applied(refreshed[0]).core);
 
     // Set-all has no value that leaves a field alone: voltage 0 goes to the cards, and once the

@@ -12,7 +12,7 @@ void loadDefaults(CardState& cards, GreencardBackend& greencard, CardDatabase& d
         // Read again for every card: the database is the only copy of the defaults.
         const ModelDefaults defaults = database.modelDefaults(model);
         record.core.current = defaults.core;
-        record.memory.current = static_cast<std::int32_t>(2u * static_cast<std::uint32_t>(defaults.memory));
+        record.memory.current = recordMemory(static_cast<std::uint32_t>(defaults.memory));
         record.voltage.current = defaults.voltage;
         record.fan.current = defaults.fan;
         greencard.Nv_SetGPUClockInfoPStates(card, record);

@@ -75,22 +75,22 @@ RemoteAnswer RemoteChannel::processRequest(std::uint32_t word0, std::uint32_t wo
 
 void RemoteChannel::answerInformation(const RemoteRequest& r, RemoteAnswer& a) const {
     const auto cardCount = static_cast<std::uint32_t>(m_peers.cards.cardCount);
-    switch (r.command) {
-        case 1:
-        case 5:
+    switch (static_cast<InfoCommand>(r.command)) {
+        case InfoCommand::CardCount:
+        case InfoCommand::CardCountSecondForm:
             a.words[0] = cardCount;
             break;
-        case 2:
+        case InfoCommand::ModelId:
             a.words[0] = static_cast<std::uint32_t>(m_peers.database->lookupModelId(r.cardIndex));
             break;
-        case 3:
-        case 6:
+        case InfoCommand::AnswersOne:
+        case InfoCommand::AnswersOneSecondForm:
             a.words[0] = 1;
             break;
-        case 4:
+        case InfoCommand::Capability:
             a.words[0] = kCapabilityWord;
             break;
-        case 7: {
+        case InfoCommand::BoardWord: {
             const auto model = static_cast<std::uint32_t>(m_peers.database->lookupModelId(0));
             const auto version = static_cast<std::uint32_t>(m_peers.database->readVersion());
             a.words[0] = packBoardWord(cardCount, model, version);
@@ -103,49 +103,49 @@ void RemoteChannel::answerInformation(const RemoteRequest& r, RemoteAnswer& a) c
 
 void RemoteChannel::answerRead(const RemoteRequest& r, RemoteAnswer& a) {
     const NvClockInfo& c = m_peers.cards.record;
-    const auto halfMemory = static_cast<std::uint32_t>(c.memory.current) >> 1;
-    switch (r.command) {
-        case 1:
+    const std::uint32_t memory = remoteMemory(c.memory.current);
+    switch (static_cast<ReadCommand>(r.command)) {
+        case ReadCommand::CoreCurrent:
             log("[Core] Current value---T");
             a.words[0] = static_cast<std::uint32_t>(c.core.current);
             break;
-        case 2:
+        case ReadCommand::CoreRange:
             log("[Core] Range---T");
             a.words[0] = packHighLow(c.core.maximum, c.core.minimum);
             break;
-        case 3:
+        case ReadCommand::MemoryCurrent:
             log("[Mem] Current---T");
-            a.words[1] = halfMemory;
+            a.words[1] = memory;
             break;
-        case 4:
+        case ReadCommand::MemoryRange:
             log("[Mem] Range---T");
             a.words[1] = packHighLow(c.memory.maximum, c.memory.minimum);
             break;
-        case 5:
+        case ReadCommand::CoreDefault:
             log("[Core] Default---T");
             a.words[0] = static_cast<std::uint32_t>(c.core.defaultValue);
             break;
-        case 6:
+        case ReadCommand::MemoryDefault:
             log("[Mem] Default---T");
             a.words[1] = static_cast<std::uint32_t>(c.memory.defaultValue);
             break;
-        case 7:
+        case ReadCommand::VoltageCurrent:
             log("[Vol] Current---T");
             a.words[2] = static_cast<std::uint32_t>(c.voltage.current);
             break;
-        case 8:
+        case ReadCommand::VoltageRange:
             log("[Vol] Range---T");
             a.words[2] = packHighLow(c.voltage.maximum, c.voltage.minimum);
             break;
-        case 9:
+        case ReadCommand::VoltageDefault:
             log("[Vol] Default---T");
             a.words[2] = static_cast<std::uint32_t>(c.voltage.defaultValue);
             break;
-        case 10: {
+        case ReadCommand::AllCurrent: {
             log("All Current data");
             const std::int32_t voltage = m_voltageLatch ? m_lastSetVoltage : c.voltage.current;
             a.words =
-                packAllCurrent(c.core.current, static_cast<std::int32_t>(halfMemory), voltage, c.fan.current);
+                packAllCurrent(c.core.current, static_cast<std::int32_t>(memory), voltage, c.fan.current);
             break;
         }
         default:
@@ -166,46 +166,46 @@ void RemoteChannel::carryOutSet(const RemoteRequest& r) {
         greencard.Nv_SetGPUClockInfoPStates(backEndIndex(card), c);
     };
     const auto core = asSigned(r.core);
-    const auto doubledMemory = asSigned(2 * r.memory);
+    const std::int32_t memory = recordMemory(r.memory);
     const auto voltage = asSigned(r.voltage);
-    switch (r.command) {
-        case 1:
+    switch (static_cast<SetCommand>(r.command)) {
+        case SetCommand::CoreOfCard0:
             if (c.core.isSupported()) {
                 c.core.current = core;
                 applyTo(0);
             }
             break;
-        case 2:
+        case SetCommand::MemoryOfCard0:
             if (c.memory.isSupported()) {
-                c.memory.current = doubledMemory;
+                c.memory.current = memory;
                 applyTo(0);
             }
             break;
-        case 3:
+        case SetCommand::VoltageOfCard0:
             if (c.voltage.isSupported()) {
                 c.voltage.current = voltage;
                 applyTo(0);
             }
             break;
-        case 4:
+        case SetCommand::CoreOfEveryCard:
             forEachCard([&](std::uint32_t card) {
                 c.core.current = core;
                 applyTo(card);
             });
             break;
-        case 5:
+        case SetCommand::MemoryOfEveryCard:
             forEachCard([&](std::uint32_t card) {
-                c.memory.current = doubledMemory;
+                c.memory.current = memory;
                 applyTo(card);
             });
             break;
-        case 6:
+        case SetCommand::VoltageOfEveryCard:
             forEachCard([&](std::uint32_t card) {
                 c.voltage.current = voltage;
                 applyTo(card);
             });
             break;
-        case kSetAllCommand:
+        case SetCommand::All:
             forEachCard([&](std::uint32_t card) { setAllOnCard(r, card); });
             break;
         default:
@@ -216,7 +216,7 @@ void RemoteChannel::carryOutSet(const RemoteRequest& r) {
 void RemoteChannel::setAllOnCard(const RemoteRequest& r, std::uint32_t card) {
     NvClockInfo& c = m_peers.cards.record;
     c.core.current = asSigned(r.core);
-    c.memory.current = asSigned(2 * r.memory);
+    c.memory.current = recordMemory(r.memory);
     c.voltage.current = asSigned(r.voltage);
     m_lastSetVoltage = asSigned(r.voltage);
     if (!m_voltageLatch && 0 < m_lastSetVoltage) m_voltageLatch = true;

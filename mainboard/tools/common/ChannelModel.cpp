@@ -4,7 +4,11 @@ namespace simboard {
 
 namespace {
 
-enum Group : std::uint32_t { kInformation = 0, kRead = 1, kSet = 2 };
+using wire::InfoCommand;
+using wire::ReadCommand;
+using wire::RequestGroup;
+using wire::SetCommand;
+using wire::wireNumber;
 
 // Word 0: group 31..28, card 27..24, command 19..16, core 15..0; word 1: memory 31..16, voltage
 // 15..0; word 2: fan 31..16.
@@ -12,7 +16,9 @@ std::uint32_t groupOf(const Words& w) { return w[0] >> 28; }
 std::uint32_t cardOf(const Words& w) { return (w[0] >> 24) & 0xF; }
 std::uint32_t commandOf(const Words& w) { return (w[0] >> 16) & 0xF; }
 std::int32_t coreOf(const Words& w) { return static_cast<std::int32_t>(w[0] & 0xFFFF); }
-std::int32_t doubledMemoryOf(const Words& w) { return static_cast<std::int32_t>((w[1] >> 16) * 2); }
+std::int32_t recordMemoryOf(const Words& w) {
+    return static_cast<std::int32_t>((w[1] >> 16) * kRecordMemoryScale);
+}
 std::int32_t voltageOf(const Words& w) { return static_cast<std::int32_t>(w[1] & 0xFFFF); }
 std::int32_t fanOf(const Words& w) { return static_cast<std::int32_t>(w[2] >> 16); }
 
@@ -45,75 +51,75 @@ Words ChannelModel::answer(const Words& request) {
         const NvClockInfo& c = m_state.card0;
         const NvClockEntry &core = c.entries[kNvCore], &memory = c.entries[kNvMemory],
                            &voltage = c.entries[kNvVoltage];
-        const std::uint32_t halfMemory = u(memory.current) >> 1;
+        const std::uint32_t linkMemory = u(memory.current) / kRecordMemoryScale;
         const std::uint32_t count = m_setting.cardCount;
-        if (group == kInformation) {
-            switch (command) {
-                case 1:
-                case 5:
+        if (group == wireNumber(RequestGroup::Information)) {
+            switch (static_cast<InfoCommand>(command)) {
+                case InfoCommand::CardCount:
+                case InfoCommand::CardCountSecondForm:
                     a[0] = count;
                     break;
-                case 2:
+                case InfoCommand::ModelId:
                     a[0] = u(modelId(cardOf(request)));
                     break;
-                case 3:
-                case 6:
+                case InfoCommand::AnswersOne:
+                case InfoCommand::AnswersOneSecondForm:
                     a[0] = 1;
                     break;
-                case 4:
+                case InfoCommand::Capability:
                     a[0] = 0;
                     break;
-                case 7:
+                case InfoCommand::BoardWord:
                     a[0] = count * (1u << 28) + (1u << 24) + u(modelId(0)) * (1u << 16) +
                            u(m_setting.databaseVersion) * (1u << 8) + (1u << 4);
                     break;
                 default:
                     break;
             }
-        } else if (group == kRead) {
-            switch (command) {
-                case 1:
+        } else if (group == wireNumber(RequestGroup::Read)) {
+            switch (static_cast<ReadCommand>(command)) {
+                case ReadCommand::CoreCurrent:
                     a[0] = u(core.current);
                     break;
-                case 2:
+                case ReadCommand::CoreRange:
                     a[0] = highLow(core.maximum, core.minimum);
                     break;
-                case 3:
-                    a[1] = halfMemory;
+                case ReadCommand::MemoryCurrent:
+                    a[1] = linkMemory;
                     break;
-                case 4:
+                case ReadCommand::MemoryRange:
                     a[1] = highLow(memory.maximum, memory.minimum);
                     break;
-                case 5:
+                case ReadCommand::CoreDefault:
                     a[0] = u(core.defaultValue);
                     break;
-                case 6:
+                case ReadCommand::MemoryDefault:
                     a[1] = u(memory.defaultValue);
                     break;
-                case 7:
+                case ReadCommand::VoltageCurrent:
                     a[2] = u(voltage.current);
                     break;
-                case 8:
+                case ReadCommand::VoltageRange:
                     a[2] = highLow(voltage.maximum, voltage.minimum);
                     break;
-                case 9:
+                case ReadCommand::VoltageDefault:
                     a[2] = u(voltage.defaultValue);
                     break;
-                case 10: {
+                case ReadCommand::AllCurrent: {
                     const std::int32_t v = m_state.voltageLatch ? m_state.lastSetVoltage : voltage.current;
                     a[0] = u(core.current);
-                    a[1] = highLow(static_cast<std::int32_t>(halfMemory), v);
+                    a[1] = highLow(static_cast<std::int32_t>(linkMemory), v);
                     a[2] = highLow(c.entries[kNvFan].current, 0);
                     break;
                 }
                 default:
                     break;
             }
-        } else if (group == kSet) {
+        } else if (group == wireNumber(RequestGroup::Set)) {
             set(command, request);
         }
     }
-    if (group == kSet) a[0] = 1;
+    if (group == wireNumber(RequestGroup::Set)) a[0] = 1;
     return a;
 }
 
@@ -121,29 +127,29 @@ void ChannelModel::set(std::uint32_t command, const Words& request) {
     NvClockInfo& c = m_state.card0;
     NvClockEntry &core = c.entries[kNvCore], &memory = c.entries[kNvMemory], &voltage = c.entries[kNvVoltage];
     const bool toEveryCard = m_setting.cardCount > 0;  // card 0 is among them
-    switch (command) {
-        case 1:
+    switch (static_cast<SetCommand>(command)) {
+        case SetCommand::CoreOfCard0:
             if (serverSupports(core)) backEndKeeps(core, coreOf(request));
             break;
-        case 2:
-            if (serverSupports(memory)) backEndKeeps(memory, doubledMemoryOf(request));
+        case SetCommand::MemoryOfCard0:
+            if (serverSupports(memory)) backEndKeeps(memory, recordMemoryOf(request));
             break;
-        case 3:
+        case SetCommand::VoltageOfCard0:
             if (serverSupports(voltage)) backEndKeeps(voltage, voltageOf(request));
             break;
-        case 4:
+        case SetCommand::CoreOfEveryCard:
             if (toEveryCard) backEndKeeps(core, coreOf(request));
             break;
-        case 5:
-            if (toEveryCard) backEndKeeps(memory, doubledMemoryOf(request));
+        case SetCommand::MemoryOfEveryCard:
+            if (toEveryCard) backEndKeeps(memory, recordMemoryOf(request));
             break;
-        case 6:
+        case SetCommand::VoltageOfEveryCard:
             if (toEveryCard) backEndKeeps(voltage, voltageOf(request));
             break;
-        case 7:
+        case SetCommand::All:
             if (!toEveryCard) break;
             backEndKeeps(core, coreOf(request));
-            backEndKeeps(memory, doubledMemoryOf(request));
+            backEndKeeps(memory, recordMemoryOf(request));
             backEndKeeps(voltage, voltageOf(request));
             backEndKeeps(c.entries[kNvFan], fanOf(request));
             m_state.lastSetVoltage = voltageOf(request);

@@ -15,6 +15,9 @@ namespace simboard {
 
 using wire::Words;
 
+// The back end's record holds memory's current value at this multiple of the value on the link.
+inline constexpr std::uint32_t kRecordMemoryScale = 2;
+
 // The server's setting, as far as answers depend on it.
 struct ChannelSetting {
     bool greencardActive = false;
@@ -23,8 +26,8 @@ struct ChannelSetting {
     std::int32_t databaseVersion = 1;
 };
 
-// The state a request changes: card 0 of the back end (memory's current value doubled, as the
-// record holds it) and the voltage that the set-all commands leave behind.
+// The state a request changes: card 0 of the back end (memory's current value on the record's
+// scale) and the voltage that the set-all commands leave behind.
 struct ChannelState {
     NvClockInfo card0{};
     std::int32_t lastSetVoltage = 0;

@@ -7,32 +7,52 @@ namespace simboard {
 namespace {
 
 using enum AnswerShape;
+using wire::InfoCommand;
+using wire::ReadCommand;
+using wire::RequestGroup;
+using wire::SetCommand;
+using wire::wireNumber;
+
+// Each command table's group and the word the console calls it by.
+struct GroupWord {
+    RequestGroup group;
+    std::string_view word;
+};
+constexpr GroupWord groupOf(InfoCommand) { return {RequestGroup::Information, "info"}; }
+constexpr GroupWord groupOf(ReadCommand) { return {RequestGroup::Read, "read"}; }
+constexpr GroupWord groupOf(SetCommand) { return {RequestGroup::Set, "set"}; }
+
+template <typename Command>
+constexpr LinkVerb verb(std::string_view name, Command command, AnswerShape shape, std::string_view meaning) {
+    const GroupWord g = groupOf(command);
+    return {g.word, name, wireNumber(g.group), wireNumber(command), shape, meaning};
+}
 
 constexpr LinkVerb kVerbs[] = {
-    {"info", "count", 0, 1, A0, "number of card indices"},
-    {"info", "model", 0, 2, A0, "model id of the card (CARD)"},
-    {"info", "cmd3", 0, 3, A0, "answers 1"},
-    {"info", "capability", 0, 4, A0, "feature word"},
-    {"info", "count5", 0, 5, A0, "number of card indices (second form)"},
-    {"info", "cmd6", 0, 6, A0, "answers 1"},
-    {"info", "board", 0, 7, BoardInfo, "card count, model, database version"},
-    {"read", "core", 1, 1, A0, "core clock, current"},
-    {"read", "core-range", 1, 2, A0Range, "core clock range"},
-    {"read", "mem", 1, 3, A1, "memory clock, current"},
-    {"read", "mem-range", 1, 4, A1Range, "memory clock range"},
-    {"read", "core-default", 1, 5, A0, "core clock default"},
-    {"read", "mem-default", 1, 6, A1, "memory clock default"},
-    {"read", "volt", 1, 7, A2, "core voltage, current"},
-    {"read", "volt-range", 1, 8, A2Range, "core voltage range"},
-    {"read", "volt-default", 1, 9, A2, "core voltage default"},
-    {"read", "all", 1, 10, AllCurrent, "core, memory, voltage and fan, current"},
-    {"set", "core", 2, 1, A0, "core clock of card 0 (--core)"},
-    {"set", "mem", 2, 2, A0, "memory clock of card 0 (--mem)"},
-    {"set", "volt", 2, 3, A0, "core voltage of card 0 (--volt)"},
-    {"set", "core-each", 2, 4, A0, "core clock of every card (--core)"},
-    {"set", "mem-each", 2, 5, A0, "memory clock of every card (--mem)"},
-    {"set", "volt-each", 2, 6, A0, "core voltage of every card (--volt)"},
-    {"set", "all", 2, 7, A0, "core, memory, voltage and fan of every card"},
+    verb("count", InfoCommand::CardCount, A0, "number of card indices"),
+    verb("model", InfoCommand::ModelId, A0, "model id of the card (CARD)"),
+    verb("cmd3", InfoCommand::AnswersOne, A0, "answers 1"),
+    verb("capability", InfoCommand::Capability, A0, "feature word"),
+    verb("count5", InfoCommand::CardCountSecondForm, A0, "number of card indices (second form)"),
+    verb("cmd6", InfoCommand::AnswersOneSecondForm, A0, "answers 1"),
+    verb("board", InfoCommand::BoardWord, BoardInfo, "card count, model, database version"),
+    verb("core", ReadCommand::CoreCurrent, A0, "core clock, current"),
+    verb("core-range", ReadCommand::CoreRange, A0Range, "core clock range"),
+    verb("mem", ReadCommand::MemoryCurrent, A1, "memory clock, current"),
+    verb("mem-range", ReadCommand::MemoryRange, A1Range, "memory clock range"),
+    verb("core-default", ReadCommand::CoreDefault, A0, "core clock default"),
+    verb("mem-default", ReadCommand::MemoryDefault, A1, "memory clock default"),
+    verb("volt", ReadCommand::VoltageCurrent, A2, "core voltage, current"),
+    verb("volt-range", ReadCommand::VoltageRange, A2Range, "core voltage range"),
+    verb("volt-default", ReadCommand::VoltageDefault, A2, "core voltage default"),
+    verb("all", ReadCommand::AllCurrent, AllCurrent, "core, memory, voltage and fan, current"),
+    verb("core", SetCommand::CoreOfCard0, A0, "core clock of card 0 (--core)"),
+    verb("mem", SetCommand::MemoryOfCard0, A0, "memory clock of card 0 (--mem)"),
+    verb("volt", SetCommand::VoltageOfCard0, A0, "core voltage of card 0 (--volt)"),
+    verb("core-each", SetCommand::CoreOfEveryCard, A0, "core clock of every card (--core)"),
+    verb("mem-each", SetCommand::MemoryOfEveryCard, A0, "memory clock of every card (--mem)"),
+    verb("volt-each", SetCommand::VoltageOfEveryCard, A0, "core voltage of every card (--volt)"),
+    verb("all", SetCommand::All, A0, "core, memory, voltage and fan of every card"),
 };
 
 std::string format(const char* pattern, auto... values) {
@@ -67,7 +87,8 @@ std::string describeAnswer(const LinkVerb& verb, const Words& a) {
         case None:
             return "";
         case A0:
-            return verb.groupNumber == 2 ? format("done (%u)", a[0]) : std::to_string(a[0]);
+            return verb.groupNumber == wireNumber(RequestGroup::Set) ? format("done (%u)", a[0])
+                                                                     : std::to_string(a[0]);
         case A0Range:
             return range(a[0]);
         case A1:
@@ -94,22 +115,23 @@ std::string describeRequest(const Words& w) {
     for (const LinkVerb& v : kVerbs) {
         if (v.groupNumber != r.group || v.command != r.command) continue;
         std::string text = std::string(v.group) + " " + std::string(v.name);
-        if (r.group == 0 && r.command == 2) text += format(" card %u", r.cardIndex);
-        if (r.group == 2) {
-            switch (r.command) {
-                case 1:
-                case 4:
+        if (r.is(RequestGroup::Information) && r.command == wireNumber(InfoCommand::ModelId))
+            text += format(" card %u", r.cardIndex);
+        if (r.is(RequestGroup::Set)) {
+            switch (static_cast<SetCommand>(r.command)) {
+                case SetCommand::CoreOfCard0:
+                case SetCommand::CoreOfEveryCard:
                     text += format(" core %u", r.core);
                     break;
-                case 2:
-                case 5:
+                case SetCommand::MemoryOfCard0:
+                case SetCommand::MemoryOfEveryCard:
                     text += format(" memory %u", r.memory);
                     break;
-                case 3:
-                case 6:
+                case SetCommand::VoltageOfCard0:
+                case SetCommand::VoltageOfEveryCard:
                     text += format(" voltage %u", r.voltage);
                     break;
-                case 7:
+                case SetCommand::All:
                     text +=
                         format(" core %u, memory %u, voltage %u, fan %u", r.core, r.memory, r.voltage, r.fan);
                     break;

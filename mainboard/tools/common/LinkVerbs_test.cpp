@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 namespace simboard {
 namespace {
@@ -15,6 +16,27 @@ TEST(LinkVerbs, EveryTableRowHasOneVerbAndNamesAreUnique) {
         EXPECT_TRUE(names.insert({v.group, v.name}).second) << v.name;
     }
     EXPECT_EQ(commands.size(), 7u + 10u + 7u);
+}
+
+TEST(LinkVerbs, EachVerbSendsTheWordZeroOfItsRow) {
+    const std::tuple<std::string_view, std::string_view, std::uint32_t> rows[] = {
+        {"info", "count", 0x00010000},       {"info", "model", 0x00020000},
+        {"info", "cmd3", 0x00030000},        {"info", "capability", 0x00040000},
+        {"info", "count5", 0x00050000},      {"info", "cmd6", 0x00060000},
+        {"info", "board", 0x00070000},       {"read", "core", 0x10010000},
+        {"read", "core-range", 0x10020000},  {"read", "mem", 0x10030000},
+        {"read", "mem-range", 0x10040000},   {"read", "core-default", 0x10050000},
+        {"read", "mem-default", 0x10060000}, {"read", "volt", 0x10070000},
+        {"read", "volt-range", 0x10080000},  {"read", "volt-default", 0x10090000},
+        {"read", "all", 0x100A0000},         {"set", "core", 0x20010000},
+        {"set", "mem", 0x20020000},          {"set", "volt", 0x20030000},
+        {"set", "core-each", 0x20040000},    {"set", "mem-each", 0x20050000},
+        {"set", "volt-each", 0x20060000},    {"set", "all", 0x20070000}};
+    for (const auto& [group, name, word] : rows) {
+        const LinkVerb* verb = findVerb(group, name);
+        ASSERT_NE(verb, nullptr) << group << " " << name;
+        EXPECT_EQ(buildRequest(*verb, {})[0], word) << group << " " << name;
+    }
 }
 
 TEST(LinkVerbs, SetAllBuildsTheWordsOfTheWireFormat) {

@@ -4,9 +4,12 @@ namespace simboard {
 
 namespace {
 
-constexpr std::uint32_t kReadGroup = 1;
-// The highest command of each group's table.
-constexpr std::uint32_t kLastCommand[3] = {7, 10, 7};
+using wire::wireNumber;
+
+// The highest command of each group's table, by group.
+constexpr std::uint32_t kLastCommand[3] = {wireNumber(wire::InfoCommand::BoardWord),
+                                           wireNumber(wire::ReadCommand::AllCurrent),
+                                           wireNumber(wire::SetCommand::All)};
 
 struct Share {
     SoakKind kind;
@@ -52,7 +55,8 @@ Words SoakMix::requestWords(std::uint32_t group, std::uint32_t command, const Nv
     // set-all) are random too: they must change nothing.
     Words w = {word(), word(), word()};
     w[0] = (group << 28) | (w[0] & 0x0FF00000) | (command << 16) | valueFor(card.entries[kNvCore], 1);
-    w[1] = valueFor(card.entries[kNvMemory], 2) << 16 | valueFor(card.entries[kNvVoltage], 1);
+    w[1] =
+        valueFor(card.entries[kNvMemory], kRecordMemoryScale) << 16 | valueFor(card.entries[kNvVoltage], 1);
     w[2] = valueFor(card.entries[kNvFan], 1) << 16 | (w[2] & 0xFFFF);
     return w;
 }
@@ -91,7 +95,8 @@ SoakStep SoakMix::next(const NvClockInfo& card) {
             s.flag = 2 + below(0xFFFFFFFDu);  // anything but 0 (nothing to wait for) and 1
             break;
         case SoakKind::WrongNotification:
-            s.words = requestWords(kReadGroup, 10, card);
+            s.words = requestWords(wireNumber(wire::RequestGroup::Read),
+                                   wireNumber(wire::ReadCommand::AllCurrent), card);
             s.wrongWParam = wire::kRemoteNotifyWParam;
             s.wrongLParam = s.lParam;
             if (below(2) == 0) {

@@ -21,8 +21,11 @@ namespace simboard {
 namespace {
 
 constexpr DWORD kBenchTimeoutMs = 5000;
-constexpr std::uint32_t kJournalScanEvery = 1000;    // well inside what the journal holds
-constexpr Words kBenchRequest = {0x100A0000, 0, 0};  // read all current values
+constexpr std::uint32_t kJournalScanEvery = 1000;  // well inside what the journal holds
+constexpr Words kBenchRequest =
+    wire::RemoteRequest{.group = wire::wireNumber(wire::RequestGroup::Read),
+                        .command = wire::wireNumber(wire::ReadCommand::AllCurrent)}
+        .encode();
 
 using AcpiWrite = std::uint32_t(__stdcall*)(std::uint32_t, std::uint32_t, std::uint32_t);
 using AcpiRead = std::uint32_t(__stdcall*)(std::uint32_t, std::uint32_t*);

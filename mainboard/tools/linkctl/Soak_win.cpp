@@ -25,7 +25,10 @@ constexpr DWORD kAnswerTimeoutMs = 5000;
 constexpr std::uint32_t kJournalScanEvery = 1000;  // well inside what the journal holds
 constexpr std::size_t kMismatchesShown = 5;
 constexpr std::uint32_t kCardIndices = 16;  // word 0 has four bits for the card
-constexpr Words kCardCountRequest = {0x00010000, 0, 0};
+constexpr Words kCardCountRequest =
+    wire::RemoteRequest{.group = wire::wireNumber(wire::RequestGroup::Information),
+                        .command = wire::wireNumber(wire::InfoCommand::CardCount)}
+        .encode();
 
 // Info.ini as the server's folder holds it, read through the platform's profile functions; the
 // card names come from the board, trimmed of blanks and control characters at both ends.
@@ -202,10 +205,15 @@ int runSoak(std::uint32_t requests, std::uint64_t seed) {
     const NvClockInfo& c = state.card0;
     SoakStep prime;
     prime.kind = SoakKind::Set;
-    prime.words = {0x20070000u | (static_cast<std::uint32_t>(c.entries[kNvCore].current) & 0xFFFF),
-                   (static_cast<std::uint32_t>(c.entries[kNvMemory].current / 2) & 0xFFFF) << 16 |
-                       (static_cast<std::uint32_t>(std::max(1, c.entries[kNvVoltage].current)) & 0xFFFF),
-                   (static_cast<std::uint32_t>(c.entries[kNvFan].current) & 0xFFFF) << 16};
+    prime.words =
+        wire::RemoteRequest{.group = wire::wireNumber(wire::RequestGroup::Set),
+                            .command = wire::wireNumber(wire::SetCommand::All),
+                            .core = static_cast<std::uint32_t>(c.entries[kNvCore].current),
+                            .memory = static_cast<std::uint32_t>(c.entries[kNvMemory].current /
+                                                                 std::int32_t{kRecordMemoryScale}),
+                            .voltage = static_cast<std::uint32_t>(std::max(1, c.entries[kNvVoltage].current)),
+                            .fan = static_cast<std::uint32_t>(c.entries[kNvFan].current)}
+            .encode();
     if (!run.carryOut(prime, model)) return 1;
 
     SoakMix mix(seed);
