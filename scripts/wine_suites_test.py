@@ -1,19 +1,19 @@
 #!/usr/bin/env python3
 """The wine suites' queue: every test is taken by exactly one entry, the longest suites first."""
 import contextlib
-import importlib.util
 import io
 import json
 import os
 import pathlib
 import re
+import runpy
 import tempfile
+import types
 import unittest
 
-spec = importlib.util.spec_from_file_location(
-    "wine_suites", os.path.join(os.path.dirname(os.path.abspath(__file__)), "wine-suites.py"))
-wine_suites = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(wine_suites)
+# The script's name is not a module name: its functions, as a namespace.
+wine_suites = types.SimpleNamespace(
+    **runpy.run_path(os.path.join(os.path.dirname(os.path.abspath(__file__)), "wine-suites.py")))
 
 TESTS = ["Cards.A", "Cards.B", "CardsMore.C", "Dpi/DisplayScaleTest.X/0", "Dpi/DisplayScaleTest.X/1",
          "server_display_scale_144dpi", "server_display_scale_144dpi_more", "Fresh.D"]
