@@ -60,7 +60,7 @@ function(kelvane_test name)
     if(WIN32)
         target_link_options(${name} PRIVATE -mconsole)
         # The test code itself is not what is measured or shipped: unoptimised, it compiles in
-        # about 60 % of the time (the code under test, in its libraries, keeps the tree's options).
+        # about two thirds of the time (the code under test, in its libraries, keeps the tree's options).
         target_compile_options(${name} PRIVATE -O0)
     endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
