@@ -48,7 +48,12 @@ class TrayRun : public ServerTest {
         EXPECT_EQ(at.top, cursor.y);
         return menu;
     }
+    // The menu window shows before its thread enters the menu's own loop, which is what reads the
+    // keys: a message sent to it is handled once the thread takes messages again, i.e. in that loop.
     void press(HWND menu, std::initializer_list<WPARAM> keys) {
+        DWORD_PTR result = 0;
+        EXPECT_TRUE(::SendMessageTimeoutW(menu, WM_NULL, 0, 0, SMTO_NORMAL, e2e::kPatienceMs, &result))
+            << "the menu's thread takes no messages";
         for (WPARAM key : keys) ::PostMessageW(menu, WM_KEYDOWN, key, 0);
     }
     void closeMenu(HWND menu) {
