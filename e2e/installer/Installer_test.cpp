@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "e2e/mainboard/ToolRun.h"
@@ -93,18 +94,11 @@ bool registryKeyExists(HKEY root, const wchar_t* key) {
 std::optional<DWORD> runToEnd(std::wstring commandLine, DWORD timeoutMs) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ::SetLastError(0xdeadbeef);
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &process)) {
-        ADD_FAILURE() << "cannot run " << win32::narrow(commandLine) << " (error " << ::GetLastError() << ")";
+    const e2e::StartedProcess process = e2e::startProcess(nullptr, std::move(commandLine), nullptr, startup);
+    if (!process.handle || ::WaitForSingleObject(process.handle.get(), timeoutMs) != WAIT_OBJECT_0)
         return std::nullopt;
-    }
-    ::CloseHandle(process.hThread);
-    win32::UniqueHandle handle(process.hProcess);
-    if (::WaitForSingleObject(handle.get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
     DWORD code = 0;
-    ::GetExitCodeProcess(handle.get(), &code);
+    ::GetExitCodeProcess(process.handle.get(), &code);
     return code;
 }
 
@@ -165,18 +159,13 @@ struct Wizard {
     HWND window = nullptr;
 
     explicit Wizard(const std::wstring& arguments) {
-        std::wstring commandLine = L"\"" + setupProgram() + L"\" " + arguments;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
-        PROCESS_INFORMATION started{};
-        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                              &startup, &started)) {
-            ADD_FAILURE() << "cannot run the installer (error " << ::GetLastError() << ")";
-            return;
-        }
-        ::CloseHandle(started.hThread);
-        process.reset(started.hProcess);
-        id = started.dwProcessId;
+        e2e::StartedProcess started =
+            e2e::startProcess(nullptr, L"\"" + setupProgram() + L"\" " + arguments, nullptr, startup);
+        if (!started.handle) return;
+        process = std::move(started.handle);
+        id = started.id;
         e2e::waitUntil([&] { return (window = dialog(nullptr)) != nullptr; }, kSetupTimeoutMs);
     }
     ~Wizard() {
@@ -315,20 +304,13 @@ class Installer : public ::testing::Test {
     static ServerProcess startAsAtLogon(std::wstring commandLine) {
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
-        PROCESS_INFORMATION started{};
         wchar_t system[MAX_PATH];
         ::GetSystemDirectoryW(system, MAX_PATH);
-        ::SetLastError(0xdeadbeef);
-        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, system,
-                              &startup, &started)) {
-            ADD_FAILURE() << "cannot start " << win32::narrow(commandLine) << " (error " << ::GetLastError()
-                          << ")";
-            return {};
-        }
-        ::CloseHandle(started.hThread);
-        ::CloseHandle(started.hProcess);
+        const e2e::StartedProcess started =
+            e2e::startProcess(nullptr, std::move(commandLine), system, startup);
+        if (!started.handle) return {};
         ServerProcess server = ServerProcess::find(0, e2e::kPatienceMs);
-        EXPECT_EQ(server.id, started.dwProcessId);
+        EXPECT_EQ(server.id, started.id);
         // Requests are handled once it has registered with the platform service.
         EXPECT_TRUE(e2e::waitUntil([&] { return !callsTo(server.id, "NuSysSvr_RegisterNotify").empty(); },
                                    e2e::kPatienceMs));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "e2e/mainboard/ToolRun.h"
 #include "e2e/support/Harness.h"
 #include "win32/Application.h"
@@ -30,15 +32,11 @@ ToolResult runTool(const std::wstring& program, const std::vector<std::wstring>&
     startup.hStdOutput = writer.get();
     startup.hStdError = writer.get();
     startup.hStdInput = nullptr;
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                          folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
-        ADD_FAILURE() << "cannot start " << win32::narrow(program) << " (error " << ::GetLastError() << ")";
-        return result;
-    }
-    win32::UniqueHandle processHandle(process.hProcess);
-    win32::UniqueHandle thread(process.hThread);
-    result.processId = process.dwProcessId;
+    const e2e::StartedProcess process = e2e::startProcess(program.c_str(), std::move(commandLine),
+                                                          folder.empty() ? nullptr : folder.c_str(), startup,
+                                                          /*inheritHandles=*/true);
+    if (!process.handle) return result;
+    result.processId = process.id;
     writer.reset();  // the child holds the only write end now: reading ends when it does
     char chunk[4096];
     DWORD read = 0;
@@ -46,9 +44,9 @@ ToolResult runTool(const std::wstring& program, const std::vector<std::wstring>&
         for (DWORD i = 0; i < read; ++i)
             if (chunk[i] != '\r') result.out += chunk[i];
     }
-    if (::WaitForSingleObject(processHandle.get(), e2e::kPatienceMs) != WAIT_OBJECT_0)
+    if (::WaitForSingleObject(process.handle.get(), e2e::kPatienceMs) != WAIT_OBJECT_0)
         ADD_FAILURE() << win32::narrow(program) << " did not end";
-    ::GetExitCodeProcess(processHandle.get(), &result.exitCode);
+    ::GetExitCodeProcess(process.handle.get(), &result.exitCode);
     return result;
 }
 

@@ -63,6 +63,26 @@ class ScratchFile {
     std::wstring m_path;
 };
 
+// A process started by startProcess; empty when it could not be started.
+struct StartedProcess {
+    win32::UniqueHandle handle;
+    DWORD id = 0;
+};
+
+// Starts a program as CreateProcessW does (`application` null: the command line's first word; `folder`
+// null: this process's). Wine answers ERROR_INTERNAL_ERROR when the new process ended inside wine's
+// own start-up, before the program's first instruction (seen once under load); such a start is tried
+// again, up to kStartAttempts in all, each retry said on standard error. Any other failure, or the
+// last attempt's, is a test failure.
+inline constexpr int kStartAttempts = 3;
+StartedProcess startProcess(const wchar_t* application, std::wstring commandLine, const wchar_t* folder,
+                            STARTUPINFOW& startup, bool inheritHandles = false);
+
+// The retry rule of startProcess, apart from CreateProcessW: calls `attempt` (true when started, else
+// false with the error set) until it starts, fails otherwise than ERROR_INTERNAL_ERROR, or has been
+// called kStartAttempts times. The error of the last attempt, or ERROR_SUCCESS.
+DWORD retryWineAbortedStarts(const std::function<bool()>& attempt);
+
 // One run of a program from a program folder, started there as from a shortcut (or with another
 // current folder). A run still going when the object goes is terminated.
 class ProgramRun {

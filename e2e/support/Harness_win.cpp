@@ -5,8 +5,10 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cwchar>
 #include <iterator>
+#include <utility>
 
 #include "mainboard/machine/Machine.h"
 #include "win32/Application.h"
@@ -73,22 +75,45 @@ void ProgramFolder::add(const std::wstring& source, const std::wstring& nameInFo
     m_files.push_back(target);
 }
 
+DWORD retryWineAbortedStarts(const std::function<bool()>& attempt) {
+    DWORD error = ERROR_SUCCESS;
+    for (int tried = 1;; ++tried) {
+        if (attempt()) return ERROR_SUCCESS;
+        error = ::GetLastError();
+        if (error != ERROR_INTERNAL_ERROR || tried == kStartAttempts) return error;
+        std::fprintf(stderr, "wine aborted a new process in its start-up (error %lu); starting it again\n",
+                     static_cast<unsigned long>(error));
+    }
+}
+
+StartedProcess startProcess(const wchar_t* application, std::wstring commandLine, const wchar_t* folder,
+                            STARTUPINFOW& startup, bool inheritHandles) {
+    PROCESS_INFORMATION started{};
+    const DWORD error = retryWineAbortedStarts([&] {
+        ::SetLastError(0xdeadbeef);
+        return ::CreateProcessW(application, commandLine.data(), nullptr, nullptr, inheritHandles, 0, nullptr,
+                                folder, &startup, &started) != FALSE;
+    });
+    if (error != ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot start " << win32::narrow(commandLine) << " (error " << error << ")";
+        return {};
+    }
+    ::CloseHandle(started.hThread);
+    StartedProcess process;
+    process.handle.reset(started.hProcess);
+    process.id = started.dwProcessId;
+    return process;
+}
+
 ProgramRun::ProgramRun(const ProgramFolder& folder, std::wstring_view exeName,
                        const ProgramFolder* currentFolder) {
     const std::wstring program = folder.path() + std::wstring(exeName);
-    std::wstring commandLine = L"\"" + program + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ::SetLastError(0xdeadbeef);
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          (currentFolder ? *currentFolder : folder).path().c_str(), &startup, &process)) {
-        ADD_FAILURE() << "cannot start " << win32::narrow(program) << " (error " << ::GetLastError() << ")";
-        return;
-    }
-    ::CloseHandle(process.hThread);
-    m_process.reset(process.hProcess);
-    m_processId = process.dwProcessId;
+    StartedProcess started = startProcess(program.c_str(), L"\"" + program + L"\"",
+                                          (currentFolder ? *currentFolder : folder).path().c_str(), startup);
+    m_process = std::move(started.handle);
+    m_processId = started.id;
 }
 
 ProgramRun::~ProgramRun() {
