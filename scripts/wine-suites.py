@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """The queue of test suites for scripts/wine-tests, and the record of how long each suite takes.
 
-  wine-suites.py queue CTEST-JSON REPORTS-DIR TIMES-FILE QUEUE-DIR
+  wine-suites.py queue [--only-listed] CTEST-JSON REPORTS-DIR TIMES-FILE QUEUE-DIR
       One file per suite in QUEUE-DIR, named so that sorted names put the longest suite first; each
-      holds the suite's name and the CTest regular expression that selects its tests. CTEST-JSON is
-      `ctest -N --show-only=json-v1`. A suite's length is its time in the JUnit reports of the last
-      run in REPORTS-DIR, else the recorded time in TIMES-FILE, else 60 s.
+      holds the suite's name and the CTest regular expression that selects its tests: all of them, or
+      with --only-listed just those in CTEST-JSON (a listing that a pattern of the caller's chose).
+      CTEST-JSON is `ctest -N --show-only=json-v1`. A suite's length is its time in the JUnit
+      reports of the last run in REPORTS-DIR, else the recorded time in TIMES-FILE, else 60 s.
   wine-suites.py record REPORTS-DIR TIMES-FILE
       Writes the suites' times in the reports to TIMES-FILE ("seconds suite" lines).
 
@@ -60,19 +61,25 @@ def recorded_times(times_file):
     return times
 
 
-def queue(ctest_json, reports_dir, times_file, queue_dir):
+def listed_selector(names):
+    return "^(" + "|".join(re.escape(name) for name in names) + ")$"
+
+
+def queue(ctest_json, reports_dir, times_file, queue_dir, only_listed=False):
     with open(ctest_json, encoding="utf-8") as listing:
         tests = [t["name"] for t in json.load(listing).get("tests", [])]
     suites = {}
     for name in tests:
-        suites.setdefault(suite_of(name), "." in name)
+        suites.setdefault(suite_of(name), []).append(name)
     known = recorded_times(times_file)
     known.update(report_times(reports_dir))
     order = sorted(suites, key=lambda s: (-known.get(s, UNKNOWN_SECONDS), s))
     os.makedirs(queue_dir, exist_ok=True)
     for index, suite in enumerate(order):
         with open(os.path.join(queue_dir, f"{index:04d}"), "w", encoding="utf-8") as entry:
-            entry.write(f"{suite}\n{selector(suite, suites[suite])}\n")
+            names = suites[suite]
+            pattern = listed_selector(names) if only_listed else selector(suite, "." in names[0])
+            entry.write(f"{suite}\n{pattern}\n")
     print(len(order))
 
 
@@ -87,6 +94,8 @@ def record(reports_dir, times_file):
 if __name__ == "__main__":
     if len(sys.argv) == 6 and sys.argv[1] == "queue":
         queue(*sys.argv[2:])
+    elif len(sys.argv) == 7 and sys.argv[1:3] == ["queue", "--only-listed"]:
+        queue(*sys.argv[3:], only_listed=True)
     elif len(sys.argv) == 4 and sys.argv[1] == "record":
         record(*sys.argv[2:])
     else:

@@ -52,6 +52,21 @@ class QueueTest(unittest.TestCase):
                 takers = [suite for suite, pattern in entries if re.search(pattern, name)]
                 self.assertEqual(len(takers), 1, f"{name} taken by {takers}")
 
+    def test_only_listed_entries_take_the_listed_tests_and_no_other_of_their_suites(self):
+        listed = ["Cards.A", "Dpi/DisplayScaleTest.X/1", "server_display_scale_144dpi"]
+        with tempfile.TemporaryDirectory() as folder:
+            listing = os.path.join(folder, "tests.json")
+            with open(listing, "w", encoding="utf-8") as out:
+                json.dump({"tests": [{"name": name} for name in listed]}, out)
+            queue = os.path.join(folder, "queue")
+            with contextlib.redirect_stdout(io.StringIO()):
+                wine_suites.queue(listing, folder, os.path.join(folder, "none"), queue, only_listed=True)
+            patterns = [pathlib.Path(queue, name).read_text(encoding="utf-8").split("\n")[1]
+                        for name in sorted(os.listdir(queue))]
+            for name in TESTS:
+                takers = [pattern for pattern in patterns if re.search(pattern, name)]
+                self.assertEqual(len(takers), 1 if name in listed else 0, f"{name} taken by {takers}")
+
     def test_record_lists_report_times_longest_first(self):
         with tempfile.TemporaryDirectory() as folder:
             with open(os.path.join(folder, "suite-a.xml"), "w", encoding="utf-8") as out:
