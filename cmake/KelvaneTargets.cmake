@@ -15,6 +15,24 @@ if(WIN32)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run)
 endif()
 
+# A compiler cache where the machine has one (Debian's ccache): a tree built before from the same
+# sources, in this clone or another, compiles from it. Paths under the source folder are hashed
+# relative to the build folder, so that two clones share entries.
+find_program(KELVANE_CCACHE ccache)
+if(KELVANE_CCACHE)
+    foreach(lang C CXX)
+        set(CMAKE_${lang}_COMPILER_LAUNCHER ${CMAKE_COMMAND} -E env CCACHE_BASEDIR=${CMAKE_SOURCE_DIR}
+                                            CCACHE_NOHASHDIR=true ${KELVANE_CCACHE})
+    endforeach()
+endif()
+
+# How a source file names itself in an assertion report (__FILE__): by its path in the source tree.
+# The compiler sees that path absolute, or relative to the build folder through the cache above.
+# The cache leaves these options' values out of its key: after changing them, empty it (ccache -C).
+file(RELATIVE_PATH KELVANE_SOURCE_FROM_BUILD ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
+string(REGEX REPLACE "/+$" "" KELVANE_SOURCE_FROM_BUILD ${KELVANE_SOURCE_FROM_BUILD})
+set(KELVANE_SOURCE_NAMES -fmacro-prefix-map=${CMAKE_SOURCE_DIR}/= -fmacro-prefix-map=${KELVANE_SOURCE_FROM_BUILD}/=)
+
 if(KELVANE_SANITIZE AND NOT WIN32)
     add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined)
