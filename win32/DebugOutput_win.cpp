@@ -67,9 +67,14 @@ class DebugOutputWriter {
     HANDLE m_thread = nullptr;  // never closed: it runs until the process ends
 };
 
+// The writer, made with the first line to write. A program that wrote none never starts the thread:
+// one started as the program ends can be caught half made by the end (wine then crashes the
+// process instead of ending it with its exit code).
+DebugOutputWriter* madeWriter = nullptr;
+
 DebugOutputWriter& writer() {
-    static DebugOutputWriter& instance = *new DebugOutputWriter;
-    return instance;
+    if (!madeWriter) madeWriter = new DebugOutputWriter;
+    return *madeWriter;
 }
 
 std::vector<std::wstring>& queuedLines() {
@@ -90,7 +95,7 @@ void writeQueuedDebugOutput() {
 
 bool finishDebugOutput() {
     writeQueuedDebugOutput();
-    return writer().waitUntilIdle(kDebugOutputFinishMs);
+    return !madeWriter || madeWriter->waitUntilIdle(kDebugOutputFinishMs);
 }
 
 }  // namespace win32
