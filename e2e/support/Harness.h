@@ -78,6 +78,10 @@ inline constexpr int kStartAttempts = 3;
 StartedProcess startProcess(const wchar_t* application, std::wstring commandLine, const wchar_t* folder,
                             STARTUPINFOW& startup, bool inheritHandles = false);
 
+// The same without the test failure: an empty process and the error of the last attempt.
+StartedProcess tryStartProcess(const wchar_t* application, std::wstring commandLine, const wchar_t* folder,
+                               STARTUPINFOW& startup, bool inheritHandles, DWORD& error);
+
 // The retry rule of startProcess, apart from CreateProcessW: calls `attempt` (true when started, else
 // false with the error set) until it starts, fails otherwise than ERROR_INTERNAL_ERROR, or has been
 // called kStartAttempts times. The error of the last attempt, or ERROR_SUCCESS.

@@ -1,4 +1,3 @@
-#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -37,14 +36,15 @@ TEST(StartRetry, OnlyStartsWineAbortedAreTriedAgainAndAtMostThreeTimesInAll) {
     }
 }
 
-TEST(StartRetry, AProgramThatIsNotThereFailsTheTestWithItsError) {
-    EXPECT_NONFATAL_FAILURE(
-        {
-            STARTUPINFOW startup{};
-            startup.cb = sizeof startup;
-            EXPECT_FALSE(e2e::startProcess(nullptr, L"\"C:\\absent-kelvane.exe\"", nullptr, startup).handle);
-        },
-        "(error 2)");
+// Checked without a test failure of its own: reporting one makes GoogleTest start a thread, and a
+// process that ends while a thread of it is still starting is crashed by wine.
+TEST(StartRetry, AProgramThatIsNotThereIsNotTriedAgainAndGivesItsError) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    DWORD error = ERROR_SUCCESS;
+    EXPECT_FALSE(
+        e2e::tryStartProcess(nullptr, L"\"C:\\absent-kelvane.exe\"", nullptr, startup, false, error).handle);
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 }  // namespace

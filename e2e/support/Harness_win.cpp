@@ -86,22 +86,29 @@ DWORD retryWineAbortedStarts(const std::function<bool()>& attempt) {
     }
 }
 
-StartedProcess startProcess(const wchar_t* application, std::wstring commandLine, const wchar_t* folder,
-                            STARTUPINFOW& startup, bool inheritHandles) {
+StartedProcess tryStartProcess(const wchar_t* application, std::wstring commandLine, const wchar_t* folder,
+                               STARTUPINFOW& startup, bool inheritHandles, DWORD& error) {
     PROCESS_INFORMATION started{};
-    const DWORD error = retryWineAbortedStarts([&] {
+    error = retryWineAbortedStarts([&] {
         ::SetLastError(0xdeadbeef);
         return ::CreateProcessW(application, commandLine.data(), nullptr, nullptr, inheritHandles, 0, nullptr,
                                 folder, &startup, &started) != FALSE;
     });
-    if (error != ERROR_SUCCESS) {
-        ADD_FAILURE() << "cannot start " << win32::narrow(commandLine) << " (error " << error << ")";
-        return {};
-    }
+    if (error != ERROR_SUCCESS) return {};
     ::CloseHandle(started.hThread);
     StartedProcess process;
     process.handle.reset(started.hProcess);
     process.id = started.dwProcessId;
+    return process;
+}
+
+StartedProcess startProcess(const wchar_t* application, std::wstring commandLine, const wchar_t* folder,
+                            STARTUPINFOW& startup, bool inheritHandles) {
+    DWORD error = ERROR_SUCCESS;
+    StartedProcess process =
+        tryStartProcess(application, commandLine, folder, startup, inheritHandles, error);
+    if (error != ERROR_SUCCESS)
+        ADD_FAILURE() << "cannot start " << win32::narrow(commandLine) << " (error " << error << ")";
     return process;
 }
 
