@@ -158,3 +158,56 @@ kv_copy_prefix() {
   mv "$to.new" "$to"
 }
 
+# Stopping on a signal. A script that starts processes in the background traps SIGINT, SIGTERM and
+# SIGHUP with kv_trap_signals; the handler ends everything the script started (kv_end_descendants),
+# so that nothing new starts, then runs the script's own clean-up for what left its process tree
+# (wineservers), and exits with 128 + the signal's number. Long steps run as
+# `kv_step COMMAND...`, in the background with the script waiting, so that a signal is handled at
+# once and not only once the step is over.
+
+# kv_descendants PID: every process PID started, and every process those started, one a line.
+kv_descendants() {
+  local child
+  for child in $(pgrep -P "$1"); do
+    echo "$child"
+    kv_descendants "$child"
+  done
+}
+
+# kv_end_descendants: SIGTERM to every process this shell started, and theirs; those still there
+# after 30 s (a script among them stops what it started first) get SIGKILL. Returns once this
+# shell's own children have ended.
+kv_end_descendants() {
+  local self=$BASHPID pids i
+  pids=$(kv_descendants "$self" | paste -sd,)
+  [ -n "$pids" ] || return 0
+  kill -TERM ${pids//,/ } 2>/dev/null
+  for i in $(seq 1 300); do
+    kv_any_alive "$pids" || break
+    sleep 0.1
+  done
+  kill -KILL ${pids//,/ } 2>/dev/null
+  wait 2>/dev/null
+}
+
+# kv_any_alive PID,PID...: whether any of them still runs (one that has ended and waits to be
+# reaped does not).
+kv_any_alive() { ps -o stat= -p "$1" 2>/dev/null | grep -qv '^Z'; }
+
+# kv_trap_signals CLEANUP: on SIGINT, SIGTERM or SIGHUP, ends everything this shell started, runs
+# CLEANUP (a command, may be ":") and exits with 130, 143 or 129.
+kv_trap_signals() {
+  local signal
+  for signal in INT TERM HUP; do
+    # shellcheck disable=SC2064
+    trap "kv_on_signal $signal $(printf %q "$1")" "$signal"
+  done
+}
+kv_on_signal() {  # kv_on_signal SIGNAL CLEANUP
+  trap '' INT TERM HUP
+  kv_end_descendants
+  eval "$2"
+  exit $((128 + $(kill -l "$1")))
+}
+
+kv_step() { "$@" & wait $!; }
