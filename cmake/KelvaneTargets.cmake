@@ -17,12 +17,13 @@ endif()
 
 # A compiler cache where the machine has one (Debian's ccache): a tree built before from the same
 # sources, in this clone or another, compiles from it. Paths under the source folder are hashed
-# relative to the build folder, so that two clones share entries.
+# relative to the build folder, so that two clones share entries. It takes the included files from
+# the compiler's dependency output: a source not in the cache costs no extra preprocessing.
 find_program(KELVANE_CCACHE ccache)
 if(KELVANE_CCACHE)
     foreach(lang C CXX)
         set(CMAKE_${lang}_COMPILER_LAUNCHER ${CMAKE_COMMAND} -E env CCACHE_BASEDIR=${CMAKE_SOURCE_DIR}
-                                            CCACHE_NOHASHDIR=true ${KELVANE_CCACHE})
+                                            CCACHE_NOHASHDIR=true CCACHE_DEPEND=true ${KELVANE_CCACHE})
     endforeach()
 endif()
 
