@@ -6,10 +6,11 @@
 
 KV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 KV_BUILD=$KV_ROOT/build
-# wine's own programs that have no place on a board: the .NET and HTML engines (which wine would
-# offer to download), and the desktop-menu builder, which every new wine session starts in the
-# background to write launchers into the user's home folder.
-KV_DLL_OVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# wine's .NET and HTML engines, which wine would offer to download, have no place on a board. (The
+# menu builder that every new wine session starts in the background stays: it opens the session's
+# desktop with no descriptor of ours, and without it the first program with a window does, handing
+# its output pipe to the desktop, which closes 2 s after that program's end.)
+KV_DLL_OVERRIDES="mscoree,mshtml="
 
 # A complete 32-bit x86 Linux program of 93 bytes: ELF header, one loadable segment, and
 # "xor ebx,ebx; mov bl,42; xor eax,eax; inc eax; int 0x80" (exit(42)). It needs no library, so it
