@@ -28,7 +28,7 @@ case "${plan[$((count - 1))]}" in
   wrote-then-aborted) echo "[==========] Running 1 test"; echo "$aborted" >&2; exit 1 ;;
   silent-0) ;;
   silent-1) exit 1 ;;
-  silent-segv) kill -SEGV $$ ;;
+  silent-segv) ulimit -c 0; kill -SEGV $$ ;;
   warned-then-0) echo "warning" >&2 ;;
 esac
 """
