@@ -127,6 +127,14 @@ void showException(std::wstring_view message) {
     if (!closeRequested()) showBox(std::wstring(message), applicationTitle(), MB_OK | MB_ICONSTOP);
 }
 
+void reportException(const std::exception& e) noexcept {
+    try {
+        showException(widen(e.what()));
+    } catch (const std::exception&) {
+        // No memory left to say it: the handler has ended all the same.
+    }
+}
+
 void showExceptionOnceRunning(std::wstring message) {
     reportsOnceRunning().push_back(std::move(message));
     ::PostThreadMessageW(::GetCurrentThreadId(), WM_NULL, 0, 0);  // a waiting loop looks again

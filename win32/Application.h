@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,8 @@ void showMessage(std::wstring_view text);
 
 // The application's standard display of an exception that reached it.
 void showException(std::wstring_view message);
+// The same for the exception itself; never throws (out of memory, the report may not show).
+void reportException(const std::exception& e) noexcept;
 
 // The same display for a problem found while the program starts that it can do without: shown once
 // the message loop runs, so that no part of the start-up waits for someone to close it.

@@ -3,6 +3,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "win32/Application.h"
 #include "win32/Text.h"
 
 namespace win32 {
@@ -68,7 +69,16 @@ LRESULT CALLBACK Window::windowProc(HWND window, UINT message, WPARAM wParam, LP
         (void)self->m_window.release();
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
-    return self->handleMessage(message, wParam, lParam);
+    try {
+        return self->handleMessage(message, wParam, lParam);
+    } catch (const std::exception& e) {
+        // Through user32 it would end the process at once, without the clean-up of its windows and
+        // its icon: reported here, it ends only the handler. A paint that failed is not asked for
+        // again (and reported again) while the report is up.
+        if (message == WM_PAINT) ::ValidateRect(window, nullptr);
+        reportException(e);
+        return 0;
+    }
 }
 
 Timer::Timer(HWND owner, UINT intervalMs, std::function<void()> onTick)

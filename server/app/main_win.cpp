@@ -14,7 +14,6 @@
 #include "server/app/SingleInstance.h"
 #include "win32/Application.h"
 #include "win32/LibraryLoading.h"
-#include "win32/Text.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const bool defaultFoldersOnly = win32::keepCurrentFolderOutOfLibrarySearch();
@@ -36,7 +35,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         mainForm.setShowAbout([&aboutBox] { aboutBox.show(); });
         win32::runMessageLoop();
     } catch (const std::exception& e) {
-        win32::showException(win32::widen(e.what()));
+        win32::reportException(e);
     }
     return 0;
 }
