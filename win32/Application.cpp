@@ -32,8 +32,7 @@ std::vector<const FatalExitCleanup*>& fatalExitCleanups() {
 }
 
 void showBox(const std::wstring& text, const std::wstring& caption, UINT type) {
-    const ModalLoopScope loop;
-    ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), type);
+    showMessageBox(text.c_str(), caption.c_str(), type);
 }
 
 }  // namespace

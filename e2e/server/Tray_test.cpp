@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "e2e/server/ServerRun.h"
+#include "e2e/support/DebugOutputMonitor.h"
 #include "mainboard/machine/Translations.h"
 #include "mainboard/shelltray/ShellTray.h"
 #include "server/tray/TrayManager.h"
@@ -246,6 +247,30 @@ TEST_F(Tray, BalloonClickStartsTheSuiteFromTheProgramFolderWithPageZero) {
     ASSERT_EQ(runs.size(), 1u) << "one run, for the click only";
     EXPECT_EQ(runs[0].entry, "-OPEN0");
     EXPECT_EQ(runs[0].result, 6);
+}
+
+// Without the suite nothing shows: no box of the shell's (a modal loop that a close could not end),
+// and the debugger output says why.
+TEST_F(Tray, BalloonClickWithoutTheSuiteShowsNothingAndTheDebuggerOutputSaysWhy) {
+    e2e::DebugOutputMonitor monitor;
+    ASSERT_TRUE(monitor.started()) << "another debug monitor runs in this prefix";
+    layOut({.replaced = {{kelvane::kSuiteProgram, L""}}});
+    ASSERT_TRUE(start());
+    HWND icon = waitForIcon();
+    ASSERT_TRUE(icon);
+    trayEvent(icon, 0x405);
+    const std::string said =
+        "Cannot start " + win32::narrow(folder->path() + kelvane::kSuiteProgram) + " (error ";
+    const auto saidWhy = [&] {
+        for (const std::string& line : monitor.linesOf(run->processId()))
+            if (line.starts_with(said)) return true;
+        return false;
+    };
+    // The line is written once the start has failed, after any box that the start showed.
+    ASSERT_TRUE(
+        e2e::waitUntil([&] { return saidWhy() || run->findWindow("#32770", nullptr); }, e2e::kPatienceMs));
+    EXPECT_EQ(run->findWindow("#32770", nullptr), nullptr) << "a box";
+    EXPECT_TRUE(saidWhy());
 }
 
 // The connect icon is never shown: one that cannot be read is reported once the server runs, and
