@@ -21,6 +21,8 @@ bool movesKeyboardBetweenControls(HWND root) {
     return (::GetWindowLongPtrW(root, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0 || isDialogClass(root);
 }
 
+bool g_assertionFailed = false;
+
 std::deque<std::wstring>& reportsOnceRunning() {
     static std::deque<std::wstring> reports;
     return reports;
@@ -139,7 +141,10 @@ void showExceptionOnceRunning(std::wstring message) {
     ::PostThreadMessageW(::GetCurrentThreadId(), WM_NULL, 0, 0);  // a waiting loop looks again
 }
 
+bool assertionHasFailed() noexcept { return g_assertionFailed; }
+
 void assertionFailed(const char* expression, const char* file, int line) {
+    g_assertionFailed = true;
     finishDebugOutput();  // what led up to the report, before it
     const std::wstring text = L"Assertion failed: " + widen(expression) + L", file " + widen(file) +
                               L", line " + std::to_wstring(line);

@@ -46,8 +46,12 @@ void showExceptionOnceRunning(std::wstring message);
 
 // Reports a failed assertion in a stop-sign box and ends the program (exit code 3), after the
 // debugger output's queued lines (waited for at most kDebugOutputFinishMs) and the registered
-// clean-ups.
+// clean-ups. From the moment it fails the program is ending: the windows act on nothing more.
 [[noreturn]] void assertionFailed(const char* expression, const char* file, int line);
+
+// Whether an assertion has failed: the process is ending, and while its report is up no handler of
+// our windows runs (win32::Window), so that no request, timer or menu acts on anything.
+bool assertionHasFailed() noexcept;
 
 // What a failed assertion undoes before the process ends, for as long as this object lives (an icon
 // in the notification area, which would otherwise stay until the pointer passes over it). Clean-ups

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "win32/Application.h"
+#include "win32/ModalLoop.h"
 #include "win32/Text.h"
 
 namespace win32 {
@@ -67,6 +68,16 @@ LRESULT CALLBACK Window::windowProc(HWND window, UINT message, WPARAM wParam, LP
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         (void)self->m_window.release();
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    if (assertionHasFailed()) {
+        // The program is ending: the report's own loop still hands out the messages, and none may
+        // act any more (the remote side then times out as with a server that has ended). A close
+        // answers the report, after which the process ends.
+        if (message == WM_CLOSE) {
+            closeAfterModalLoops(window);
+            return 0;
+        }
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
     try {
