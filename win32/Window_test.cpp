@@ -68,6 +68,12 @@ TEST(WindowTest, TheObjectSeesItsWindowFromWmNcCreateOn) {
     EXPECT_EQ(window.windowAtCreate, window.hwnd()) << "hwnd() is known while WM_CREATE is handled";
 }
 
+BOOL CALLBACK findVisibleBox(HWND window, LPARAM found) {
+    if (!isDialogClass(window) || !::IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
 // Answers the message boxes of a thread as a person would, once each shows its text; keeps the texts.
 class BoxAnswerer {
   public:
@@ -85,14 +91,7 @@ class BoxAnswerer {
     void answer(DWORD threadId) {
         while (!m_stop) {
             HWND box = nullptr;
-            ::EnumThreadWindows(
-                threadId,
-                [](HWND w, LPARAM found) {
-                    if (!isDialogClass(w) || !::IsWindowVisible(w)) return TRUE;
-                    *reinterpret_cast<HWND*>(found) = w;
-                    return FALSE;
-                },
-                reinterpret_cast<LPARAM>(&box));
+            ::EnumThreadWindows(threadId, &findVisibleBox, reinterpret_cast<LPARAM>(&box));
             std::string text;
             for (HWND child = nullptr; box && (child = ::FindWindowExW(box, child, L"Static", nullptr));)
                 if (std::string t = narrow(windowText(child)); !t.empty()) text = t;
