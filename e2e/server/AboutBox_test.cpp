@@ -435,6 +435,7 @@ TEST_F(AboutBoxTest, ShowsFromAProgramFolderWhoseNameTheAnsiCodePageCannotSay) {
     ASSERT_TRUE(show(box));
     const SkinPicture background(L"popup_bg08.png");
     expectCentredAtSize(box, background.width(), background.height());
+    keepScreenshot(box, L"about-box-wide-folder.png");
 }
 
 // The screen's scale of the prefix this test runs in: 96 DPI in the tests' own, 144 and 192 in the
