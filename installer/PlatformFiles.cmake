@@ -8,6 +8,8 @@ cmake_minimum_required(VERSION 3.25)
 
 set(named)
 set(own)
+list(JOIN LISTED "|" listed_pattern)
+string(REPLACE "." "\\." listed_pattern "${listed_pattern}")
 foreach(program IN LISTS PROGRAMS)
     get_filename_component(name ${program} NAME)
     list(APPEND own ${name})
@@ -15,6 +17,12 @@ foreach(program IN LISTS PROGRAMS)
         file(STRINGS ${program} texts ENCODING ${encoding} REGEX "\\.([dD][lL][lL]|exe)")
         foreach(text IN LISTS texts)
             string(REGEX MATCHALL "[A-Za-z][A-Za-z0-9_]*\\.[dD][lL][lL]" libraries "${text}")
+            if(encoding STREQUAL "UTF-16LE")
+                # An 8-bit text that ends right before a UTF-16 one lends it its last letter: the
+                # letter and its terminating zero read as one UTF-16 character ("FreePngData" then
+                # L"Pixread.dll" reads "aPixread.dll"). Such a name is the listed one without it.
+                list(TRANSFORM libraries REPLACE "^.(.+)$" "\\1" REGEX "^.(${listed_pattern})$")
+            endif()
             list(APPEND named ${libraries})
             if(text MATCHES "^\\\\?([A-Za-z][A-Za-z0-9_ ]*\\.exe)$")
                 list(APPEND named ${CMAKE_MATCH_1})

@@ -205,6 +205,59 @@ Function ${UN}ServerRunning
     Pop $1
 FunctionEnd
 
+; $0 = 1 while a kelvane.exe of $INSTDIR runs in any session (by its image path), else 0. Setup runs
+; elevated and may query the processes of every session; one it may not query is not counted.
+Function ${UN}ServerOfThisFolderRunning
+    Push $1
+    Push $2
+    Push $3
+    Push $4
+    Push $5
+    Push $6
+    Push $7
+    StrCpy $0 0
+    GetFullPathName $5 "$INSTDIR\kelvane.exe"
+    System::Call 'kernel32::GetLongPathNameW(w r5, w .r6, i ${NSIS_MAX_STRLEN}) i .r1'
+    ${If} $1 <> 0
+        StrCpy $5 $6
+    ${EndIf}
+    System::Alloc 65536  ; room for 16,384 process ids
+    Pop $1
+    System::Call 'psapi::EnumProcesses(p r1, i 65536, *i .r2) i .r3'
+    ${If} $3 <> 0
+        IntOp $2 $2 / 4
+        StrCpy $3 0
+        ${DoWhile} $3 < $2
+            IntPtrOp $4 $3 * 4
+            IntPtrOp $4 $1 + $4
+            System::Call '*$4(i .r4)'
+            ; PROCESS_QUERY_LIMITED_INFORMATION
+            System::Call 'kernel32::OpenProcess(i 0x1000, i 0, i r4) p .r4'
+            ${If} $4 P<> 0
+                StrCpy $7 ${NSIS_MAX_STRLEN}
+                System::Call 'kernel32::QueryFullProcessImageNameW(p r4, i 0, w .r6, *i r7) i .r7'
+                System::Call 'kernel32::CloseHandle(p r4)'
+                ${If} $7 <> 0
+                    System::Call 'kernel32::GetLongPathNameW(w r6, w .r6, i ${NSIS_MAX_STRLEN})'
+                    ${If} $6 == $5  ; as Windows compares paths, without regard to case
+                        StrCpy $0 1
+                        ${Break}
+                    ${EndIf}
+                ${EndIf}
+            ${EndIf}
+            IntOp $3 $3 + 1
+        ${Loop}
+    ${EndIf}
+    System::Free $1
+    Pop $7
+    Pop $6
+    Pop $5
+    Pop $4
+    Pop $3
+    Pop $2
+    Pop $1
+FunctionEnd
+
 ; Closes a running server of this session as its tray menu's Exit does: WM_CLOSE to its main window,
 ; which removes the tray icon on the way out. Waits until the mutex is gone; never kills it. One that
 ; does not close in time, and one of another session (whose window this session cannot reach), are
@@ -221,6 +274,14 @@ Function ${UN}CloseRunningServer
     ${If} $0 = 0
         Goto done
     ${ElseIf} $0 = 2
+        ; Any program may hold the machine's mutex. Only a server of this folder holds files that
+        ; Setup would replace; a squatter keeps the server from starting, which the log says.
+        Call ${UN}ServerOfThisFolderRunning
+        ${If} $0 = 0
+            Push "The machine-wide claim ${MACHINE_SERVER_MUTEX} is held by a program that is not Kelvane Server: the server cannot start while that program runs"
+            Call ${UN}WriteLog
+            Goto done
+        ${EndIf}
         Push "Another user's Kelvane Server is running: it must be exited first. Nothing was changed"
         Call ${UN}WriteLog
         MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Kelvane Server is running in another user's session, where Setup cannot close it.$\r$\n$\r$\nAsk that user to end it with Exit in its tray menu (or to log off), then choose Retry." /SD IDCANCEL IDRETRY retry

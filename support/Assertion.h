@@ -14,5 +14,9 @@ namespace kelvane {
 
 // The same report for a check whose wording users and support already know from earlier releases:
 // the condition is evaluated as written, the report shows the established wording.
-#define KV_VERIFY_AS(expression, wording) \
-    ((expression) ? static_cast<void>(0) : ::kelvane::assertionFailed(wording, __FILE__, __LINE__))
+#define KV_VERIFY_AS(expression, wording) KV_VERIFY_REPORTED_AT(expression, wording, __FILE__, __LINE__)
+
+// A report that a broken installation reaches, which support knows by the source module and line
+// that earlier releases named (the module's name as a source file name, "PngReader.cpp", 88).
+#define KV_VERIFY_REPORTED_AT(expression, wording, file, line) \
+    ((expression) ? static_cast<void>(0) : ::kelvane::assertionFailed(wording, file, line))

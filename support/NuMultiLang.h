@@ -11,7 +11,8 @@ namespace kelvane {
 
 // The translation of key, in UTF-16 like every caption. Without the library (missing or not
 // loadable) the key itself is the caption; a library without one of its two exports stops the
-// program with the assertion report "m_pNuTranslateStr != NULL && m_pNuGetLangName != NULL".
+// program with the assertion report "m_pNuTranslateStr != NULL && m_pNuGetLangName != NULL" of
+// "NuMultiLangDll.cpp", line 70.
 std::wstring NuTranslate(std::wstring_view key);
 
 // One call of the library's NuTranslateStr: the zero-terminated key, a buffer and its capacity in

@@ -21,7 +21,9 @@ class NuMultiLangBinding {
   public:
     NuMultiLangBinding() {
         m_module = win32::loadLibraryFile(libraryPath());
-        if (m_module) KV_BIND_REQUIRED_EXPORTS(KV_NUMULTILANG_EXPORTS, m_module.get());
+        if (m_module)
+            KV_BIND_REQUIRED_EXPORTS_REPORTED_AT(KV_NUMULTILANG_EXPORTS, m_module.get(), "NuMultiLangDll.cpp",
+                                                 70);
     }
     NuMultiLangBinding(const NuMultiLangBinding&) = delete;
     NuMultiLangBinding& operator=(const NuMultiLangBinding&) = delete;

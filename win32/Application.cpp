@@ -21,6 +21,8 @@ bool movesKeyboardBetweenControls(HWND root) {
     return (::GetWindowLongPtrW(root, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0 || isDialogClass(root);
 }
 
+bool g_assertionFailed = false;
+
 std::deque<std::wstring>& reportsOnceRunning() {
     static std::deque<std::wstring> reports;
     return reports;
@@ -32,8 +34,7 @@ std::vector<const FatalExitCleanup*>& fatalExitCleanups() {
 }
 
 void showBox(const std::wstring& text, const std::wstring& caption, UINT type) {
-    const ModalLoopScope loop;
-    ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), type);
+    showMessageBox(text.c_str(), caption.c_str(), type);
 }
 
 }  // namespace
@@ -127,12 +128,23 @@ void showException(std::wstring_view message) {
     if (!closeRequested()) showBox(std::wstring(message), applicationTitle(), MB_OK | MB_ICONSTOP);
 }
 
+void reportException(const std::exception& e) noexcept {
+    try {
+        showException(widen(e.what()));
+    } catch (const std::exception&) {
+        // No memory left to say it: the handler has ended all the same.
+    }
+}
+
 void showExceptionOnceRunning(std::wstring message) {
     reportsOnceRunning().push_back(std::move(message));
     ::PostThreadMessageW(::GetCurrentThreadId(), WM_NULL, 0, 0);  // a waiting loop looks again
 }
 
+bool assertionHasFailed() noexcept { return g_assertionFailed; }
+
 void assertionFailed(const char* expression, const char* file, int line) {
+    g_assertionFailed = true;
     finishDebugOutput();  // what led up to the report, before it
     const std::wstring text = L"Assertion failed: " + widen(expression) + L", file " + widen(file) +
                               L", line " + std::to_wstring(line);

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,8 @@ void showMessage(std::wstring_view text);
 
 // The application's standard display of an exception that reached it.
 void showException(std::wstring_view message);
+// The same for the exception itself; never throws (out of memory, the report may not show).
+void reportException(const std::exception& e) noexcept;
 
 // The same display for a problem found while the program starts that it can do without: shown once
 // the message loop runs, so that no part of the start-up waits for someone to close it.
@@ -43,8 +46,12 @@ void showExceptionOnceRunning(std::wstring message);
 
 // Reports a failed assertion in a stop-sign box and ends the program (exit code 3), after the
 // debugger output's queued lines (waited for at most kDebugOutputFinishMs) and the registered
-// clean-ups.
+// clean-ups. From the moment it fails the program is ending: the windows act on nothing more.
 [[noreturn]] void assertionFailed(const char* expression, const char* file, int line);
+
+// Whether an assertion has failed: the process is ending, and while its report is up no handler of
+// our windows runs (win32::Window), so that no request, timer or menu acts on anything.
+bool assertionHasFailed() noexcept;
 
 // What a failed assertion undoes before the process ends, for as long as this object lives (an icon
 // in the notification area, which would otherwise stay until the pointer passes over it). Clean-ups

@@ -1,43 +1,93 @@
 #include "win32/DebugOutput.h"
 
+#include <cwchar>
+#include <new>
+#include <string_view>
+
 namespace win32 {
 
-void DebugOutputBacklog::add(std::wstring line) {
-    if (m_lines.size() >= m_capacity)
-        ++m_lost;
-    else
-        m_lines.push_back(std::move(line));
+namespace {
+
+// A line cut to the cap keeps whole characters: never the first half of a surrogate pair.
+void cutToCap(std::wstring& line) noexcept {
+    constexpr std::size_t kMostUnits = kDebugOutputLineBytes / sizeof(wchar_t);
+    if (line.size() <= kMostUnits) return;
+    constexpr std::wstring_view mark = kDebugOutputCutMark;
+    std::size_t kept = kMostUnits - mark.size();
+    if (line[kept - 1] >= 0xD800 && line[kept - 1] <= 0xDBFF) --kept;
+    line.resize(kept);
+    line.append(mark);  // within the capacity the line already had: nothing to allocate
 }
 
-std::optional<std::wstring> DebugOutputBacklog::take() {
-    if (m_writing) return std::nullopt;
-    if (countDue()) {
-        m_writing = true;
-        m_reported = m_lost;
-        return lostDebugOutputLine(m_lost);
+}  // namespace
+
+const wchar_t* LostLinesText::format(std::uint64_t lost) noexcept {
+    std::swprintf(m_text, std::size(m_text), L"Debugger output: %llu %ls lost (no debug monitor took them)",
+                  static_cast<unsigned long long>(lost), lost == 1 ? L"line" : L"lines");
+    return m_text;
+}
+
+std::wstring lostDebugOutputLine(std::uint64_t lost) { return LostLinesText().format(lost); }
+
+DebugOutputBacklog::DebugOutputBacklog(std::size_t capacity, std::pmr::memory_resource* memory)
+    : m_capacity(capacity), m_lines(memory) {}
+
+void DebugOutputBacklog::countLost(std::uint64_t lines) noexcept {
+    m_lostAtEnd += lines;
+    m_lost += lines;
+}
+
+void DebugOutputBacklog::add(std::wstring line) noexcept {
+    if (m_lines.size() >= m_capacity) return countLost(1);
+    cutToCap(line);
+    try {
+        m_lines.push_back({m_lostAtEnd, std::move(line)});
+    } catch (const std::bad_alloc&) {
+        return countLost(1);  // the deque is as it was
     }
-    if (m_lines.empty()) return std::nullopt;
-    m_writing = true;
-    m_reported = 0;
-    std::wstring line = std::move(m_lines.front());
-    m_lines.pop_front();
-    return line;
+    m_lostAtEnd = 0;
 }
 
-void DebugOutputBacklog::written(bool dropped) {
+void DebugOutputBacklog::addFrom(DebugOutputBacklog& other) noexcept {
+    for (Entry& entry : other.m_lines) {
+        m_lost += entry.lostBefore;  // from here on, this backlog reports them
+        m_lostAtEnd += entry.lostBefore;
+        add(std::move(entry.line));
+    }
+    countLost(other.m_lostAtEnd);
+    other.m_lines.clear();
+    other.m_lostAtEnd = 0;
+    other.m_lost = 0;
+}
+
+std::optional<DebugOutputWrite> DebugOutputBacklog::take() noexcept {
+    if (m_writing) return std::nullopt;
+    if (m_lines.empty() && !endCountDue()) return std::nullopt;
+    m_writing = true;
+    if (const std::uint64_t count = headCount()) {
+        m_reported = count;
+        return DebugOutputWrite{count, {}};
+    }
+    m_reported = 0;
+    DebugOutputWrite write{0, std::move(m_lines.front().line)};
+    m_lines.pop_front();
+    return write;
+}
+
+void DebugOutputBacklog::written(bool dropped) noexcept {
     m_writing = false;
     m_flowing = !dropped;
     if (m_reported > 0) {
-        if (!dropped) m_lost -= m_reported;  // what was lost meanwhile waits for the next report
+        // Lines lost meanwhile were counted behind this place; the reported ones are always here.
+        if (!dropped) {
+            headCount() -= m_reported;
+            m_lost -= m_reported;
+        }
         m_reported = 0;
     } else if (dropped) {
+        ++headCount();
         ++m_lost;
     }
-}
-
-std::wstring lostDebugOutputLine(std::uint64_t lost) {
-    return L"Debugger output: " + std::to_wstring(lost) + (lost == 1 ? L" line" : L" lines") +
-           L" lost (no debug monitor took them)";
 }
 
 }  // namespace win32

@@ -1,13 +1,26 @@
 #include <windows.h>
 
 #include <chrono>
-#include <vector>
+#include <new>
+#include <optional>
 
 #include "win32/DebugOutput.h"
 
 namespace win32 {
 
 namespace {
+
+// Holds an SRW lock exclusively for its scope.
+class ExclusiveLock {
+  public:
+    explicit ExclusiveLock(SRWLOCK& lock) : m_lock(lock) { ::AcquireSRWLockExclusive(&m_lock); }
+    ~ExclusiveLock() { ::ReleaseSRWLockExclusive(&m_lock); }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+  private:
+    SRWLOCK& m_lock;
+};
 
 // The writer thread and its backlog; made on the first hand-over and never freed, so that a writer
 // still waiting for a monitor when the program ends finds its state in place.
@@ -18,24 +31,23 @@ class DebugOutputWriter {
         m_thread = ::CreateThread(nullptr, 0, &DebugOutputWriter::run, this, 0, &id);
     }
 
-    void handOver(std::vector<std::wstring>& lines) {
-        if (!m_thread) return;  // no writer (the system refused the thread): nothing can be written
-        ::AcquireSRWLockExclusive(&m_lock);
-        for (std::wstring& line : lines) m_backlog.add(std::move(line));
-        ::ReleaseSRWLockExclusive(&m_lock);
+    // Takes the queued lines (without a thread, nothing writes them: they wait in the bounded backlog).
+    void handOver(DebugOutputBacklog& queued) noexcept {
+        {
+            const ExclusiveLock locked(m_lock);
+            m_backlog.addFrom(queued);
+        }
         ::WakeAllConditionVariable(&m_changed);
     }
 
-    bool waitUntilIdle(DWORD timeoutMs) {
+    bool waitUntilIdle(DWORD timeoutMs) noexcept {
         if (!m_thread) return true;
         const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-        ::AcquireSRWLockExclusive(&m_lock);
+        const ExclusiveLock locked(m_lock);
         for (ULONGLONG now = ::GetTickCount64(); !m_backlog.idle() && now < deadline;
              now = ::GetTickCount64())
             ::SleepConditionVariableSRW(&m_changed, &m_lock, static_cast<DWORD>(deadline - now), 0);
-        const bool idle = m_backlog.idle();
-        ::ReleaseSRWLockExclusive(&m_lock);
-        return idle;
+        return m_backlog.idle();
     }
 
   private:
@@ -44,19 +56,25 @@ class DebugOutputWriter {
         return 0;
     }
 
-    [[noreturn]] void write() {
-        ::AcquireSRWLockExclusive(&m_lock);
+    // Takes no memory of its own: a line comes moved out of the backlog, a count is formatted in place.
+    [[noreturn]] void write() noexcept {
+        LostLinesText countText;
         for (;;) {
-            std::optional<std::wstring> line;
-            while (!(line = m_backlog.take())) ::SleepConditionVariableSRW(&m_changed, &m_lock, INFINITE, 0);
-            ::ReleaseSRWLockExclusive(&m_lock);
+            std::optional<DebugOutputWrite> next;
+            {
+                const ExclusiveLock locked(m_lock);
+                while (!(next = m_backlog.take()))
+                    ::SleepConditionVariableSRW(&m_changed, &m_lock, INFINITE, 0);
+            }
             const auto start = std::chrono::steady_clock::now();
-            ::OutputDebugStringW(line->c_str());
+            ::OutputDebugStringW(next->lost ? countText.format(next->lost) : next->line.c_str());
             const bool dropped = std::chrono::steady_clock::now() - start >=
                                  std::chrono::milliseconds(kDebugOutputSystemWaitMs);
-            line.reset();
-            ::AcquireSRWLockExclusive(&m_lock);
-            m_backlog.written(dropped);
+            next.reset();
+            {
+                const ExclusiveLock locked(m_lock);
+                m_backlog.written(dropped);
+            }
             ::WakeAllConditionVariable(&m_changed);
         }
     }
@@ -72,28 +90,35 @@ class DebugOutputWriter {
 // process instead of ending it with its exit code).
 DebugOutputWriter* madeWriter = nullptr;
 
-DebugOutputWriter& writer() {
-    if (!madeWriter) madeWriter = new DebugOutputWriter;
-    return *madeWriter;
+DebugOutputWriter* writer() noexcept {
+    if (!madeWriter) {
+        try {
+            madeWriter = new DebugOutputWriter;
+        } catch (const std::bad_alloc&) {
+            return nullptr;  // tried again at the next hand-over
+        }
+    }
+    return madeWriter;
 }
 
-std::vector<std::wstring>& queuedLines() {
-    static std::vector<std::wstring> lines;
+// The lines of the message being handled; like the backlog, bounded.
+DebugOutputBacklog& queuedLines() {
+    static DebugOutputBacklog lines(kDebugOutputBacklogLines);
     return lines;
 }
 
 }  // namespace
 
-void queueDebugOutput(std::wstring line) { queuedLines().push_back(std::move(line)); }
+void queueDebugOutput(std::wstring line) { queuedLines().add(std::move(line)); }
 
-void writeQueuedDebugOutput() {
-    std::vector<std::wstring>& lines = queuedLines();
+void writeQueuedDebugOutput() noexcept {
+    DebugOutputBacklog& lines = queuedLines();
     if (lines.empty()) return;
-    writer().handOver(lines);
-    lines.clear();
+    // Out of memory for the writer itself, the lines wait in the queue, bounded.
+    if (DebugOutputWriter* made = writer()) made->handOver(lines);
 }
 
-bool finishDebugOutput() {
+bool finishDebugOutput() noexcept {
     writeQueuedDebugOutput();
     return !madeWriter || madeWriter->waitUntilIdle(kDebugOutputFinishMs);
 }

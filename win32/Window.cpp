@@ -3,6 +3,8 @@
 #include <set>
 #include <stdexcept>
 
+#include "win32/Application.h"
+#include "win32/ModalLoop.h"
 #include "win32/Text.h"
 
 namespace win32 {
@@ -68,7 +70,26 @@ LRESULT CALLBACK Window::windowProc(HWND window, UINT message, WPARAM wParam, LP
         (void)self->m_window.release();
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
-    return self->handleMessage(message, wParam, lParam);
+    if (assertionHasFailed()) {
+        // The program is ending: the report's own loop still hands out the messages, and none may
+        // act any more (the remote side then times out as with a server that has ended). A close
+        // answers the report, after which the process ends.
+        if (message == WM_CLOSE) {
+            closeAfterModalLoops(window);
+            return 0;
+        }
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    try {
+        return self->handleMessage(message, wParam, lParam);
+    } catch (const std::exception& e) {
+        // Through user32 it would end the process at once, without the clean-up of its windows and
+        // its icon: reported here, it ends only the handler. A paint that failed is not asked for
+        // again (and reported again) while the report is up.
+        if (message == WM_PAINT) ::ValidateRect(window, nullptr);
+        reportException(e);
+        return 0;
+    }
 }
 
 Timer::Timer(HWND owner, UINT intervalMs, std::function<void()> onTick)

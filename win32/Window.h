@@ -1,6 +1,7 @@
 #pragma once
 // A window object behind a registered class: every message from WM_NCCREATE on reaches handleMessage
-// of the object that made it, timer ticks included.
+// of the object that made it, timer ticks included. An exception that a handler lets out is shown by
+// the application's exception display and ends only that handler.
 
 #include <windows.h>
 
@@ -34,7 +35,8 @@ class Window {
     // Detaches the object and destroys the window. A derived class calls it from its destructor, so
     // that no message reaches it once its members start to go.
     void destroy() noexcept;
-    // The default handling: the ticks of the window's timers, everything else to DefWindowProc.
+    // The default handling: the ticks of the window's timers, everything else to DefWindowProc. What
+    // it throws is reported (showException) and the message answered 0.
     virtual LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
   private:

@@ -6,13 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "win32/Application.h"
 #include "win32/Controls.h"
+#include "win32/Text.h"
 
 namespace win32 {
 namespace {
@@ -62,6 +66,80 @@ TEST(WindowTest, TheObjectSeesItsWindowFromWmNcCreateOn) {
     EXPECT_NE(std::find(window.messages.begin(), window.messages.end(), static_cast<UINT>(WM_CREATE)),
               window.messages.end());
     EXPECT_EQ(window.windowAtCreate, window.hwnd()) << "hwnd() is known while WM_CREATE is handled";
+}
+
+BOOL CALLBACK findVisibleBox(HWND window, LPARAM found) {
+    if (!isDialogClass(window) || !::IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// Answers the message boxes of a thread as a person would, once each shows its text; keeps the texts.
+class BoxAnswerer {
+  public:
+    explicit BoxAnswerer(DWORD threadId) : m_thread([this, threadId] { answer(threadId); }) {}
+    ~BoxAnswerer() {
+        m_stop = true;
+        m_thread.join();
+    }
+    std::vector<std::string> texts() const {
+        const std::lock_guard lock(m_mutex);
+        return m_texts;
+    }
+
+  private:
+    void answer(DWORD threadId) {
+        while (!m_stop) {
+            HWND box = nullptr;
+            ::EnumThreadWindows(threadId, &findVisibleBox, reinterpret_cast<LPARAM>(&box));
+            std::string text;
+            for (HWND child = nullptr; box && (child = ::FindWindowExW(box, child, L"Static", nullptr));)
+                if (std::string t = narrow(windowText(child)); !t.empty()) text = t;
+            if (text.empty()) {
+                ::Sleep(5);
+                continue;
+            }
+            {
+                const std::lock_guard lock(m_mutex);
+                m_texts.push_back(text);
+            }
+            ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+            while (::IsWindow(box) && !m_stop) ::Sleep(5);
+        }
+    }
+
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_texts;
+    std::atomic<bool> m_stop = false;
+    std::thread m_thread;
+};
+
+// Throws out of its handlers, as a handler that runs out of memory does.
+class ThrowingWindow : public Window {
+  public:
+    ThrowingWindow() { create(L"KelvaneTestThrowing", L"throwing", WS_POPUP, 0, {0, 0, 100, 100}); }
+    ~ThrowingWindow() override { destroy(); }
+    int paints = 0;
+
+  protected:
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_APP) throw std::runtime_error("handler failed");
+        if (message == WM_PAINT && ++paints < 5) throw std::runtime_error("paint failed");
+        return Window::handleMessage(message, wParam, lParam);
+    }
+};
+
+// An exception out of any window's handler is shown by the exception display and ends that handler
+// only: the window lives on, and a paint that failed is not asked for again while the report is up.
+TEST(WindowTest, AnExceptionOutOfAHandlerIsReportedAndEndsOnlyThatHandler) {
+    ThrowingWindow window;
+    const BoxAnswerer person(::GetCurrentThreadId());
+    EXPECT_EQ(::SendMessageW(window.hwnd(), WM_APP, 0, 0), 0);
+    ::ShowWindow(window.hwnd(), SW_SHOWNOACTIVATE);
+    ::UpdateWindow(window.hwnd());
+    EXPECT_TRUE(::IsWindow(window.hwnd()));
+    EXPECT_EQ(window.paints, 1);
+    EXPECT_EQ(person.texts(), (std::vector<std::string>{"handler failed", "paint failed"}));
 }
 
 TEST(WindowTest, TimerTicksRunInsideTheWindowsHandleMessage) {

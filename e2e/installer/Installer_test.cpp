@@ -47,6 +47,10 @@ constexpr DWORD kExitServerRunning = 3;
 constexpr DWORD kExitBoardWouldReplace = 4;
 constexpr DWORD kExitNotRemoved = 4;
 constexpr DWORD kExitAmd64NeedsBoard = 5;
+// What the log says when a program that is not the folder's server holds the machine's mutex.
+constexpr char kSquatterLine[] =
+    "is held by a program that is not Kelvane Server: the server cannot start while "
+    "that program runs";
 // What the installer puts there: program folder name, built file.
 const std::vector<std::pair<std::wstring, std::wstring>> kInstalledFiles = {
     {L"kelvane.exe", L"bin\\kelvane.exe"},
@@ -254,6 +258,48 @@ std::vector<e2e::Call> callsTo(DWORD processId, const char* entry) {
         if (c.entry == entry) found.push_back(std::move(c));
     return found;
 }
+
+// Another user's server as Setup sees it, where wine has one session: a process whose image is the
+// folder's kelvane.exe, holding the machine's mutex but not this session's, with no window here. It
+// is started suspended (none of its code runs: it takes no mutex and no register of its own) and
+// given the machine's mutex, which it then alone holds. Left out: another session's id and desktop,
+// an access list that denies this user the mutex (the single-instance test's), and the rights an
+// elevated Setup needs to query that session's processes.
+class OtherSessionServer {
+  public:
+    explicit OtherSessionServer(const std::wstring& program) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        std::wstring commandLine = L"\"" + program + L"\"";
+        const DWORD error = e2e::retryWineAbortedStarts([&] {
+            return ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                                    CREATE_SUSPENDED, nullptr, nullptr, &startup, &info) != FALSE;
+        });
+        if (error != ERROR_SUCCESS) return;
+        m_process.reset(info.hProcess);
+        ::CloseHandle(info.hThread);
+        const win32::UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, wire::kMachineServerMutexName));
+        HANDLE inServer = nullptr;
+        m_holdsMutex = mutex && ::GetLastError() != ERROR_ALREADY_EXISTS &&
+                       ::DuplicateHandle(::GetCurrentProcess(), mutex.get(), m_process.get(), &inServer, 0,
+                                         FALSE, DUPLICATE_SAME_ACCESS);
+    }
+    ~OtherSessionServer() {
+        if (!m_process) return;
+        ::TerminateProcess(m_process.get(), 0);
+        ::WaitForSingleObject(m_process.get(), INFINITE);
+    }
+    OtherSessionServer(const OtherSessionServer&) = delete;
+    OtherSessionServer& operator=(const OtherSessionServer&) = delete;
+
+    // True when it alone holds the machine's mutex.
+    bool holdsTheMachinesMutex() const { return m_holdsMutex; }
+
+  private:
+    win32::UniqueHandle m_process;
+    bool m_holdsMutex = false;
+};
 
 class Installer : public ::testing::Test {
   protected:
@@ -559,7 +605,8 @@ TEST_F(Installer, SimulatedMainboardNeverReplacesFilesNotItsOwnAndLeavesThoseCha
 
 // A server that does not close (here: its single-instance mutex, held by the test, and no window
 // to ask) is never killed, and the update changes nothing; nor does an update or a removal while
-// another session's server runs; a removal that cannot delete a file of ours keeps the installation.
+// another session's server runs, while a squatter of the machine's mutex lets both go on; a removal
+// that cannot delete a file of ours keeps the installation.
 TEST_F(Installer, AServerThatCannotBeClosedOrAFileThatCannotBeDeletedLeavesTheInstallationAsItWas) {
     const std::wstring folder = makeFolder(L"stuck");
     ASSERT_EQ(runSetup(L"/S /SIMBOARD /D=" + withoutTrailingSeparator(folder)), 0u)
@@ -592,21 +639,33 @@ TEST_F(Installer, AServerThatCannotBeClosedOrAFileThatCannotBeDeletedLeavesTheIn
     ASSERT_GT(std::get<1>(before), 0u);
     ASSERT_TRUE(std::get<3>(before) && std::get<4>(before));
 
-    // Another session's server, as it looks from here: the machine's mutex held, no window, no
-    // session mutex. Neither the update nor the uninstaller can close it; both say so at once.
+    // Another session's server (OtherSessionServer): the folder's kelvane.exe holds the machine's
+    // mutex, with no window and no session mutex here. Neither the update nor the uninstaller can
+    // close it; both say so at once.
+    {
+        const OtherSessionServer other(folder + L"kelvane.exe");
+        ASSERT_TRUE(other.holdsTheMachinesMutex());
+        const ULONGLONG otherStart = ::GetTickCount64();
+        EXPECT_EQ(runSetup(L"/S"), kExitServerRunning);
+        EXPECT_LT(::GetTickCount64() - otherStart, 30000u) << "no wait for a server it cannot ask to close";
+        EXPECT_NE(setupLog(L"kelvane-setup.log").find("Another user's Kelvane Server is running"),
+                  std::string::npos)
+            << setupLog(L"kelvane-setup.log");
+        EXPECT_EQ(runUninstallerInPlace(folder), kExitServerRunning);
+        EXPECT_NE(setupLog(L"kelvane-uninstall.log").find("Another user's Kelvane Server is running"),
+                  std::string::npos)
+            << setupLog(L"kelvane-uninstall.log");
+        EXPECT_EQ(installed(), before);
+    }
+
+    // A squatter: any other program (here the test) holding the machine's mutex. It keeps the server
+    // from starting, which the log says; the update goes on.
     server.reset(::CreateMutexW(nullptr, FALSE, wire::kMachineServerMutexName));
     ASSERT_TRUE(server);
-    const ULONGLONG otherStart = ::GetTickCount64();
-    EXPECT_EQ(runSetup(L"/S"), kExitServerRunning);
-    EXPECT_LT(::GetTickCount64() - otherStart, 30000u) << "no wait for a server it cannot ask to close";
-    EXPECT_NE(setupLog(L"kelvane-setup.log").find("Another user's Kelvane Server is running"),
-              std::string::npos)
+    EXPECT_EQ(runSetup(L"/S"), 0u) << setupLog(L"kelvane-setup.log");
+    EXPECT_NE(setupLog(L"kelvane-setup.log").find(kSquatterLine), std::string::npos)
         << setupLog(L"kelvane-setup.log");
-    EXPECT_EQ(runUninstallerInPlace(folder), kExitServerRunning);
-    EXPECT_NE(setupLog(L"kelvane-uninstall.log").find("Another user's Kelvane Server is running"),
-              std::string::npos)
-        << setupLog(L"kelvane-uninstall.log");
-    EXPECT_EQ(installed(), before);
+    EXPECT_EQ(setupLog(L"kelvane-setup.log").find("Another user's"), std::string::npos);
     server.reset();
 
     // kelvane.exe held open without delete sharing: the uninstaller (run from a copy elsewhere, as
@@ -632,10 +691,14 @@ TEST_F(Installer, AServerThatCannotBeClosedOrAFileThatCannotBeDeletedLeavesTheIn
     EXPECT_EQ(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane"), std::get<3>(before));
     EXPECT_EQ(registryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"), std::get<4>(before));
 
+    // Run again once the file is free, with a squatter of the machine's mutex: it completes.
     holder.reset();
+    server.reset(::CreateMutexW(nullptr, FALSE, wire::kMachineServerMutexName));
+    ASSERT_TRUE(server);
     ::DeleteFileW(setupLogPath(L"kelvane-uninstall.log").c_str());
     EXPECT_EQ(runToEnd(uninstall, kSetupTimeoutMs), 0u);
     log = setupLog(L"kelvane-uninstall.log");
+    EXPECT_NE(log.find(kSquatterLine), std::string::npos) << log;
     EXPECT_NE(log.find("Removed Kelvane Server"), std::string::npos) << log;
     EXPECT_FALSE(fileExists(folder + L"kelvane.exe"));
     EXPECT_FALSE(fileExists(folder + L"kelvane-uninstall.exe"));

@@ -104,9 +104,9 @@ TEST_F(Translations, LibraryLackingAnExportStopsTheProgramWithTheAssertionReport
         std::string text;
         HWND box = e2e::waitForMessageBox(run, text, e2e::kPatienceMs);
         ASSERT_TRUE(box);
-        EXPECT_TRUE(text.starts_with(
-            "Assertion failed: m_pNuTranslateStr != NULL && m_pNuGetLangName != NULL, file support/"))
-            << text;
+        EXPECT_EQ(text,
+                  "Assertion failed: m_pNuTranslateStr != NULL && m_pNuGetLangName != NULL, file "
+                  "NuMultiLangDll.cpp, line 70");
         ::PostMessageW(box, WM_COMMAND, IDOK, 0);
         EXPECT_EQ(run.waitForExit(e2e::kPatienceMs), std::optional<DWORD>(3));
     }

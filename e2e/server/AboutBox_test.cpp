@@ -12,6 +12,8 @@
 #include "mainboard/machine/Translations.h"
 #include "mainboard/pngcodec/PngCodec.h"
 #include "mainboard/shelltray/ShellTray.h"
+#include "server/tray/TrayManager.h"
+#include "server/tray/TrayRules.h"
 #include "win32/Text.h"
 
 namespace server_e2e {
@@ -381,15 +383,59 @@ TEST_F(AboutBoxTest, MissingOrBrokenSkinFileIsReportedOnceAndTheBoxStaysUsable) 
     }
 }
 
-TEST_F(AboutBoxTest, MissingPixreadStopsTheProgramAtTheFirstSkinImageWithItsAssertion) {
+// A failed assertion means that the program is ending. Pixread.dll missing is met when the About box
+// is made, with the remote link registered and the NVIDIA back end active: from then on nothing
+// reaches the cards. A set sent while the report is up stays unanswered, as with a server that has
+// ended, the default timer runs no more and the tray starts nothing; OK ends the program with 3.
+TEST_F(AboutBoxTest, MissingPixreadStopsTheProgramAtTheFirstSkinImageAndNothingActsAfterIt) {
     layOut({.replaced = {{L"Pixread.dll", L""}}});
     ASSERT_TRUE(start());
     std::string text;
-    HWND box = waitForMessageBox(text);
-    ASSERT_TRUE(box);
-    EXPECT_TRUE(text.starts_with("Assertion failed: m_hinst, file ")) << text;
-    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    HWND report = waitForMessageBox(text);
+    ASSERT_TRUE(report);
+    const std::uint64_t reported = e2e::lastSeq();
+    EXPECT_EQ(text, "Assertion failed: m_hinst, file PngReader.cpp, line 88");
+    ASSERT_FALSE(callsTo("Nv_Initialize").empty()) << "the back end is active";
+    // A balloon click would start the suite, a right click pop up the menu: handled, if at all,
+    // while the set below waits.
+    HWND icon = run->findWindow("TsTrayIconW", nullptr);
+    ASSERT_TRUE(icon);
+    for (const std::uint32_t event : {kelvane::kBalloonUserClick, std::uint32_t{WM_RBUTTONUP}})
+        ::PostMessageW(icon, kelvane::kTrayCallbackMessage, kelvane::kTrayIconId, event);
+    // The remote side waits as long as two periods of the default timer and a margin.
+    constexpr DWORD kWatchMs = 2 * kDefaultPeriodMs + e2e::kQuietMs;
+    const simboard::LinkResult set = console.request({0x20070320, 0x0384044C, 0x002C0000}, kWatchMs);
+    EXPECT_EQ(set.status, simboard::LinkStatus::Timeout) << "answered after the assertion";
+    EXPECT_EQ(calls(reported).size(), 0u) << "calls while the report is up";
+    EXPECT_EQ(callsTo(kDefaultFanEntry).size(), 0u) << "defaults applied after the assertion";
+    for (const simboard::JournalRecord& r : simboard::readJournal(machine.state(), reported))
+        EXPECT_NE(r.library, "Tunedeck II") << "the suite started after the assertion";
+    for (HWND menu = nullptr; (menu = ::FindWindowExW(nullptr, menu, L"#32768", nullptr));) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(menu, &owner);
+        EXPECT_FALSE(owner == run->processId() && ::IsWindowVisible(menu))
+            << "the tray menu after the assertion";
+    }
+    ::PostMessageW(report, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(run->waitForExit(e2e::kPatienceMs), std::optional<DWORD>(3));
+}
+
+// A program folder whose name the system's ANSI code page cannot say: the PNG library is loaded by
+// its wide path, and the box shows its skin.
+TEST_F(AboutBoxTest, ShowsFromAProgramFolderWhoseNameTheAnsiCodePageCannotSay) {
+    const std::wstring name = L"Kelvane \u4e2d\u6587 \u0416";
+    BOOL lossy = FALSE;
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.c_str(), -1, nullptr, 0, nullptr, &lossy);
+    ASSERT_TRUE(lossy) << "the ANSI code page " << ::GetACP() << " can say the name";
+    layOut({.folderName = name});
+    HWND box = startAndFindBox();
+    ASSERT_TRUE(box);
+    std::string text;
+    EXPECT_EQ(e2e::waitForMessageBox(*run, text, 0), nullptr) << text;
+    ASSERT_TRUE(show(box));
+    const SkinPicture background(L"popup_bg08.png");
+    expectCentredAtSize(box, background.width(), background.height());
+    keepScreenshot(box, L"about-box-wide-folder.png");
 }
 
 // The screen's scale of the prefix this test runs in: 96 DPI in the tests' own, 144 and 192 in the

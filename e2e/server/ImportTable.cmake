@@ -1,7 +1,10 @@
-# Checks kelvane.exe's import table against what the outside libraries export, as the board's
-# stand-ins state it: a wrong ordinal, name or argument size in the product's .def files fails here
-# rather than on a machine with the vendor's libraries.
-#   cmake -DOBJDUMP=... -DEXE=kelvane.exe -DCHECK="dll product.def standin.def;..." -P ImportTable.cmake
+# Checks the programs' import tables. kelvane.exe's against what the outside libraries export, as
+# the board's stand-ins state it: a wrong ordinal, name or argument size in the product's .def files
+# fails here rather than on a machine with the vendor's libraries. And every import of each program
+# against the reviewed list (ReviewedImports.txt): a function that an older Windows the programs
+# support lacks cannot come in unnoticed, since it would keep the program from starting there.
+#   cmake -DOBJDUMP=... -DEXE=kelvane.exe -DCHECK="dll product.def standin.def;..."
+#         -DREVIEWED=ReviewedImports.txt -DPROGRAMS="kelvane.exe;tiktor.exe" -P ImportTable.cmake
 cmake_minimum_required(VERSION 3.25)
 
 # Entries of a .def file as "name@bytes=ordinal" ("name@bytes=" when exported by name only).
@@ -16,15 +19,37 @@ function(read_def file out)
     set(${out} ${entries} PARENT_SCOPE)
 endfunction()
 
-execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${OBJDUMP} -p ${EXE} failed")
-endif()
-string(REPLACE "\n" ";" dump_lines "${dump}")
+# A program's imports as "dll:ordinal-or-hint:name" (dll in lower case; name "<none>" for an import
+# by ordinal).
+function(read_imports exe out)
+    execute_process(COMMAND ${OBJDUMP} -p ${exe} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+        message(FATAL_ERROR "${OBJDUMP} -p ${exe} failed")
+    endif()
+    string(REPLACE "\n" ";" dump_lines "${dump}")
+    set(imports)
+    set(dll)
+    foreach(line IN LISTS dump_lines)
+        if(line MATCHES "DLL Name: (.+)$")
+            string(TOLOWER "${CMAKE_MATCH_1}" dll)
+        elseif(dll AND line MATCHES "^\t[0-9a-f]+\t +([0-9]+)  (.+)$")
+            set(name "${CMAKE_MATCH_2}")
+            string(REGEX REPLACE "^0+([0-9])" "\\1" number "${CMAKE_MATCH_1}")  # 64-bit dumps pad it
+            list(APPEND imports "${dll}:${number}:${name}")
+        endif()
+    endforeach()
+    set(${out} ${imports} PARENT_SCOPE)
+endfunction()
+
+read_imports(${EXE} all_imports)
 
 set(errors)
 foreach(check IN LISTS CHECK)
     string(REPLACE " " ";" check "${check}")
+    list(LENGTH check fields)
+    if(NOT fields EQUAL 3)
+        message(FATAL_ERROR "CHECK entries are \"dll product.def standin.def\": ${check}")
+    endif()
     list(GET check 0 dll)
     list(GET check 1 product_def)
     list(GET check 2 standin_def)
@@ -39,19 +64,12 @@ foreach(check IN LISTS CHECK)
         endif()
     endforeach()
 
-    # What the program imports: by ordinal ("<none>" for a name) or by name.
-    set(in_dll FALSE)
+    # What the program imports from it: by ordinal ("<none>" for a name) or by name.
+    string(TOLOWER "${dll}" wanted)
     set(imports)
-    foreach(line IN LISTS dump_lines)
-        if(line MATCHES "DLL Name: (.+)$")
-            string(TOLOWER "${CMAKE_MATCH_1}" name)
-            string(TOLOWER "${dll}" wanted)
-            set(in_dll FALSE)
-            if(name STREQUAL wanted)
-                set(in_dll TRUE)
-            endif()
-        elseif(in_dll AND line MATCHES "^\t[0-9a-f]+\t +([0-9]+)  (.+)$")
-            list(APPEND imports "${CMAKE_MATCH_1}:${CMAKE_MATCH_2}")
+    foreach(import IN LISTS all_imports)
+        if(import MATCHES "^${wanted}:(.*)$")
+            list(APPEND imports "${CMAKE_MATCH_1}")
         endif()
     endforeach()
     if(NOT imports)
@@ -61,7 +79,6 @@ foreach(check IN LISTS CHECK)
         string(REPLACE ":" ";" import "${import}")
         list(GET import 0 ordinal)
         list(GET import 1 name)
-        string(REGEX REPLACE "^0+([0-9])" "\\1" ordinal "${ordinal}")  # 64-bit dumps pad it with zeros
         if(name STREQUAL "<none>")
             set(matches "${exported}")
             list(FILTER matches INCLUDE REGEX "=${ordinal}$")
@@ -76,7 +93,41 @@ foreach(check IN LISTS CHECK)
     message(STATUS "${dll}: imports ${imports}; exports ${exported_text}")
 endforeach()
 
+# Every import of each program on the reviewed list: "dll function" or "dll @ordinal", then an optional
+# comment.
+if(REVIEWED)
+    file(STRINGS ${REVIEWED} lines)
+    set(reviewed)
+    foreach(line IN LISTS lines)
+        if(line MATCHES "^([^# ]+) ([^# ]+)( +#.*)?$")
+            string(TOLOWER "${CMAKE_MATCH_1}" dll)
+            list(APPEND reviewed "${dll} ${CMAKE_MATCH_2}")
+        elseif(NOT line MATCHES "^(#.*)?$")
+            list(APPEND errors "${REVIEWED}: a line that is neither an import nor a comment: ${line}")
+        endif()
+    endforeach()
+    foreach(program IN LISTS PROGRAMS)
+        read_imports(${program} imports)
+        if(NOT imports)
+            list(APPEND errors "${program}: no imports read")
+        endif()
+        foreach(import IN LISTS imports)
+            string(REGEX MATCH "^([^:]+):([0-9]+):(.+)$" _ "${import}")
+            set(entry "${CMAKE_MATCH_1} ${CMAKE_MATCH_3}")
+            if(CMAKE_MATCH_3 STREQUAL "<none>")
+                set(entry "${CMAKE_MATCH_1} @${CMAKE_MATCH_2}")
+            endif()
+            if(NOT entry IN_LIST reviewed)
+                get_filename_component(name ${program} NAME)
+                list(APPEND errors "${name} imports ${entry}, which ${REVIEWED} does not list")
+            endif()
+        endforeach()
+        list(LENGTH imports count)
+        message(STATUS "${program}: ${count} imports, each reviewed")
+    endforeach()
+endif()
+
 if(errors)
     string(REPLACE ";" "\n  " errors "${errors}")
-    message(FATAL_ERROR "Import table does not match the outside libraries:\n  ${errors}")
+    message(FATAL_ERROR "Import table check failed:\n  ${errors}")
 endif()

@@ -36,6 +36,8 @@ class ServerTest : public ::testing::Test {
         std::vector<std::pair<std::wstring, std::wstring>> replaced = {};
         // Skin files of the built resource folder (connect.ico, popup_bg08.png...) left out.
         std::vector<std::wstring> skinFilesLeftOut = {};
+        // The folder's name; empty: the test's.
+        std::wstring folderName = {};
     };
     void layOut(const Layout& layout);
     void layOut() { layOut(Layout{}); }

@@ -31,7 +31,9 @@ void ServerTest::TearDown() {
 
 void ServerTest::layOut(const Layout& layout) {
     folder = std::make_unique<e2e::ProgramFolder>(
-        win32::widen(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        !layout.folderName.empty()
+            ? layout.folderName
+            : win32::widen(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     folder->add(e2e::builtFile(L"bin\\kelvane.exe"), L"kelvane.exe");
     if (layout.withInfoIni) folder->add(e2e::builtFile(L"bin\\Info.ini"), L"Info.ini");
     std::vector<std::wstring> standins = e2e::kServerPlatformFiles;

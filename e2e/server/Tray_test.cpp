@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "e2e/server/ServerRun.h"
+#include "e2e/support/DebugOutputMonitor.h"
 #include "mainboard/machine/Translations.h"
 #include "mainboard/shelltray/ShellTray.h"
 #include "server/tray/TrayManager.h"
@@ -248,6 +249,30 @@ TEST_F(Tray, BalloonClickStartsTheSuiteFromTheProgramFolderWithPageZero) {
     EXPECT_EQ(runs[0].result, 6);
 }
 
+// Without the suite nothing shows: no box of the shell's (a modal loop that a close could not end),
+// and the debugger output says why.
+TEST_F(Tray, BalloonClickWithoutTheSuiteShowsNothingAndTheDebuggerOutputSaysWhy) {
+    e2e::DebugOutputMonitor monitor;
+    ASSERT_TRUE(monitor.started()) << "another debug monitor runs in this prefix";
+    layOut({.replaced = {{kelvane::kSuiteProgram, L""}}});
+    ASSERT_TRUE(start());
+    HWND icon = waitForIcon();
+    ASSERT_TRUE(icon);
+    trayEvent(icon, 0x405);
+    const std::string said =
+        "Cannot start " + win32::narrow(folder->path() + kelvane::kSuiteProgram) + " (error ";
+    const auto saidWhy = [&] {
+        for (const std::string& line : monitor.linesOf(run->processId()))
+            if (line.starts_with(said)) return true;
+        return false;
+    };
+    // The line is written once the start has failed, after any box that the start showed.
+    ASSERT_TRUE(
+        e2e::waitUntil([&] { return saidWhy() || run->findWindow("#32770", nullptr); }, e2e::kPatienceMs));
+    EXPECT_EQ(run->findWindow("#32770", nullptr), nullptr) << "a box";
+    EXPECT_TRUE(saidWhy());
+}
+
 // The connect icon is never shown: one that cannot be read is reported once the server runs, and
 // nothing of the start-up waits for someone to close the report.
 TEST_F(Tray, UnreadableConnectIconIsReportedOnceWhileStartUpGoesOnUnderIt) {
@@ -310,7 +335,8 @@ TEST_F(Tray, ACloseWhileTheMenuIsUpEndsTheMenuFirstAndClosesAsExitDoes) {
     // That the tray manager outlives its menu call is seen in the process: TrayManager_test.
 }
 
-// A failed assertion ends the process at once; the icon it added must not stay behind.
+// A failed assertion ends the process; the icon it added must not stay behind. Here the report is
+// answered by a close, as an installer sends it to the main window.
 TEST_F(Tray, AFailedAssertionDeletesTheIconBeforeTheProcessEnds) {
     layOut({.replaced = {{L"NuMultiLang.dll", L"standins\\variants\\NuMultiLang-no-NuGetLangName.dll"}}});
     ASSERT_TRUE(start(/*waitForRegistration=*/false));
@@ -322,7 +348,7 @@ TEST_F(Tray, AFailedAssertionDeletesTheIconBeforeTheProcessEnds) {
     const std::vector<simboard::TrayMessage> adds = iconMessages(NIM_ADD);
     ASSERT_EQ(adds.size(), 1u) << "the menu's captions come after the icon";
     ASSERT_TRUE(adds[0].accepted);
-    ::PostMessageW(report, WM_COMMAND, IDOK, 0);
+    ::PostMessageW(form, WM_CLOSE, 0, 0);
     EXPECT_EQ(run->waitForExit(e2e::kPatienceMs), std::optional<DWORD>(3));
     const std::vector<simboard::TrayMessage> deletes = iconMessages(NIM_DELETE);
     ASSERT_EQ(deletes.size(), 1u);

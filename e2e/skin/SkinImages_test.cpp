@@ -115,8 +115,7 @@ TEST(ReadToBitmap, BitmapThatIsNot32BitGetsColourOnly) {
 TEST(ReadToBitmap, LibraryLackingReadPngExOrFreePngDataReadsNothing) {
     const e2e::ScratchFile file = pngFile(L"rgb.png", simboard::kPngColourRgb, {1, 2, 3});
     for (const wchar_t* variant : {L"Pixread-no-ReadPngEx.dll", L"Pixread-no-FreePngData.dll"}) {
-        skin::PngReader reader(
-            win32::narrow(e2e::builtFile(L"standins\\variants\\" + std::wstring(variant)), CP_ACP));
+        skin::PngReader reader(e2e::builtFile(L"standins\\variants\\" + std::wstring(variant)));
         Bitmap bitmap(4, 4, PixelFormat::Bits32);
         win32::FileReader stream(file.path());
         const std::uint64_t before = e2e::lastSeq();

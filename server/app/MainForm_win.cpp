@@ -62,7 +62,7 @@ TForm1::TForm1(ServerParts& parts)
         FormCreate();
     } catch (const std::exception& e) {
         // FormCreate ends at the failing step; the window lives on without the remaining steps.
-        win32::showException(win32::widen(e.what()));
+        win32::reportException(e);
     }
 }
 
@@ -240,19 +240,20 @@ void TForm1::onTrackBar(MainControl id) {
 }
 
 LRESULT TForm1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    LRESULT result = 0;
-    try {
-        result = dispatch(message, wParam, lParam);
-    } catch (const std::exception& e) {
-        win32::showException(win32::widen(e.what()));
-    }
-    // The message's work is done (a remote request answered, its flag cleared): now its log lines.
-    // Once the session's end has been told, the process may be ended at any moment.
-    if (message == WM_ENDSESSION && wParam)
-        m_log.finish();
-    else
-        m_log.deliver();
-    return result;
+    // The message's work is done (a remote request answered, its flag cleared), or ended by an
+    // exception that the window's procedure reports: now its log lines. Once the session's end has
+    // been told, the process may be ended at any moment.
+    struct Delivery {
+        ServerLog& log;
+        bool sessionEnds;
+        ~Delivery() {
+            if (sessionEnds)
+                log.finish();
+            else
+                log.deliver();
+        }
+    } delivery{m_log, message == WM_ENDSESSION && wParam};
+    return dispatch(message, wParam, lParam);
 }
 
 LRESULT TForm1::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -14,10 +14,9 @@
 #include "server/app/SingleInstance.h"
 #include "win32/Application.h"
 #include "win32/LibraryLoading.h"
-#include "win32/Text.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    win32::keepCurrentFolderOutOfLibrarySearch();
+    const bool defaultFoldersOnly = win32::keepCurrentFolderOutOfLibrarySearch();
     // Held until the process ends; a second instance, in this session or another, leaves without a
     // trace.
     const std::optional<kelvane::ServerInstance> instance = kelvane::claimServerInstance();
@@ -28,11 +27,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
         kelvane::ServerParts parts(kelvane::GetNvidiaDll(), kelvane::InfoIniPath());
         kelvane::TForm1 mainForm(parts);  // never shown
+        if (!defaultFoldersOnly)
+            mainForm.AddLogLine(
+                "Library search: no default folders on this system (update KB2533623); the current folder "
+                "is left out by the empty DLL directory alone");
         kelvane::TAboutBox aboutBox(mainForm.hwnd());
         mainForm.setShowAbout([&aboutBox] { aboutBox.show(); });
         win32::runMessageLoop();
     } catch (const std::exception& e) {
-        win32::showException(win32::widen(e.what()));
+        win32::reportException(e);
     }
     return 0;
 }

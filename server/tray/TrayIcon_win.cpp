@@ -3,13 +3,11 @@
 #include <shlwapi.h>
 
 #include <cstddef>
-#include <exception>
 
 #include "win32/Application.h"
 #include "win32/Dpi.h"
 #include "win32/Icons.h"
 #include "win32/ModalLoop.h"
-#include "win32/Text.h"
 
 namespace kelvane {
 
@@ -175,30 +173,25 @@ void TsTrayIconW::ShowBalloon() { modify(true); }
 void TsTrayIconW::HideBalloon() { modify(false); }
 
 LRESULT TsTrayIconW::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
-        if (message == m_callbackMessage) {
-            onCallback(static_cast<std::uint32_t>(lParam));
-            return 0;
-        }
-        if (message == WM_QUERYENDSESSION) return 1;
-        if (message == WM_DPICHANGED) {
-            setIcon(smallApplicationIcon(win32::dpiOfChange(wParam)));
-            return 0;
-        }
-        // A tool that ends programs politely closes every top-level window: the program closes as
-        // its owner's close does it, and this window stays until then.
-        if (message == WM_CLOSE) {
-            ::PostMessageW(m_owner, WM_CLOSE, 0, 0);
-            return 0;
-        }
-        if (message == taskbarCreatedMessage()) {
-            // The new shell holds no icon; writing Visible would send nothing while the flag is set.
-            if (m_data.shown) add();
-            if (OnShellRestart) OnShellRestart();
-            return 0;
-        }
-    } catch (const std::exception& e) {
-        win32::showException(win32::widen(e.what()));
+    if (message == m_callbackMessage) {
+        onCallback(static_cast<std::uint32_t>(lParam));
+        return 0;
+    }
+    if (message == WM_QUERYENDSESSION) return 1;
+    if (message == WM_DPICHANGED) {
+        setIcon(smallApplicationIcon(win32::dpiOfChange(wParam)));
+        return 0;
+    }
+    // A tool that ends programs politely closes every top-level window: the program closes as
+    // its owner's close does it, and this window stays until then.
+    if (message == WM_CLOSE) {
+        ::PostMessageW(m_owner, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    if (message == taskbarCreatedMessage()) {
+        // The new shell holds no icon; writing Visible would send nothing while the flag is set.
+        if (m_data.shown) add();
+        if (OnShellRestart) OnShellRestart();
         return 0;
     }
     return win32::Window::handleMessage(message, wParam, lParam);

@@ -7,6 +7,7 @@
 
 #include "support/NuMultiLang.h"
 #include "win32/Application.h"
+#include "win32/DebugOutput.h"
 #include "win32/Icons.h"
 #include "win32/ModalLoop.h"
 #include "win32/Text.h"
@@ -122,7 +123,19 @@ void TTrayManager::onBalloon(UINT code) {
     if (code != kBalloonUserClick) return;
     const std::wstring program = win32::executableFolder() + kSuiteProgram;
     const std::wstring parameters = L"-OPEN" + std::to_wstring(m_pageNumber);
-    ::ShellExecuteW(nullptr, L"open", program.c_str(), parameters.c_str(), nullptr, SW_SHOWNORMAL);
+    SHELLEXECUTEINFOW start{};
+    start.cbSize = sizeof start;
+    // No box of the shell's when the suite cannot be started: a modal loop that is not ours, which
+    // a close could not end. The debugger output says why.
+    start.fMask = SEE_MASK_FLAG_NO_UI;
+    start.lpVerb = L"open";
+    start.lpFile = program.c_str();
+    start.lpParameters = parameters.c_str();
+    start.nShow = SW_SHOWNORMAL;
+    if (::ShellExecuteExW(&start)) return;
+    win32::queueDebugOutput(L"Cannot start " + program + L" (error " + std::to_wstring(::GetLastError()) +
+                            L")");
+    win32::writeQueuedDebugOutput();
 }
 
 }  // namespace kelvane

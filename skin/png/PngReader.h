@@ -28,11 +28,13 @@ std::int32_t __stdcall readPngBytes(void* reader, void* buffer, std::int32_t cou
 class PngReader {
   public:
     // The shared reader over the program folder's Pixread.dll, loaded on the first call. A library
-    // that does not load stops the program with the assertion report "m_hinst".
+    // that does not load stops the program with the assertion report "m_hinst" of "PngReader.cpp",
+    // line 88.
     static PngReader& Instance();
 
-    // The library at an ANSI path, as LoadLibraryA takes it.
-    explicit PngReader(const std::string& libraryPath);
+    // The library at its full path: a wide one, since a folder's name may hold characters that the
+    // system's ANSI code page cannot say.
+    explicit PngReader(const std::wstring& libraryPath);
     PngReader(const PngReader&) = delete;
     PngReader& operator=(const PngReader&) = delete;
 

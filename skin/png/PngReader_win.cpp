@@ -5,7 +5,7 @@
 #include "skin/png/PngPixels.h"
 #include "support/Assertion.h"
 #include "win32/Application.h"
-#include "win32/Text.h"
+#include "win32/LibraryLoading.h"
 
 namespace skin {
 namespace {
@@ -32,13 +32,12 @@ std::int32_t __stdcall readPngBytes(void* reader, void* buffer, std::int32_t cou
 }
 
 PngReader& PngReader::Instance() {
-    static PngReader& reader =
-        *new PngReader(win32::narrow(win32::executableFolder() + L"Pixread.dll", CP_ACP));
+    static PngReader& reader = *new PngReader(win32::executableFolder() + L"Pixread.dll");
     return reader;
 }
 
-PngReader::PngReader(const std::string& libraryPath) : m_hinst(::LoadLibraryA(libraryPath.c_str())) {
-    KV_VERIFY(m_hinst);
+PngReader::PngReader(const std::wstring& libraryPath) : m_hinst(win32::loadLibraryFile(libraryPath)) {
+    KV_VERIFY_REPORTED_AT(m_hinst, "m_hinst", "PngReader.cpp", 88);
     m_bound = KV_BIND_EXPORTS(KV_PIXREAD_EXPORTS, m_hinst.get());
 }
 
