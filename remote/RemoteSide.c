@@ -399,6 +399,14 @@ static bool unanswered(const uint32_t staged[KVR_WORD_COUNT], const uint32_t ans
            (answer[0] == KVR_ERROR_WORD || answer[0] == staged[0]);
 }
 
+/* Whether no answer was written. A raw request's words are the caller's, without the marker:
+ * only the error answer is recognised, since a real answer may leave words as they were. */
+static bool nobody_answered(const kvr_link* l, const uint32_t a[KVR_WORD_COUNT]) {
+    const uint32_t* s = l->outcome.request;
+    if (l->raw) return a[0] == KVR_ERROR_WORD && a[1] == s[1] && a[2] == s[2];
+    return unanswered(s, a);
+}
+
 static enum verdict judge(kvr_link* l, const uint32_t a[KVR_WORD_COUNT]) {
     const uint32_t* s = l->outcome.request;
     const kvr_command command = (kvr_command)l->command;
@@ -406,7 +414,7 @@ static enum verdict judge(kvr_link* l, const uint32_t a[KVR_WORD_COUNT]) {
     kvr_shape shape;
     unsigned filled, i;
     bool doubtful = false;
-    if (unanswered(s, a)) return VERDICT_UNANSWERED;
+    if (nobody_answered(l, a)) return VERDICT_UNANSWERED;
     if (l->raw || !row_of(command, &shape, &filled)) return VERDICT_ANSWERED;
     if (is_set(command)) {
         if (a[0] == 1 || a[0] == KVR_ERROR_WORD) return VERDICT_ANSWERED;
@@ -563,7 +571,7 @@ kvr_status kvr_step(kvr_link* l) {
             case PHASE_SETTLE_OUT:
                 if (since(l, l->phase_since_ms) < l->config.settle_ms) return KVR_PENDING;
                 if (!read_words(l, words)) return finish(l, KVR_TRANSPORT_FAILURE);
-                if (!unanswered(l->outcome.request, words)) {
+                if (!nobody_answered(l, words)) {
                     /* a server was answering while the flag was withdrawn: the answer is this
                      * request's, as the words it read were */
                     l->outcome.late = true;
