@@ -111,7 +111,7 @@ const char* kvr_status_text(kvr_status status) {
         case KVR_MISMATCHED_ANSWER:
             return "the answer is not this request's: it was not carried out as sent";
         case KVR_TIMED_OUT_STAGED:
-            return "no answer within the bound: the request is left staged (flag 1)";
+            return "no answer within the bound: the request is left staged, its flag at 1";
         case KVR_TIMED_OUT_WITHDRAWN:
             return "no answer within the bound: the request was withdrawn";
         case KVR_TRANSPORT_FAILURE:
@@ -265,8 +265,10 @@ static void server_starts_now(kvr_link* l) {
     l->server_since_ms = now(l);
 }
 
+/* A request that needed a second announcement may have met a server that was not registered yet:
+ * one that has just started, as far as this side can tell. */
 static void server_answered(kvr_link* l) {
-    if (!l->server_seen) server_starts_now(l);
+    if (!l->server_seen || l->outcome.announcements > 1) server_starts_now(l);
 }
 
 uint32_t kvr_defaults_remaining_ms(kvr_link* l) {

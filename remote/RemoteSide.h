@@ -244,9 +244,9 @@ void kvr_expect_late(kvr_link* link);
 
 /* How long the server's start-up defaults may still overwrite what a set sends, as far as the
  * remote side can know: defaults_window_ms counted from the first answer after kvr_init, after a
- * request that got no answer (the server may have restarted), or after the card count came back
- * above 0 having been 0 (a start-up report was closed and the card back end has just become
- * active). defaults_window_ms while no server has answered yet. */
+ * request that got no answer or needed more than one announcement (the server may have restarted),
+ * or after the card count came back above 0 having been 0 (a start-up report was closed and the
+ * card back end has just become active). defaults_window_ms while no server has answered yet. */
 uint32_t kvr_defaults_remaining_ms(kvr_link* link);
 
 /* Blocking convenience for hosts that can wait: steps until the result, calling transport.pause

@@ -466,6 +466,12 @@ TEST_F(KitAgainstServer, TheDefaultsWindowCountsFromWhatTheKitCanSee) {
     ASSERT_EQ(request(KVR_CMD_READ_CORE).status, KVR_ANSWERED);
     port.clock += 30000;
     EXPECT_EQ(kvr_defaults_remaining_ms(&link), 0u);
+    // Answered only when announced again: the first announcement may have found no server yet.
+    port.notificationsLost = 1;
+    ASSERT_EQ(request(KVR_CMD_READ_CORE).status, KVR_ANSWERED);
+    EXPECT_EQ(kvr_defaults_remaining_ms(&link), 20000u);
+    port.clock += 30000;
+    EXPECT_EQ(kvr_defaults_remaining_ms(&link), 0u);
     port.clock += 0x80000000u;  // far on: the window does not come back with the clock's wrap
     EXPECT_EQ(kvr_defaults_remaining_ms(&link), 0u);
 }
