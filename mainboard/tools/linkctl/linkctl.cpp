@@ -40,9 +40,9 @@ int usage() {
         "       --settle MS (200), --leave-staged (no withdrawal after the last wait),\n"
         "       --lose-notifications N (the next N go nowhere), --stage-only (words and flag, no "
         "notification)\n"
-        "numbers are decimal or 0x-hexadecimal; exit codes: 0 answered, 1 usage, 3 timed out, 4 error "
-        "answer,\n"
-        "5 mismatched answer, 6 port failure\n",
+        "numbers are decimal or 0x-hexadecimal; exit codes: 0 answered, 1 usage, 2 no server (bench, "
+        "soak),\n"
+        "3 timed out, 4 error answer, 5 mismatched answer, 6 port failure\n",
         stderr);
     return static_cast<int>(LinkExit::Usage);
 }
