@@ -147,6 +147,12 @@ struct Port {
         return true;
     }
     static std::uint32_t now(void* c) { return of(c).clock; }
+    // For the blocking calls: the time between two polls, in which the server does its part.
+    static void pause(void* c, std::uint32_t) {
+        Port& p = of(c);
+        p.server->runAll();
+        p.clock += kTickMs;
+    }
 };
 
 struct RunResult {
@@ -166,10 +172,10 @@ class KitAgainstServer : public ::testing::Test {
 
     void SetUp() override { kvr_default_config(&config); }
 
-    void init() {
+    void init(bool blocking = false) {
         const kvr_transport t = {&port,       Port::read,
                                  Port::write, port.announcesOnFlagWrite ? nullptr : Port::notify,
-                                 Port::now,   nullptr};
+                                 Port::now,   blocking ? Port::pause : nullptr};
         ASSERT_EQ(kvr_init(&link, &t, &config), KVR_OK);
     }
 
@@ -305,6 +311,135 @@ TEST_F(KitAgainstServer, EveryBehaviourOfTheServerEndsInItsStatus) {
         // What the kit leaves: the flag at 0, unless it was asked to leave the request staged.
         EXPECT_EQ(server.flag, c.expected == KVR_TIMED_OUT_STAGED ? 1u : 0u);
     }
+}
+
+// The blocking call of each command: the request it sends, and what it makes of an answer whose
+// three words differ in every half (A0 = id + 100 : id, A1 = id + 200 : id + 1, A2 = id + 300 :
+// id + 2, with id = group * 16 + command), so that a value taken from the wrong word or half shows.
+TEST_F(KitAgainstServer, EachCommandsCallSendsItsRowAndTakesItsOwnWords) {
+    server.answers = [](const Words& request) {
+        const std::uint32_t group = KVR_WORD0_GROUP(request[0]), command = KVR_WORD0_COMMAND(request[0]);
+        const std::uint32_t id = group * 16 + command;
+        if (group == KVR_GROUP_SET) return Words{1, 0, 0};
+        if (group == KVR_GROUP_INFORMATION && command == KVR_INFO_BOARD_WORD) return Words{0x41030110, 0, 0};
+        return Words{KVR_HALVES(id + 100, id), KVR_HALVES(id + 200, id + 1), KVR_HALVES(id + 300, id + 2)};
+    };
+    init(/*blocking=*/true);
+    using Values = std::vector<std::uint32_t>;
+    struct Row {
+        const char* name;
+        std::function<kvr_status(kvr_link*, Values&)> call;
+        Words sent;
+        Values got;
+    };
+    const kvr_values all = {800, 900, 1100, 44};
+    const Row rows[] = {
+        {"card count",
+         [](kvr_link* l, Values& v) { return kvr_card_count(l, &v[0]); },
+         {0x00010000, 0, KVR_MARKER},
+         {0x00650001}},
+        {"model of card 2",
+         [](kvr_link* l, Values& v) { return kvr_model_id(l, 2, &v[0]); },
+         {0x02020000, 0, KVR_MARKER},
+         {0x00660002}},
+        {"capability",
+         [](kvr_link* l, Values& v) { return kvr_capability(l, &v[0]); },
+         {0x00040000, 0, KVR_MARKER},
+         {0x00680004}},
+        {"board word",
+         [](kvr_link* l, Values& v) { return kvr_board_word(l, &v[0], &v[1], &v[2]); },
+         {0x00070000, 0, KVR_MARKER},
+         {4, 3, 1}},
+        {"core",
+         [](kvr_link* l, Values& v) { return kvr_read_core(l, &v[0]); },
+         {0x10010000, 0, KVR_MARKER},
+         {0x00750011}},
+        {"core range",
+         [](kvr_link* l, Values& v) { return kvr_read_core_range(l, &v[0], &v[1]); },
+         {0x10020000, 0, KVR_MARKER},
+         {18, 118}},
+        {"memory",
+         [](kvr_link* l, Values& v) { return kvr_read_memory(l, &v[0]); },
+         {0x10030000, 0, KVR_MARKER},
+         {0x00DB0014}},
+        {"memory range",
+         [](kvr_link* l, Values& v) { return kvr_read_memory_range(l, &v[0], &v[1]); },
+         {0x10040000, 0, KVR_MARKER},
+         {21, 220}},
+        {"core default",
+         [](kvr_link* l, Values& v) { return kvr_read_core_default(l, &v[0]); },
+         {0x10050000, 0, KVR_MARKER},
+         {0x00790015}},
+        {"memory default",
+         [](kvr_link* l, Values& v) { return kvr_read_memory_default(l, &v[0]); },
+         {0x10060000, 0, KVR_MARKER},
+         {0x00DE0017}},
+        {"voltage",
+         [](kvr_link* l, Values& v) { return kvr_read_voltage(l, &v[0]); },
+         {0x10070000, 0, KVR_MARKER},
+         {0x01430019}},
+        {"voltage range",
+         [](kvr_link* l, Values& v) { return kvr_read_voltage_range(l, &v[0], &v[1]); },
+         {0x10080000, 0, KVR_MARKER},
+         {26, 324}},
+        {"voltage default",
+         [](kvr_link* l, Values& v) { return kvr_read_voltage_default(l, &v[0]); },
+         {0x10090000, 0, KVR_MARKER},
+         {0x0145001B}},
+        {"read all",
+         [](kvr_link* l, Values& v) {
+             kvr_reading r{};
+             const kvr_status s = kvr_read_all(l, &r);
+             v = {r.core, r.memory, r.voltage, r.fan};
+             return s;
+         },
+         {0x100A0000, 0, KVR_MARKER},
+         {0x007E001A, 226, 27, 326}},
+        {"ping", [](kvr_link* l, Values&) { return kvr_ping(l); }, {0x20000000, 0, KVR_MARKER}, {}},
+        {"set core",
+         [](kvr_link* l, Values&) { return kvr_set_core(l, 800); },
+         {0x20010320, 0, KVR_MARKER},
+         {}},
+        {"set memory",
+         [](kvr_link* l, Values&) { return kvr_set_memory(l, 900); },
+         {0x20020000, 0x03840000, KVR_MARKER},
+         {}},
+        {"set voltage",
+         [](kvr_link* l, Values&) { return kvr_set_voltage(l, 1100); },
+         {0x20030000, 0x0000044C, KVR_MARKER},
+         {}},
+        {"set core of every card",
+         [](kvr_link* l, Values&) { return kvr_set_core_every(l, 780); },
+         {0x2004030C, 0, KVR_MARKER},
+         {}},
+        {"set memory of every card",
+         [](kvr_link* l, Values&) { return kvr_set_memory_every(l, 940); },
+         {0x20050000, 0x03AC0000, KVR_MARKER},
+         {}},
+        {"set voltage of every card",
+         [](kvr_link* l, Values&) { return kvr_set_voltage_every(l, 1050); },
+         {0x20060000, 0x0000041A, KVR_MARKER},
+         {}},
+        {"set all",
+         [&all](kvr_link* l, Values&) { return kvr_set_all(l, &all); },
+         {0x20070320, 0x0384044C, 0x002C5A5A},
+         {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Values got(row.got.size() < 3 ? 3 : row.got.size(), 0xDEADBEEF);
+        ASSERT_EQ(row.call(&link, got), KVR_ANSWERED);
+        got.resize(row.got.size());
+        EXPECT_EQ(got, row.got);
+        EXPECT_EQ(server.carriedOut.back(), row.sent);
+        EXPECT_EQ(kvr_last_outcome(&link)->announcements, 1u);
+    }
+    EXPECT_EQ(server.carriedOut.size(), std::size(rows)) << "one request each";
+    std::uint32_t untouched = 7;
+    EXPECT_EQ(kvr_model_id(&link, 16, &untouched), KVR_INVALID_ARGUMENT);
+    EXPECT_EQ(kvr_set_core(&link, -1), KVR_INVALID_ARGUMENT);
+    EXPECT_EQ(untouched, 7u);
+    EXPECT_EQ(server.carriedOut.size(), std::size(rows)) << "nothing sent for a bad argument";
 }
 
 TEST_F(KitAgainstServer, TimeoutsTakeTheConfiguredWaitsAndNoMore) {
