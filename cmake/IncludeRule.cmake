@@ -4,7 +4,8 @@ cmake_minimum_required(VERSION 3.25)
 
 # folder: the folders its files may include from (itself first)
 set(rules
-    "protocol: protocol"
+    "remote: remote"
+    "protocol: protocol remote"
     "win32: win32"
     "support: support win32"
     "gpulib: gpulib support win32"
@@ -15,14 +16,15 @@ set(rules
     "server/tray: server/tray support win32"
     "server/app: server protocol gpulib skin support win32"
     "tiktor: tiktor protocol win32"
-    "mainboard: mainboard protocol win32")
+    "mainboard: mainboard protocol remote win32")
 
 set(errors)
 foreach(rule IN LISTS rules)
     string(REGEX MATCH "^([^:]+): (.*)$" _ "${rule}")
     set(folder ${CMAKE_MATCH_1})
     string(REPLACE " " ";" allowed "${CMAKE_MATCH_2}")
-    file(GLOB_RECURSE files RELATIVE ${ROOT} ${ROOT}/${folder}/*.h ${ROOT}/${folder}/*.cpp ${ROOT}/${folder}/*.in)
+    file(GLOB_RECURSE files RELATIVE ${ROOT} ${ROOT}/${folder}/*.h ${ROOT}/${folder}/*.c ${ROOT}/${folder}/*.cpp
+         ${ROOT}/${folder}/*.in)
     foreach(file IN LISTS files)
         file(STRINGS ${ROOT}/${file} includes REGEX "^#include \"")
         foreach(line IN LISTS includes)

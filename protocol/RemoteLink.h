@@ -1,26 +1,28 @@
 #pragma once
-// The remote link's wire: the ACPI registers, the notification, the registration text, and the
-// layouts of the request and answer words. Both ends of the link build on this header.
+// The remote link's wire for C++: the ACPI registers, the notification, the registration text, and
+// the layouts of the request and answer words, as remote/LinkWire.h states them for both ends.
 
 #include <array>
 #include <concepts>
 #include <cstdint>
 
+#include "remote/LinkWire.h"
+
 namespace wire {
 
 // ACPI device ids of the register bank.
-inline constexpr std::uint32_t kFlagRegister = 0x13060000;
-inline constexpr std::uint32_t kDataRegister = 0x13060001;      // reaches the word the selector chose
-inline constexpr std::uint32_t kSelectorRegister = 0x13060002;  // 0, 1 or 2
+inline constexpr std::uint32_t kFlagRegister = KVR_FLAG_REGISTER;
+inline constexpr std::uint32_t kDataRegister = KVR_DATA_REGISTER;
+inline constexpr std::uint32_t kSelectorRegister = KVR_SELECTOR_REGISTER;
 
-inline constexpr std::uint32_t kFlagRequestWaiting = 1;
-inline constexpr std::uint32_t kFlagErrorWord = 0x10000000;  // answer word 0 when the flag was not set
+inline constexpr std::uint32_t kFlagRequestWaiting = KVR_FLAG_REQUEST_WAITING;
+inline constexpr std::uint32_t kFlagErrorWord = KVR_ERROR_WORD;  // answer word 0 when the flag was not set
 
 // The platform service's notification to the registered window.
-inline constexpr std::uint32_t kRemoteNotifyMessage = 0x0400 + 8;  // WM_USER + 8
-inline constexpr std::uint32_t kRemoteNotifyWParam = 0x55;
-inline constexpr std::uint32_t kRemoteNotifyLParam = 0xA0020000;
-inline constexpr std::uint32_t kRemoteNotifyLParamShort = 0xEC;
+inline constexpr std::uint32_t kRemoteNotifyMessage = KVR_NOTIFY_MESSAGE;
+inline constexpr std::uint32_t kRemoteNotifyWParam = KVR_NOTIFY_WPARAM;
+inline constexpr std::uint32_t kRemoteNotifyLParam = KVR_NOTIFY_LPARAM;
+inline constexpr std::uint32_t kRemoteNotifyLParamShort = KVR_NOTIFY_LPARAM_SHORT;
 
 constexpr bool isRemoteNotification(std::uint32_t wParam, std::uint32_t lParam) {
     return wParam == kRemoteNotifyWParam &&
@@ -28,47 +30,51 @@ constexpr bool isRemoteNotification(std::uint32_t wParam, std::uint32_t lParam) 
 }
 
 // The text a window registers with for remote-link notifications.
-inline constexpr wchar_t kRegistrationText[] = L"DCA9F97F-3ED4-4b5c-A2CD-AB5C7422696C";
+inline constexpr wchar_t kRegistrationText[] = L"" KVR_REGISTRATION_TEXT;
 
 using Words = std::array<std::uint32_t, 3>;
 
-enum class RequestGroup : std::uint32_t { Information = 0, Read = 1, Set = 2 };
+enum class RequestGroup : std::uint32_t {
+    Information = KVR_GROUP_INFORMATION,
+    Read = KVR_GROUP_READ,
+    Set = KVR_GROUP_SET,
+};
 
 // The command tables of the three groups, by the number a request carries in word 0. A number with
 // no name here has no row and carries nothing out.
 enum class InfoCommand : std::uint32_t {
-    CardCount = 1,
-    ModelId = 2,  // of the card the request's card index names
-    AnswersOne = 3,
-    Capability = 4,
-    CardCountSecondForm = 5,
-    AnswersOneSecondForm = 6,
-    BoardWord = 7,
+    CardCount = KVR_INFO_CARD_COUNT,
+    ModelId = KVR_INFO_MODEL_ID,  // of the card the request's card index names
+    AnswersOne = KVR_INFO_ANSWERS_ONE,
+    Capability = KVR_INFO_CAPABILITY,
+    CardCountSecondForm = KVR_INFO_CARD_COUNT_SECOND_FORM,
+    AnswersOneSecondForm = KVR_INFO_ANSWERS_ONE_SECOND_FORM,
+    BoardWord = KVR_INFO_BOARD_WORD,
 };
 
 enum class ReadCommand : std::uint32_t {
-    CoreCurrent = 1,
-    CoreRange = 2,
-    MemoryCurrent = 3,
-    MemoryRange = 4,
-    CoreDefault = 5,
-    MemoryDefault = 6,
-    VoltageCurrent = 7,
-    VoltageRange = 8,
-    VoltageDefault = 9,
-    AllCurrent = 10,
+    CoreCurrent = KVR_READ_CORE_CURRENT,
+    CoreRange = KVR_READ_CORE_RANGE,
+    MemoryCurrent = KVR_READ_MEMORY_CURRENT,
+    MemoryRange = KVR_READ_MEMORY_RANGE,
+    CoreDefault = KVR_READ_CORE_DEFAULT,
+    MemoryDefault = KVR_READ_MEMORY_DEFAULT,
+    VoltageCurrent = KVR_READ_VOLTAGE_CURRENT,
+    VoltageRange = KVR_READ_VOLTAGE_RANGE,
+    VoltageDefault = KVR_READ_VOLTAGE_DEFAULT,
+    AllCurrent = KVR_READ_ALL_CURRENT,
 };
 
 // The "of card 0" commands go to card 0 alone and only to a settable entry; the others go to every
 // card index whatever the entry says.
 enum class SetCommand : std::uint32_t {
-    CoreOfCard0 = 1,
-    MemoryOfCard0 = 2,
-    VoltageOfCard0 = 3,
-    CoreOfEveryCard = 4,
-    MemoryOfEveryCard = 5,
-    VoltageOfEveryCard = 6,
-    All = 7,  // core, memory, voltage and fan of every card
+    CoreOfCard0 = KVR_SET_CORE_OF_CARD0,
+    MemoryOfCard0 = KVR_SET_MEMORY_OF_CARD0,
+    VoltageOfCard0 = KVR_SET_VOLTAGE_OF_CARD0,
+    CoreOfEveryCard = KVR_SET_CORE_OF_EVERY_CARD,
+    MemoryOfEveryCard = KVR_SET_MEMORY_OF_EVERY_CARD,
+    VoltageOfEveryCard = KVR_SET_VOLTAGE_OF_EVERY_CARD,
+    All = KVR_SET_ALL,  // core, memory, voltage and fan of every card
 };
 
 template <typename E>
@@ -96,20 +102,19 @@ struct RemoteRequest {
 
     static constexpr RemoteRequest decode(std::uint32_t word0, std::uint32_t word1, std::uint32_t word2) {
         RemoteRequest r;
-        r.group = word0 >> 28;
-        r.cardIndex = (word0 >> 24) & 0xF;
-        r.command = (word0 >> 16) & 0xF;
-        r.core = word0 & 0xFFFF;
-        r.memory = word1 >> 16;
-        r.voltage = word1 & 0xFFFF;
-        if (r.is(RequestGroup::Set) && r.command == wireNumber(SetCommand::All)) r.fan = word2 >> 16;
+        r.group = KVR_WORD0_GROUP(word0);
+        r.cardIndex = KVR_WORD0_CARD(word0);
+        r.command = KVR_WORD0_COMMAND(word0);
+        r.core = KVR_LOW_HALF(word0);
+        r.memory = KVR_HIGH_HALF(word1);
+        r.voltage = KVR_LOW_HALF(word1);
+        if (r.is(RequestGroup::Set) && r.command == wireNumber(SetCommand::All)) r.fan = KVR_HIGH_HALF(word2);
         return r;
     }
 
     // Every value is cut to its field; none spills into a neighbour.
     constexpr Words encode() const {
-        return {(group & 0xF) << 28 | (cardIndex & 0xF) << 24 | (command & 0xF) << 16 | (core & 0xFFFF),
-                (memory & 0xFFFF) << 16 | (voltage & 0xFFFF), (fan & 0xFFFF) << 16};
+        return {KVR_WORD0(group, cardIndex, command, core), KVR_HALVES(memory, voltage), KVR_HALVES(fan, 0)};
     }
 };
 
@@ -120,10 +125,10 @@ struct RemoteAnswer {
 // Answer layouts. A range is max * 65536 + min in 32-bit wrap-around arithmetic: a low part above
 // 65535 carries upward.
 constexpr std::uint32_t packHighLow(std::int32_t high, std::int32_t low) {
-    return static_cast<std::uint32_t>(high) * 65536u + static_cast<std::uint32_t>(low);
+    return KVR_PACK_HIGH_LOW(high, low);
 }
-constexpr std::uint32_t highHalf(std::uint32_t word) { return word >> 16; }
-constexpr std::uint32_t lowHalf(std::uint32_t word) { return word & 0xFFFF; }
+constexpr std::uint32_t highHalf(std::uint32_t word) { return KVR_HIGH_HALF(word); }
+constexpr std::uint32_t lowHalf(std::uint32_t word) { return KVR_LOW_HALF(word); }
 
 // The answer of ReadCommand::AllCurrent: core in A0, memory (the remote side's scale) and voltage
 // in A1, fan in the upper half of A2, added like a range.
@@ -135,13 +140,13 @@ constexpr Words packAllCurrent(std::int32_t core, std::int32_t memory, std::int3
 // The answer of InfoCommand::BoardWord: count (4 bits) | 1 (4) | model (8) | version (8) | 1 (4) |
 // 0 (4). The parts are added, not masked: an oversized field spills into its neighbour.
 constexpr std::uint32_t packBoardWord(std::uint32_t cardCount, std::uint32_t model, std::uint32_t version) {
-    return cardCount * (1u << 28) + (1u << 24) + model * (1u << 16) + version * (1u << 8) + (1u << 4);
+    return KVR_BOARD_WORD(cardCount, model, version);
 }
 struct BoardWord {
     std::uint32_t cardCount, model, version;
 };
 constexpr BoardWord unpackBoardWord(std::uint32_t word) {
-    return {word >> 28, (word >> 16) & 0xFF, (word >> 8) & 0xFF};
+    return {KVR_BOARD_COUNT(word), KVR_BOARD_MODEL(word), KVR_BOARD_VERSION(word)};
 }
 
 }  // namespace wire

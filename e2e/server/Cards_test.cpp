@@ -254,12 +254,8 @@ TEST_F(Cards, GpuLogIsCreatedOnTheFirstRunAndAppendedOnTheNext) {
 // With the NVIDIA card there and its library missing, the answers change when a person closes the
 // report: the back end counts as active from then on, though every call into it does nothing.
 TEST_F(Cards, MissingGreencardIsReportedAndTheServerRunsOnWithoutTouchingACard) {
-    layOut({.replaced = {{L"Greencard.dll", L""}}});
-    ASSERT_TRUE(start(/*waitForRegistration=*/false));
     std::string shown;
-    ASSERT_TRUE(waitForMessageBox(shown));
-    ASSERT_TRUE(
-        e2e::waitUntil([&] { return !callsTo("NuSysSvr_RegisterNotify").empty(); }, e2e::kPatienceMs));
+    ASSERT_TRUE(startWithGreencardMissing(shown));
     const Words setAll = {0x20070320, 0x0384044C, 0x00320000};
     const Words readAll = {0x100A0000, 0, 0};
     // While the report is up the requests are answered from the state before the card manager.

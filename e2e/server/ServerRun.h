@@ -51,6 +51,9 @@ class ServerTest : public ::testing::Test {
 
     // Returns once the server's start-up is over (its card manager and all).
     void waitUntilStarted();
+    // Starts the server with the NVIDIA card's library missing; true once its report of that is up
+    // (its text in `shown`) and it has registered for notifications, which comes before the report.
+    bool startWithGreencardMissing(std::string& shown);
 
     simboard::LinkResult request(const simboard::Words& words,
                                  std::uint32_t lParam = wire::kRemoteNotifyLParam);

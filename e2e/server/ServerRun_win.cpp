@@ -60,6 +60,7 @@ void ServerTest::layOut(const Layout& layout) {
 simboard::MachineDescription ServerTest::shippedMachine(const char* stem) {
     std::ifstream file(win32::narrow(e2e::builtFile(L"machines\\" + win32::widen(stem) + L".ini")),
                        std::ios::binary);
+    EXPECT_TRUE(file) << stem << ": no such machine file in the build";  // empty text is a machine too
     const std::string text((std::istreambuf_iterator<char>(file)), {});
     simboard::DescriptionResult result = simboard::parseMachineDescription(text);
     EXPECT_TRUE(result.machine) << stem << ": " << (result.errors.empty() ? "unreadable" : result.errors[0]);
@@ -117,6 +118,12 @@ HWND ServerTest::waitForMessageBox(std::string& text) {
 void ServerTest::waitUntilStarted() {
     // Notifications are handled only once start-up is over and the message loop runs.
     EXPECT_TRUE(request({0x30010000, 0, 0}).ok()) << "the server did not finish its start-up";
+}
+
+bool ServerTest::startWithGreencardMissing(std::string& shown) {
+    layOut({.replaced = {{L"Greencard.dll", L""}}});
+    return start(/*waitForRegistration=*/false) && waitForMessageBox(shown) &&
+           e2e::waitUntil([&] { return !callsTo("NuSysSvr_RegisterNotify").empty(); }, e2e::kPatienceMs);
 }
 
 bool ServerTest::dismissMessageBox(const std::string& text, const std::string& caption) {

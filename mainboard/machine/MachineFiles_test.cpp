@@ -66,5 +66,22 @@ TEST(ShippedMachines, MixedVendorsAndNoDisplay) {
     EXPECT_TRUE(none.nvidiaCards.empty() && none.amdCards.empty());
 }
 
+// The machines that the remote-link reference's examples run on hold what those examples rely on.
+TEST(ShippedMachines, TheReferenceMachinesHoldTheirOddValues) {
+    const MachineDescription odd = shipped("odd-values.ini");
+    ASSERT_EQ(odd.nvidiaCards.size(), 1u);
+    const NvidiaCardDescription& card = odd.nvidiaCards[0];
+    EXPECT_EQ(card.core.minimum, -1);
+    EXPECT_EQ(card.core.defaultValue, -2);
+    EXPECT_EQ(card.memory.current, 1901);
+    EXPECT_EQ(card.fan.current, 70000);
+    EXPECT_FALSE(card.memory.supported || card.fan.supported) << "the start-up defaults leave them";
+    const MachineDescription fixed = shipped("voltage-fixed.ini");
+    ASSERT_EQ(fixed.nvidiaCards.size(), 1u);
+    EXPECT_FALSE(fixed.nvidiaCards[0].voltage.supported);
+    EXPECT_TRUE(fixed.nvidiaCards[0].core.supported);
+    EXPECT_EQ(vendorsOfDisplays(fixed), std::vector<std::u16string>{u"10DE"});
+}
+
 }  // namespace
 }  // namespace simboard

@@ -6,7 +6,6 @@ namespace simboard {
 
 namespace {
 
-using enum AnswerShape;
 using wire::InfoCommand;
 using wire::ReadCommand;
 using wire::RequestGroup;
@@ -23,46 +22,47 @@ constexpr GroupWord groupOf(ReadCommand) { return {RequestGroup::Read, "read"}; 
 constexpr GroupWord groupOf(SetCommand) { return {RequestGroup::Set, "set"}; }
 
 template <typename Command>
-constexpr LinkVerb verb(std::string_view name, Command command, AnswerShape shape, std::string_view meaning) {
+constexpr LinkVerb verb(std::string_view name, Command command, std::string_view meaning) {
     const GroupWord g = groupOf(command);
-    return {g.word, name, wireNumber(g.group), wireNumber(command), shape, meaning};
+    return {g.word,
+            name,
+            wireNumber(g.group),
+            wireNumber(command),
+            static_cast<kvr_command>(KVR_COMMAND_ID(wireNumber(g.group), wireNumber(command))),
+            meaning};
 }
 
 constexpr LinkVerb kVerbs[] = {
-    verb("count", InfoCommand::CardCount, A0, "number of card indices"),
-    verb("model", InfoCommand::ModelId, A0, "model id of the card (CARD)"),
-    verb("cmd3", InfoCommand::AnswersOne, A0, "answers 1"),
-    verb("capability", InfoCommand::Capability, A0, "feature word"),
-    verb("count5", InfoCommand::CardCountSecondForm, A0, "number of card indices (second form)"),
-    verb("cmd6", InfoCommand::AnswersOneSecondForm, A0, "answers 1"),
-    verb("board", InfoCommand::BoardWord, BoardInfo, "card count, model, database version"),
-    verb("core", ReadCommand::CoreCurrent, A0, "core clock, current"),
-    verb("core-range", ReadCommand::CoreRange, A0Range, "core clock range"),
-    verb("mem", ReadCommand::MemoryCurrent, A1, "memory clock, current"),
-    verb("mem-range", ReadCommand::MemoryRange, A1Range, "memory clock range"),
-    verb("core-default", ReadCommand::CoreDefault, A0, "core clock default"),
-    verb("mem-default", ReadCommand::MemoryDefault, A1, "memory clock default"),
-    verb("volt", ReadCommand::VoltageCurrent, A2, "core voltage, current"),
-    verb("volt-range", ReadCommand::VoltageRange, A2Range, "core voltage range"),
-    verb("volt-default", ReadCommand::VoltageDefault, A2, "core voltage default"),
-    verb("all", ReadCommand::AllCurrent, AllCurrent, "core, memory, voltage and fan, current"),
-    verb("core", SetCommand::CoreOfCard0, A0, "core clock of card 0 (--core)"),
-    verb("mem", SetCommand::MemoryOfCard0, A0, "memory clock of card 0 (--mem)"),
-    verb("volt", SetCommand::VoltageOfCard0, A0, "core voltage of card 0 (--volt)"),
-    verb("core-each", SetCommand::CoreOfEveryCard, A0, "core clock of every card (--core)"),
-    verb("mem-each", SetCommand::MemoryOfEveryCard, A0, "memory clock of every card (--mem)"),
-    verb("volt-each", SetCommand::VoltageOfEveryCard, A0, "core voltage of every card (--volt)"),
-    verb("all", SetCommand::All, A0, "core, memory, voltage and fan of every card"),
+    verb("count", InfoCommand::CardCount, "number of card indices"),
+    verb("model", InfoCommand::ModelId, "model id of the card (CARD)"),
+    verb("cmd3", InfoCommand::AnswersOne, "answers 1"),
+    verb("capability", InfoCommand::Capability, "feature word"),
+    verb("count5", InfoCommand::CardCountSecondForm, "number of card indices (second form)"),
+    verb("cmd6", InfoCommand::AnswersOneSecondForm, "answers 1"),
+    verb("board", InfoCommand::BoardWord, "card count, model, database version"),
+    verb("core", ReadCommand::CoreCurrent, "core clock, current"),
+    verb("core-range", ReadCommand::CoreRange, "core clock range"),
+    verb("mem", ReadCommand::MemoryCurrent, "memory clock, current"),
+    verb("mem-range", ReadCommand::MemoryRange, "memory clock range"),
+    verb("core-default", ReadCommand::CoreDefault, "core clock default"),
+    verb("mem-default", ReadCommand::MemoryDefault, "memory clock default"),
+    verb("volt", ReadCommand::VoltageCurrent, "core voltage, current"),
+    verb("volt-range", ReadCommand::VoltageRange, "core voltage range"),
+    verb("volt-default", ReadCommand::VoltageDefault, "core voltage default"),
+    verb("all", ReadCommand::AllCurrent, "core, memory, voltage and fan, current"),
+    verb("core", SetCommand::CoreOfCard0, "core clock of card 0 (--core)"),
+    verb("mem", SetCommand::MemoryOfCard0, "memory clock of card 0 (--mem)"),
+    verb("volt", SetCommand::VoltageOfCard0, "core voltage of card 0 (--volt)"),
+    verb("core-each", SetCommand::CoreOfEveryCard, "core clock of every card (--core)"),
+    verb("mem-each", SetCommand::MemoryOfEveryCard, "memory clock of every card (--mem)"),
+    verb("volt-each", SetCommand::VoltageOfEveryCard, "core voltage of every card (--volt)"),
+    verb("all", SetCommand::All, "core, memory, voltage and fan of every card"),
 };
 
 std::string format(const char* pattern, auto... values) {
     char buffer[160];
     std::snprintf(buffer, sizeof buffer, pattern, values...);
     return buffer;
-}
-
-std::string range(std::uint32_t word) {
-    return format("min %u, max %u", wire::lowHalf(word), wire::highHalf(word));
 }
 
 }  // namespace
@@ -75,37 +75,27 @@ const LinkVerb* findVerb(std::string_view group, std::string_view name) {
     return nullptr;
 }
 
-Words buildRequest(const LinkVerb& verb, const wire::RemoteRequest& values) {
-    wire::RemoteRequest request = values;
-    request.group = verb.groupNumber;
-    request.command = verb.command;
-    return request.encode();
+kvr_status encodeRequest(const LinkVerb& verb, std::int32_t card, const kvr_values& values, Words& words) {
+    Words encoded{};
+    const kvr_status status = kvr_encode(verb.kit, card, &values, encoded.data());
+    if (status == KVR_OK) words = encoded;
+    return status;
 }
 
 std::string describeAnswer(const LinkVerb& verb, const Words& a) {
-    switch (verb.shape) {
-        case None:
-            return "";
-        case A0:
-            return verb.groupNumber == wireNumber(RequestGroup::Set) ? format("done (%u)", a[0])
-                                                                     : std::to_string(a[0]);
-        case A0Range:
-            return range(a[0]);
-        case A1:
-            return std::to_string(a[1]);
-        case A1Range:
-            return range(a[1]);
-        case A2:
-            return std::to_string(a[2]);
-        case A2Range:
-            return range(a[2]);
-        case BoardInfo: {
-            const wire::BoardWord board = wire::unpackBoardWord(a[0]);
-            return format("cards %u, model %u, version %u", board.cardCount, board.model, board.version);
-        }
-        case AllCurrent:
-            return format("core %u, memory %u, voltage %u, fan %u", a[0], wire::highHalf(a[1]),
-                          wire::lowHalf(a[1]), wire::highHalf(a[2]));
+    kvr_reading r{};
+    if (kvr_decode(verb.kit, a.data(), &r) != KVR_OK) return "not a board word";
+    switch (r.shape) {
+        case KVR_SHAPE_DONE:
+            return format("done (%u)", r.value);
+        case KVR_SHAPE_VALUE:
+            return std::to_string(r.value);
+        case KVR_SHAPE_RANGE:
+            return format("min %u, max %u", r.minimum, r.maximum);
+        case KVR_SHAPE_BOARD:
+            return format("cards %u, model %u, version %u", r.cards, r.model, r.version);
+        case KVR_SHAPE_ALL:
+            return format("core %u, memory %u, voltage %u, fan %u", r.core, r.memory, r.voltage, r.fan);
     }
     return "";
 }

@@ -14,6 +14,9 @@ TEST(LinkVerbs, EveryTableRowHasOneVerbAndNamesAreUnique) {
     for (const LinkVerb& v : linkVerbs()) {
         EXPECT_TRUE(commands.insert({v.groupNumber, v.command}).second) << v.name;
         EXPECT_TRUE(names.insert({v.group, v.name}).second) << v.name;
+        kvr_command kit{};
+        ASSERT_EQ(kvr_command_of(KVR_WORD0(v.groupNumber, 0, v.command, 0), &kit), KVR_OK) << v.name;
+        EXPECT_EQ(kit, v.kit) << v.name;
     }
     EXPECT_EQ(commands.size(), 7u + 10u + 7u);
 }
@@ -35,21 +38,26 @@ TEST(LinkVerbs, EachVerbSendsTheWordZeroOfItsRow) {
     for (const auto& [group, name, word] : rows) {
         const LinkVerb* verb = findVerb(group, name);
         ASSERT_NE(verb, nullptr) << group << " " << name;
-        EXPECT_EQ(buildRequest(*verb, {})[0], word) << group << " " << name;
+        Words w{};
+        ASSERT_EQ(encodeRequest(*verb, 0, {}, w), KVR_OK);
+        EXPECT_EQ(w[0], word) << group << " " << name;
     }
 }
 
 TEST(LinkVerbs, SetAllBuildsTheWordsOfTheWireFormat) {
     const LinkVerb* all = findVerb("set", "all");
     ASSERT_NE(all, nullptr);
-    const Words w = buildRequest(*all, {.core = 800, .memory = 900, .voltage = 1100, .fan = 44});
-    EXPECT_EQ(w, (Words{0x20070320, 0x0384044C, 0x002C0000}));
+    Words w{};
+    ASSERT_EQ(encodeRequest(*all, 0, {.core = 800, .memory = 900, .voltage = 1100, .fan = 44}, w), KVR_OK);
+    EXPECT_EQ(w, (Words{0x20070320, 0x0384044C, 0x002C5A5A})) << "the kit's marker in word 2's low half";
     EXPECT_EQ(describeRequest(w), "set all core 800, memory 900, voltage 1100, fan 44");
 }
 
-TEST(LinkVerbs, ValuesAreCutToTheirFieldsNotSpilledIntoNeighbours) {
-    const Words w = buildRequest(*findVerb("info", "model"), {.cardIndex = 0x1F, .core = 0x12345});
-    EXPECT_EQ(w[0], 0x0F022345u);
+TEST(LinkVerbs, ValuesOutsideTheirFieldsAreRefusedNotCut) {
+    Words w = {7, 7, 7};
+    EXPECT_EQ(encodeRequest(*findVerb("info", "model"), 0x1F, {}, w), KVR_INVALID_ARGUMENT);
+    EXPECT_EQ(encodeRequest(*findVerb("set", "core"), 0, {0x12345, 0, 0, 0}, w), KVR_INVALID_ARGUMENT);
+    EXPECT_EQ(w, (Words{7, 7, 7}));
 }
 
 TEST(LinkVerbs, AnswersAreDecodedByShape) {
@@ -58,6 +66,7 @@ TEST(LinkVerbs, AnswersAreDecodedByShape) {
     EXPECT_EQ(describeAnswer(*findVerb("info", "board"), {0x41030110, 0, 0}), "cards 4, model 3, version 1");
     EXPECT_EQ(describeAnswer(*findVerb("read", "all"), {800, 900u << 16 | 1100, 44u << 16}),
               "core 800, memory 900, voltage 1100, fan 44");
+    EXPECT_EQ(describeAnswer(*findVerb("set", "volt"), {1, 0, 0}), "done (1)");
 }
 
 TEST(LinkVerbs, UnknownCommandsAreNamedAsSuch) {

@@ -11,6 +11,7 @@
 #include "mainboard/tools/common/LinkVerbs.h"
 #include "mainboard/tools/common/RemoteConsole.h"
 #include "mainboard/tools/common/Stats.h"
+#include "mainboard/tools/linkctl/ExitCodes.h"
 #include "win32/Application.h"
 #include "win32/Handles.h"
 #include "win32/Text.h"
@@ -227,7 +228,7 @@ int runBench(std::uint32_t requests, std::uint32_t spacingMs, const std::string&
     Machine& machine = Machine::instance();
     RemoteConsole console(machine);
     const auto [server, serverPid] = findServer(console);
-    if (!server) return static_cast<int>(LinkStatus::NoServer);
+    if (!server) return static_cast<int>(LinkExit::NoServer);
 
     Responder responder = startResponder(acpiPath.empty() ? defaultAcpiPath() : win32::widen(acpiPath));
     if (!responder.window) {

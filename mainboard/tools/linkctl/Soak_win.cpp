@@ -15,6 +15,7 @@
 #include "mainboard/tools/common/RemoteConsole.h"
 #include "mainboard/tools/common/SoakMix.h"
 #include "mainboard/tools/common/Stats.h"
+#include "mainboard/tools/linkctl/ExitCodes.h"
 #include "win32/Text.h"
 
 namespace simboard {
@@ -173,7 +174,7 @@ int runSoak(std::uint32_t requests, std::uint64_t seed) {
     Machine& machine = Machine::instance();
     RemoteConsole console(machine);
     const auto [server, serverPid] = findServer(console);
-    if (!server) return static_cast<int>(LinkStatus::NoServer);
+    if (!server) return static_cast<int>(LinkExit::NoServer);
 
     // Whether the server drives a card shows in the card count: 4 with the back end, else nothing.
     const LinkResult probe = console.request(kCardCountRequest, kAnswerTimeoutMs, server);
