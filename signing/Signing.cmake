@@ -23,7 +23,7 @@ set(KELVANE_SIGN_CERTS "" CACHE FILEPATH "release with a token: the maker's cert
 set(KELVANE_SIGN_TIMESTAMP_URL "" CACHE STRING "An RFC 3161 time-stamping server; a release needs one")
 option(KELVANE_SIGN_WITHOUT_TIMESTAMP "release: sign without a time stamp (a trial that does not ship)" OFF)
 
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
+find_program(KELVANE_PYTHON python3 REQUIRED)
 find_program(KELVANE_OSSLSIGNCODE osslsigncode REQUIRED)
 set(KELVANE_AUTHENTICODE ${CMAKE_CURRENT_LIST_DIR}/authenticode.py)
 set(KELVANE_SIGNING_DIR ${CMAKE_BINARY_DIR}/signing)
@@ -34,7 +34,7 @@ set(without_timestamp)
 if(KELVANE_SIGN_WITHOUT_TIMESTAMP)
     set(without_timestamp --without-timestamp)
 endif()
-execute_process(COMMAND ${Python3_EXECUTABLE} ${KELVANE_AUTHENTICODE} configure ${KELVANE_SIGNING_DIR}
+execute_process(COMMAND ${KELVANE_PYTHON} ${KELVANE_AUTHENTICODE} configure ${KELVANE_SIGNING_DIR}
                         "--maker=${KELVANE_COMPANY}" "--program-name=${KELVANE_PRODUCT}"
                         "--osslsigncode=${KELVANE_OSSLSIGNCODE}" "--signing=${KELVANE_SIGNING}"
                         "--url=${KELVANE_PRODUCT_URL}" "--timestamp-url=${KELVANE_SIGN_TIMESTAMP_URL}"
@@ -54,7 +54,7 @@ endif()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${KELVANE_AUTHENTICODE})
 
 # The command that signs a file in place, the file's path to follow.
-set(KELVANE_SIGN_COMMAND ${Python3_EXECUTABLE} ${KELVANE_AUTHENTICODE} sign ${KELVANE_SIGNING_CONFIG})
+set(KELVANE_SIGN_COMMAND ${KELVANE_PYTHON} ${KELVANE_AUTHENTICODE} sign ${KELVANE_SIGNING_CONFIG})
 
 # kelvane_sign_program(TARGET): the program is signed as it is linked, and linked again when the key changes.
 function(kelvane_sign_program target)
@@ -63,5 +63,5 @@ function(kelvane_sign_program target)
 endfunction()
 
 # The shipped files' signatures against this tree's authority, and the choice of key.
-add_test(NAME authenticode_signatures COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/authenticode_test.py
+add_test(NAME authenticode_signatures COMMAND ${KELVANE_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/authenticode_test.py
                                               ${CMAKE_BINARY_DIR})
