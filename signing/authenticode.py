@@ -11,8 +11,6 @@
       product's name and URL, an RFC 3161 time stamp where a server is named. osslsigncode writes a
       new file, which then replaces FILE. A FILE that cannot be signed is deleted, so that no
       unsigned program is left where the build puts a signed one.
-  authenticode.py test-authority DIR MAKER
-      A throwaway authority and a code-signing certificate that it issued, in DIR.
 """
 import argparse
 import hashlib
@@ -240,17 +238,12 @@ def main(argv):
     signing = commands.add_parser("sign")
     signing.add_argument("config")
     signing.add_argument("file")
-    authority = commands.add_parser("test-authority")
-    authority.add_argument("dir")
-    authority.add_argument("maker")
     options = parser.parse_args(argv)
     try:
         if options.command == "configure":
             configure(options)
-        elif options.command == "sign":
-            sign(options.config, options.file)
         else:
-            make_test_authority(options.dir, options.maker)
+            sign(options.config, options.file)
     except (SigningError, OSError) as error:
         print(f"authenticode: {error}", file=sys.stderr)
         return 1
