@@ -25,6 +25,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import authenticode  # noqa: E402
 
 BUILD = ""
+TREE_CONFIG = {}  # the tree's signing.json: its key, and the osslsigncode its build signs with
 MAKER = "Kelvane Software"
 SHIPPED = ["bin/kelvane.exe", "bin/tiktor.exe", "kelvane-setup.exe", "installer/kelvane-uninstall.exe"]
 
@@ -45,7 +46,7 @@ def pe_fields(data):
 
 
 def verify(path, authority, *more):
-    result = subprocess.run(["osslsigncode", "verify", "-CAfile", authority, *more, "-in", path],
+    result = subprocess.run([TREE_CONFIG["osslsigncode"], "verify", "-CAfile", authority, *more, "-in", path],
                             stdin=subprocess.DEVNULL, capture_output=True, text=True)
     return result.returncode == 0, result.stdout + result.stderr
 
@@ -55,7 +56,7 @@ def configure(folder, *arguments):
     errors = io.StringIO()
     with contextlib.redirect_stderr(errors):
         authenticode.main(["configure", folder, f"--maker={MAKER}", "--program-name=Kelvane Server",
-                           "--osslsigncode=osslsigncode", *arguments])
+                           f"--osslsigncode={TREE_CONFIG['osslsigncode']}", *arguments])
     return errors.getvalue()
 
 
@@ -79,8 +80,7 @@ class Scratch(unittest.TestCase):
 
 class ShippedFiles(Scratch):
     def test_each_verifies_against_the_trees_authority_and_no_changed_byte_or_other_authority_does(self):
-        with open(os.path.join(BUILD, "signing", authenticode.CONFIG_FILE), encoding="utf-8") as text:
-            config = json.load(text)
+        config = TREE_CONFIG
         if config["key"]["kind"] != "test":
             self.skipTest("this tree signs with the maker's key")
         ours = config["key"]["authority"]
@@ -265,4 +265,6 @@ class ReleaseKeys(Scratch):
 
 if __name__ == "__main__":
     BUILD = os.path.abspath(sys.argv.pop(1))
+    with open(os.path.join(BUILD, "signing", authenticode.CONFIG_FILE), encoding="utf-8") as tree_config:
+        TREE_CONFIG = json.load(tree_config)
     unittest.main()
