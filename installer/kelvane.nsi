@@ -17,6 +17,12 @@
 
 !include "${BUILD_DEFINES}"
 
+; Authenticode: the installer and the uninstaller it writes are signed as makensis makes them (a
+; failed signing fails the build); the build keeps a copy of the signed uninstaller.
+!finalize '${SIGN_COMMAND}' = 0
+!uninstfinalize '${SIGN_COMMAND}' = 0
+!uninstfinalize '"${CMAKE_COMMAND}" -E copy "%1" "${SIGNED_UNINSTALLER}"' = 0
+
 Unicode true
 Target ${NSIS_TARGET}
 SetCompressor /SOLID lzma

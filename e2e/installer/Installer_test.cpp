@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "e2e/mainboard/ToolRun.h"
+#include "e2e/support/Authenticode.h"
 #include "e2e/support/Harness.h"
 #include "e2e/support/ProgramFolderFiles.h"
 #include "e2e/support/VersionResource.h"
@@ -417,6 +418,10 @@ TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverThe
         EXPECT_EQ(fileContent(folder + name), fileContent(e2e::builtFile(built))) << win32::narrow(name);
     const std::wstring uninstaller = folder + L"kelvane-uninstall.exe";
     EXPECT_TRUE(fileExists(uninstaller));
+    // The uninstaller that Setup wrote is the one the build signed, and its signature holds.
+    const e2e::TestAuthorityTrust trusted;
+    EXPECT_EQ(fileContent(uninstaller), fileContent(e2e::builtFile(L"installer\\kelvane-uninstall.exe")));
+    EXPECT_EQ(e2e::authenticodeTrust(uninstaller), ERROR_SUCCESS);
     const std::optional<std::wstring> runValue = registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane");
     ASSERT_TRUE(runValue);
     EXPECT_EQ(*runValue, L"\"" + folder + L"kelvane.exe\"") << "the quoted path, no arguments";
