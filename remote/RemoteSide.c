@@ -573,7 +573,9 @@ kvr_status kvr_step(kvr_link* l) {
             case PHASE_SETTLE_OUT:
                 if (since(l, l->phase_since_ms) < l->config.settle_ms) return KVR_PENDING;
                 if (!read_words(l, words)) return finish(l, KVR_TRANSPORT_FAILURE);
-                if (!nobody_answered(l, words)) {
+                /* The flag was ours to clear, so words left as staged are no answer, even for a
+                 * raw request whose real answer might leave them so. */
+                if (!unanswered(l->outcome.request, words)) {
                     /* a server was answering while the flag was withdrawn: the answer is this
                      * request's, as the words it read were */
                     l->outcome.late = true;

@@ -571,6 +571,17 @@ TEST_F(KitAgainstServer, EveryConfigurationEndsWithinItsBound) {
     EXPECT_EQ(kvr_init(&link, &t, &bad), KVR_INVALID_ARGUMENT);
 }
 
+TEST_F(KitAgainstServer, ARawRequestNobodyAnswersTimesOutWithItsWordsAsStaged) {
+    port.notificationsLost = 1000;
+    config.answer_ms = 50;
+    init();
+    const Words staged{0x20070320, 0x0384044C, 0x002C0000};
+    ASSERT_EQ(kvr_begin_raw(&link, staged.data()), KVR_PENDING);
+    EXPECT_EQ(finish().status, KVR_TIMED_OUT_WITHDRAWN);
+    EXPECT_EQ(server.words, staged);
+    EXPECT_TRUE(server.carriedOut.empty());
+}
+
 TEST_F(KitAgainstServer, AFanOnlySetSendsBackTheValuesItRead) {
     init();
     ASSERT_EQ(kvr_begin_fan_only(&link, 70), KVR_PENDING);
