@@ -54,12 +54,20 @@ class ComApartment {
 };
 
 // The shell's dispatch object of the desktop's folder view: its ShellExecute runs in the shell's
-// process, with the token of the user the desktop belongs to.
-ComPtr<IShellDispatch2> desktopShell() {
+// process, with the token of the user the desktop belongs to. None, with the step that failed and
+// why, when the desktop's shell cannot be reached.
+ComPtr<IShellDispatch2> desktopShell(std::wstring& problem) {
     ComPtr<IShellDispatch2> none;
+    const auto failed = [&](HRESULT result, const wchar_t* step) {
+        if (SUCCEEDED(result) && result != S_FALSE) return false;
+        problem = std::wstring(step) + L": " +
+                  (result == S_FALSE ? L"none" : win32::systemMessage(static_cast<DWORD>(result)));
+        return true;
+    };
     ComPtr<IShellWindows> windows;
-    if (FAILED(::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
-                                  windows.receiveAny())))
+    if (failed(::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                  windows.receiveAny()),
+               L"the shell's windows"))
         return none;
     VARIANT desktop{};
     desktop.vt = VT_I4;
@@ -67,9 +75,10 @@ ComPtr<IShellDispatch2> desktopShell() {
     VARIANT empty{};
     long window = 0;
     ComPtr<IDispatch> found;
-    if (windows->FindWindowSW(&desktop, &empty, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH, found.receive()) !=
-            S_OK ||
-        !found)
+    if (failed(
+            windows->FindWindowSW(&desktop, &empty, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH, found.receive()),
+            L"the desktop's window") ||
+        (!found && failed(E_NOINTERFACE, L"the desktop's window")))
         return none;
     ComPtr<IServiceProvider> services;
     ComPtr<IShellBrowser> browser;
@@ -78,13 +87,16 @@ ComPtr<IShellDispatch2> desktopShell() {
     ComPtr<IShellFolderViewDual> folderView;
     ComPtr<IDispatch> application;
     ComPtr<IShellDispatch2> shell;
-    if (FAILED(found->QueryInterface(IID_IServiceProvider, services.receiveAny())) ||
-        FAILED(services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, browser.receiveAny())) ||
-        FAILED(browser->QueryActiveShellView(view.receive())) ||
-        FAILED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.receiveAny())) ||
-        FAILED(background->QueryInterface(IID_IShellFolderViewDual, folderView.receiveAny())) ||
-        FAILED(folderView->get_Application(application.receive())) ||
-        FAILED(application->QueryInterface(IID_IShellDispatch2, shell.receiveAny())))
+    if (failed(found->QueryInterface(IID_IServiceProvider, services.receiveAny()), L"its services") ||
+        failed(services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, browser.receiveAny()),
+               L"its browser") ||
+        failed(browser->QueryActiveShellView(view.receive()), L"its view") ||
+        failed(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.receiveAny()),
+               L"the view's background") ||
+        failed(background->QueryInterface(IID_IShellFolderViewDual, folderView.receiveAny()),
+               L"the folder view") ||
+        failed(folderView->get_Application(application.receive()), L"the shell's application") ||
+        failed(application->QueryInterface(IID_IShellDispatch2, shell.receiveAny()), L"its ShellExecute"))
         return none;
     return shell;
 }
@@ -116,6 +128,66 @@ class Text {
     BSTR m_text;
 };
 
+// A primary token made from the desktop shell's process token: the signed-in user's, as the user
+// runs programs from the desktop (unelevated). Empty, with why, when there is none to take.
+win32::UniqueHandle shellProcessToken(std::wstring& problem) {
+    const HWND shell = ::GetShellWindow();
+    DWORD processId = 0;
+    if (!shell || !::GetWindowThreadProcessId(shell, &processId) || processId == 0) {
+        problem += L"; no shell window";
+        return {};
+    }
+    const win32::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    HANDLE token = nullptr;
+    if (!process || !::OpenProcessToken(process.get(), TOKEN_DUPLICATE | TOKEN_QUERY, &token)) {
+        problem += L"; the shell's token: " + win32::systemMessage(::GetLastError());
+        return {};
+    }
+    const win32::UniqueHandle shellToken(token);
+    HANDLE primary = nullptr;
+    if (!::DuplicateTokenEx(token,
+                            TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY | TOKEN_ADJUST_DEFAULT |
+                                TOKEN_ADJUST_SESSIONID,
+                            nullptr, SecurityImpersonation, TokenPrimary, &primary)) {
+        problem += L"; the shell's token: " + win32::systemMessage(::GetLastError());
+        return {};
+    }
+    return win32::UniqueHandle(primary);
+}
+
+StartReport throughDesktopShell(IShellDispatch2& shell, const std::wstring& program,
+                                const std::wstring& folder) {
+    const Text file(program);
+    VARIANT arguments{};
+    VARIANT directory{};
+    directory.vt = VT_BSTR;
+    const Text folderText(folder);
+    directory.bstrVal = folderText.get();
+    VARIANT verb{};
+    VARIANT show{};
+    show.vt = VT_I4;
+    show.lVal = SW_SHOWNORMAL;
+    const HRESULT result = shell.ShellExecute(file.get(), arguments, directory, verb, show);
+    if (FAILED(result))
+        return {false, L"the desktop's shell did not start it (" +
+                           win32::systemMessage(static_cast<DWORD>(result)) + L"): the next logon starts it"};
+    return {true, L"through the desktop's shell"};
+}
+
+StartReport withShellToken(HANDLE token, const std::wstring& program, const std::wstring& folder) {
+    std::wstring commandLine = L"\"" + program + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessWithTokenW(token, 0, program.c_str(), commandLine.data(), 0, nullptr, folder.c_str(),
+                                   &startup, &started))
+        return {false, L"it could not be started with the shell's token (" +
+                           win32::systemMessage(::GetLastError()) + L"): the next logon starts it"};
+    ::CloseHandle(started.hThread);
+    ::CloseHandle(started.hProcess);
+    return {true, L"with the token of the desktop's shell"};
+}
+
 }  // namespace
 
 StartReport startAsDesktopUser(const std::wstring& program, const std::wstring& folder) {
@@ -129,25 +201,22 @@ StartReport startAsDesktopUser(const std::wstring& program, const std::wstring& 
     if (choice.way == StartWay::NotStarted) return {false, choice.reason};
 
     const ComApartment apartment;
-    const ComPtr<IShellDispatch2> shell = desktopShell();
+    std::wstring problem;
+    const ComPtr<IShellDispatch2> shell = desktopShell(problem);
     starter.desktopShellFound = static_cast<bool>(shell);
+    win32::UniqueHandle token;
+    if (!shell) token = shellProcessToken(problem);
+    starter.shellTokenFound = static_cast<bool>(token);
     choice = chooseServerStart(starter);
-    if (choice.way == StartWay::NotStarted) return {false, choice.reason};
-    const Text file(program);
-    VARIANT arguments{};
-    VARIANT directory{};
-    directory.vt = VT_BSTR;
-    const Text folderText(folder);
-    directory.bstrVal = folderText.get();
-    VARIANT verb{};
-    VARIANT show{};
-    show.vt = VT_I4;
-    show.lVal = SW_SHOWNORMAL;
-    const HRESULT result = shell->ShellExecute(file.get(), arguments, directory, verb, show);
-    if (FAILED(result))
-        return {false, L"the desktop's shell did not start it (" +
-                           win32::systemMessage(static_cast<DWORD>(result)) + L"): the next logon starts it"};
-    return {true, {}};
+    switch (choice.way) {
+        case StartWay::ThroughDesktopShell:
+            return throughDesktopShell(*shell.operator->(), program, folder);
+        case StartWay::WithShellToken:
+            return withShellToken(token.get(), program, folder);
+        case StartWay::NotStarted:
+            break;
+    }
+    return {false, choice.reason + L" (" + problem + L")"};
 }
 
 }  // namespace setupkit
