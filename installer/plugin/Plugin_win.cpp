@@ -241,7 +241,7 @@ Reply commitStaged(const std::wstring& folder, const std::wstring& stage, const 
     return finish({L"ok", {}, {}});
 }
 
-Reply abandon(const std::wstring& stage, const std::wstring& created) {
+Reply tidy(const std::wstring& stage, const std::wstring& created) {
     Reply reply{L"ok", {}, stage.empty() ? std::vector<std::wstring>{} : removeStage(stage, lists())};
     const std::vector<std::wstring> folders = splitFolders(created);
     for (auto made = folders.rbegin(); made != folders.rend(); ++made) ::RemoveDirectoryW(made->c_str());
@@ -340,11 +340,12 @@ KV_NSIS_FUNCTION(Commit) {
     });
 }
 
-// Abandon STAGE CREATED: a failed install's stage and the folders it created go.
-KV_NSIS_FUNCTION(Abandon) {
+// Tidy STAGE FOLDERS: Setup's stage goes (a failed install's), and of the folders Setup created ("|"
+// between them, parents first) each that is empty, the last first.
+KV_NSIS_FUNCTION(Tidy) {
     setupkit::serve(stringSize, stack, [](Stack& s) {
         const std::wstring stage = s.pop();
-        return setupkit::abandon(stage, s.pop());
+        return setupkit::tidy(stage, s.pop());
     });
 }
 
