@@ -176,21 +176,6 @@ TEST_F(Folder, FilesAreHeldReplacedAndDeletedAllOrNothing) {
             << win32::narrow(name);
 }
 
-TEST_F(Folder, ALinkAtANameSetupWritesIsFoundNotFollowed) {
-    write(path + L"\\Info.ini", "the target");
-    ASSERT_TRUE(::RemoveDirectoryW((path + L"\\resource").c_str()));
-    ASSERT_TRUE(::CreateDirectoryW((path + L"\\made").c_str(), nullptr));
-    if (!::CreateSymbolicLinkW((path + L"\\resource").c_str(), (path + L"\\made").c_str(),
-                               SYMBOLIC_LINK_FLAG_DIRECTORY))
-        GTEST_SKIP() << "no symbolic link made here (error " << ::GetLastError()
-                     << "): the native InstallSurvey test covers links";
-    ASSERT_TRUE(::CreateSymbolicLinkW((path + L"\\kelvane.exe").c_str(), (path + L"\\Info.ini").c_str(), 0));
-    WindowsProgramFolder folder(path, L"", kLists);
-    EXPECT_EQ(folder.folderStanding(L"resource"), Standing::Link);
-    EXPECT_EQ(folder.hold(L"kelvane.exe", true).standing, Standing::Link);
-    EXPECT_EQ(folder.hold(L"kelvane.exe", false).standing, Standing::Link);
-}
-
 TEST_F(Folder, IsKnownByIdentityHoweverSpelt) {
     std::wstring forward = path;
     std::replace(forward.begin(), forward.end(), L'\\', L'/');
