@@ -16,7 +16,7 @@
 ; replaces, has files in use. The uninstaller: 0 removed; 3 as above; 4 a file of ours cannot be
 ; deleted (nothing deleted); 5 its folder is not the registered installation's (nothing removed).
 ; Every refusal and failure leaves everything as it was, and starts again the server it closed.
-; Silent runs write what they did to %TEMP%\kelvane-setup.log (kelvane-uninstall.log).
+; Every run writes what it did to %TEMP%\kelvane-setup.log (kelvane-uninstall.log).
 ;
 ; Setup never replaces or deletes a file it did not write, never follows a link, and never starts the
 ; server with its own rights. The plug-in KelvaneSetup.dll (installer/plugin) holds the decisions: who
@@ -103,7 +103,7 @@ VIAddVersionKey /LANG=1033 "OriginalFilename" "kelvane-setup.exe"
 
 Var ClosedServer      ; the program of the running server this run closed, if it closed one
 Var Missing           ; the platform files missing from $INSTDIR, one "name: role" per line
-Var Log               ; the silent run's log file, or empty
+Var Log               ; the run's log file
 Var Lines             ; the lines of the plug-in's last reply, one per line
 Var LineCount
 Var Line
@@ -118,7 +118,7 @@ Var FailureText
 ; ---- shared by the installer and the uninstaller ------------------------------------------------
 
 !macro DEFINE_SHARED_FUNCTIONS UN
-; Push "line", Call WriteLog: a line of the silent run's log, and of the details.
+; Push "line", Call WriteLog: a line of the run's log, and of the details.
 Function ${UN}WriteLog
     Exch $0
     Push $1
@@ -136,14 +136,13 @@ FunctionEnd
 Function ${UN}StartLog
     Exch $0
     Push $1
-    ${If} ${Silent}
-        StrCpy $Log "$TEMP\$0"
-        Delete "$Log"
-        ; A UTF-16 file starts with its byte-order mark.
-        FileOpen $1 "$Log" w
-        FileWriteWord $1 0xFEFF
-        FileClose $1
-    ${EndIf}
+    ; The wizard's runs too: what the details list showed stays for support.
+    StrCpy $Log "$TEMP\$0"
+    Delete "$Log"
+    ; A UTF-16 file starts with its byte-order mark.
+    FileOpen $1 "$Log" w
+    FileWriteWord $1 0xFEFF
+    FileClose $1
     Pop $1
     Pop $0
 FunctionEnd

@@ -223,6 +223,13 @@ std::string setupLog(const wchar_t* name) {
     return win32::narrow(text);
 }
 
+// The log's line that says how Setup started the server, for the test's output.
+void printServerStart(const std::string& log) {
+    const std::size_t at = log.find("Started Kelvane Server");
+    std::printf("%s\n", at == std::string::npos ? "no server started"
+                                                : log.substr(at, log.find('\r', at) - at).c_str());
+}
+
 std::wstring withoutTrailingSeparator(std::wstring path) {
     if (!path.empty() && path.back() == L'\\') path.pop_back();
     return path;
@@ -800,6 +807,7 @@ TEST_F(Installer, AnUpdateThatCannotFinishChangesNothingAndStartsTheServerItClos
     servers.push_back(&second);
     ASSERT_TRUE(second.process) << "the server it closed is started again\n" << log;
     EXPECT_NE(log.find("Started Kelvane Server as the signed-in user, "), std::string::npos) << log;
+    printServerStart(log);
     EXPECT_EQ(installationIn(folder), before);
     tiktor.reset();
 
@@ -1041,6 +1049,38 @@ TEST_F(Installer, RefusesAFolderOthersCanChangeAndCreatesFoldersOnlyAdministrato
     EXPECT_EQ(accessOf(withoutTrailingSeparator(open)), openAccess);
     EXPECT_NE(openAccess.find(L";;;WD)"), std::wstring::npos) << win32::narrow(openAccess);
     EXPECT_EQ(accessOf(open + L"resource"), onlyTrusted);
+
+    // Updated through the wizard, its finish page's "Start Kelvane Server now" (ticked) starts the
+    // server as the desktop's user.
+    Wizard wizard(L"/SIMBOARD /ACCEPTWRITABLE /D=" + withoutTrailingSeparator(open));
+    ASSERT_TRUE(wizard.window) << "no wizard";
+    Wizard::press(wizard.window, IDOK);
+    ASSERT_TRUE(e2e::waitUntil([&] { return !wizard.folderField().empty(); }, kSetupTimeoutMs));
+    Wizard::press(wizard.window, IDOK);
+    HWND startNow = nullptr;
+    ASSERT_TRUE(e2e::waitUntil(
+        [&] {
+            HWND page = ::FindWindowExW(wizard.window, nullptr, L"#32770", nullptr);
+            startNow =
+                page ? ::FindWindowExW(page, nullptr, L"Button", L"Start Kelvane Server now") : nullptr;
+            return startNow != nullptr;
+        },
+        kSetupTimeoutMs))
+        << "no finish page";
+    EXPECT_EQ(::SendMessageW(startNow, BM_GETCHECK, 0, 0), BST_CHECKED);
+    Wizard::press(wizard.window, IDOK);
+    EXPECT_EQ(wizard.exitCode(), 0u);
+    ServerProcess started = ServerProcess::find(0, e2e::kPatienceMs);
+    servers.push_back(&started);
+    ASSERT_TRUE(started.process) << "the finish page started no server\n" << setupLog(L"kelvane-setup.log");
+    EXPECT_NE(setupLog(L"kelvane-setup.log").find("Started Kelvane Server as the signed-in user, "),
+              std::string::npos)
+        << setupLog(L"kelvane-setup.log");
+    printServerStart(setupLog(L"kelvane-setup.log"));
+    wchar_t image[MAX_PATH];
+    DWORD imageLength = MAX_PATH;
+    ASSERT_TRUE(::QueryFullProcessImageNameW(started.process.get(), 0, image, &imageLength));
+    EXPECT_TRUE(sameText(image, open + L"kelvane.exe")) << win32::narrow(image);
 }
 
 // Each built program says who made it and which version it is, and carries its manifest.
