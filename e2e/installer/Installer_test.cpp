@@ -321,11 +321,17 @@ struct Wizard {
     }
 };
 
-// A server process the test did not necessarily start: found by its main window.
+// A server process the test did not necessarily start: found by its main window. One still running
+// when the test lets go of it (a test that failed half-way, or ended with it running) is ended.
 struct ServerProcess {
     win32::UniqueHandle process;
     DWORD id = 0;
     HWND window = nullptr;
+
+    ServerProcess() = default;
+    ServerProcess(ServerProcess&&) = default;
+    ServerProcess& operator=(ServerProcess&&) = default;
+    ~ServerProcess() { end(); }
 
     static ServerProcess find(DWORD otherThan, DWORD timeoutMs) {
         ServerProcess server;
@@ -347,7 +353,7 @@ struct ServerProcess {
         ::GetExitCodeProcess(process.get(), &code);
         return code;
     }
-    // For a test that failed half-way: closed as a user would, ended if that does not work.
+    // Closed as a user would, ended if that does not work.
     void end() {
         if (!process || exitCode(0)) return;
         ::PostMessageW(window, WM_CLOSE, 0, 0);
@@ -375,7 +381,6 @@ class Installer : public ::testing::Test {
         ASSERT_TRUE(simboard::preferBoardSetupApi(L"kelvane.exe"));
     }
     void TearDown() override {
-        for (ServerProcess* server : servers) server->end();
         for (const std::wstring& folder : folders) removeTree(folder);
         forgetInstallation();
         simboard::forgetBoardSetupApi(L"kelvane.exe");
@@ -436,7 +441,6 @@ class Installer : public ::testing::Test {
     DWORD binaryType = 0;
     simboard::Machine& machine = simboard::Machine::instance();
     std::vector<std::wstring> folders;
-    std::vector<ServerProcess*> servers;  // ended at tear-down if a failed test left them running
 };
 
 TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverTheServerAndUninstalls) {
@@ -505,7 +509,6 @@ TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverThe
                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(noWriters);
     ServerProcess first = startAsAtLogon(*runValue);
-    servers.push_back(&first);
     ASSERT_TRUE(first.process) << "the server did not start";
     ASSERT_TRUE(
         e2e::waitUntil([&] { return callsTo(first.id, "Nv_SetGPUFan").size() >= 4; }, e2e::kPatienceMs));
@@ -542,7 +545,6 @@ TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverThe
     EXPECT_TRUE(iconDeleted) << "the server removed its icon";
     EXPECT_EQ(fileContent(infoIni), fileContent(e2e::builtFile(L"bin\\Info.ini")));
     ServerProcess second = ServerProcess::find(first.id, e2e::kPatienceMs);
-    servers.push_back(&second);
     ASSERT_TRUE(second.process) << "the update starts the server it closed\n" << log;
     ASSERT_TRUE(e2e::waitUntil([&] { return !callsTo(second.id, "NuSysSvr_RegisterNotify").empty(); },
                                e2e::kPatienceMs));
@@ -640,7 +642,6 @@ TEST_F(Installer, SimulatedMainboardNeverReplacesFilesNotItsOwnAndLeavesThoseCha
     // The evaluation runs on the installed board: the server from the Run value, the board's linkctl.
     ServerProcess server =
         startAsAtLogon(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane").value_or(L""));
-    servers.push_back(&server);
     ASSERT_TRUE(server.process) << "the server did not start";
     EXPECT_NE(remoteCardCount(folder + L"linkctl.exe").find(kCardCountAnswer), std::string::npos);
 
@@ -794,7 +795,6 @@ TEST_F(Installer, AnUpdateThatCannotFinishChangesNothingAndStartsTheServerItClos
     for (const auto& [name, value] : std::get<1>(before)) EXPECT_GE(value.size(), 64u) << win32::narrow(name);
 
     ServerProcess first = startAsAtLogon(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane").value_or(L""));
-    servers.push_back(&first);
     ASSERT_TRUE(first.process) << "the server did not start";
     win32::UniqueHandle tiktor(::CreateFileW((folder + L"tiktor.exe").c_str(), GENERIC_READ, FILE_SHARE_READ,
                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -804,7 +804,6 @@ TEST_F(Installer, AnUpdateThatCannotFinishChangesNothingAndStartsTheServerItClos
     EXPECT_NE(log.find("\r\ntiktor.exe: in use"), std::string::npos) << log;
     EXPECT_EQ(first.exitCode(0), 0u) << "closed for the update\n" << log;
     ServerProcess second = ServerProcess::find(first.id, e2e::kPatienceMs);
-    servers.push_back(&second);
     ASSERT_TRUE(second.process) << "the server it closed is started again\n" << log;
     EXPECT_NE(log.find("Started Kelvane Server as the signed-in user, "), std::string::npos) << log;
     printServerStart(log);
@@ -820,7 +819,6 @@ TEST_F(Installer, AnUpdateThatCannotFinishChangesNothingAndStartsTheServerItClos
     EXPECT_EQ(installationIn(folder), before) << log;
     // 64-bit: refused before the server was closed; 32-bit: closed, and started again.
     ServerProcess running = ServerProcess::find(0, e2e::kPatienceMs);
-    servers.push_back(&running);
     EXPECT_TRUE(running.process) << "a server runs after the failed update\n" << log;
     EXPECT_TRUE(e2e::waitUntil([&] { return !callsTo(running.id, "NuSysSvr_RegisterNotify").empty(); },
                                e2e::kPatienceMs));
@@ -893,7 +891,6 @@ TEST_F(Installer, MovesBetweenFoldersAsOneInstallationAndLeavesNoFileOrphanedOrF
     // starts the new server.
     ServerProcess server =
         startAsAtLogon(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane").value_or(L""));
-    servers.push_back(&server);
     ASSERT_TRUE(server.process);
     ASSERT_TRUE(
         e2e::waitUntil([&] { return fileContent(first + L"Info.ini").find("Large=") != std::string::npos; },
@@ -920,7 +917,6 @@ TEST_F(Installer, MovesBetweenFoldersAsOneInstallationAndLeavesNoFileOrphanedOrF
         << log;
     EXPECT_EQ(server.exitCode(0), 0u);
     ServerProcess moved = ServerProcess::find(server.id, e2e::kPatienceMs);
-    servers.push_back(&moved);
     ASSERT_TRUE(moved.process);
     wchar_t image[MAX_PATH];
     DWORD imageLength = MAX_PATH;
@@ -952,7 +948,6 @@ TEST_F(Installer, MovesBetweenFoldersAsOneInstallationAndLeavesNoFileOrphanedOrF
               withoutTrailingSeparator(second));
     EXPECT_EQ(recordValues(), std::get<1>(std::get<0>(registered)));
     ServerProcess updated = ServerProcess::find(moved.id, e2e::kPatienceMs);
-    servers.push_back(&updated);
 
     // Its removal keeps the user's Info.ini, which Setup never recorded.
     ASSERT_EQ(runUninstallerInPlace(second), 0u) << setupLog(L"kelvane-uninstall.log");
@@ -1071,7 +1066,6 @@ TEST_F(Installer, RefusesAFolderOthersCanChangeAndCreatesFoldersOnlyAdministrato
     Wizard::press(wizard.window, IDOK);
     EXPECT_EQ(wizard.exitCode(), 0u);
     ServerProcess started = ServerProcess::find(0, e2e::kPatienceMs);
-    servers.push_back(&started);
     ASSERT_TRUE(started.process) << "the finish page started no server\n" << setupLog(L"kelvane-setup.log");
     EXPECT_NE(setupLog(L"kelvane-setup.log").find("Started Kelvane Server as the signed-in user, "),
               std::string::npos)

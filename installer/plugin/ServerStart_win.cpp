@@ -101,6 +101,20 @@ ComPtr<IShellDispatch2> desktopShell(std::wstring& problem) {
     return shell;
 }
 
+// The shell registers its window list once it has started: at logon a moment after the desktop
+// shows, and under wine some seconds after the session's first window. Until then it is asked again.
+constexpr DWORD kShellStartMs = 15000;
+constexpr DWORD kShellAskAgainMs = 250;
+
+ComPtr<IShellDispatch2> desktopShellOnceStarted(std::wstring& problem) {
+    const ULONGLONG deadline = ::GetTickCount64() + kShellStartMs;
+    for (;;) {
+        ComPtr<IShellDispatch2> shell = desktopShell(problem);
+        if (shell || ::GetTickCount64() >= deadline) return shell;
+        ::Sleep(kShellAskAgainMs);
+    }
+}
+
 bool runsAsLocalSystem() {
     HANDLE token = nullptr;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
@@ -202,7 +216,7 @@ StartReport startAsDesktopUser(const std::wstring& program, const std::wstring& 
 
     const ComApartment apartment;
     std::wstring problem;
-    const ComPtr<IShellDispatch2> shell = desktopShell(problem);
+    const ComPtr<IShellDispatch2> shell = desktopShellOnceStarted(problem);
     starter.desktopShellFound = static_cast<bool>(shell);
     win32::UniqueHandle token;
     if (!shell) token = shellProcessToken(problem);
