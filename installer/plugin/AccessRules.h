@@ -95,7 +95,7 @@ std::vector<ChangeRight> changeRights(const AccessList& list, Subject subject,
 std::vector<std::wstring> trustedAccounts(const std::wstring& runningAdministrator);
 
 // "add files, delete", for the folder page and the log.
-std::wstring rightsText(std::uint32_t rights, Subject subject);
+std::wstring rightsText(std::uint32_t mask, Subject subject);
 
 // Every folder Setup creates: owned by Administrators, inheriting nothing; Administrators and SYSTEM
 // have full control, Users read and execute, in the folder and everything made in it.

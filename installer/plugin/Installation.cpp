@@ -71,24 +71,25 @@ struct Step {
 
 void undo(const std::vector<Step>& done, ProgramFolder& folder, std::vector<std::wstring>& log) {
     bool whole = true;
-    for (auto step = done.rbegin(); step != done.rend(); ++step) {
-        switch (step->kind) {
+    for (std::size_t at = done.size(); at-- > 0;) {
+        const Step& step = done[at];
+        switch (step.kind) {
             case Step::Kind::Placed:
-                if (!folder.unplace(step->name)) {
-                    log.push_back(L"Could not take back the new " + folder.shown(step->name) + L": " +
+                if (!folder.unplace(step.name)) {
+                    log.push_back(L"Could not take back the new " + folder.shown(step.name) + L": " +
                                   folder.lastProblem());
                     whole = false;
                 }
                 break;
             case Step::Kind::MovedPrevious:
-                if (!folder.restorePrevious(step->name)) {
-                    log.push_back(L"Could not put back the previous " + folder.shown(step->name) + L": " +
+                if (!folder.restorePrevious(step.name)) {
+                    log.push_back(L"Could not put back the previous " + folder.shown(step.name) + L": " +
                                   folder.lastProblem());
                     whole = false;
                 }
                 break;
             case Step::Kind::MadeFolder:
-                folder.removeEmptyFolder(step->name);
+                folder.removeEmptyFolder(step.name);
                 break;
         }
     }

@@ -65,7 +65,7 @@ std::string withoutServerWrite(std::string_view text) {
     bool sectionHasKeys = false;
     const auto closeSection = [&] {
         if (sectionHeading != std::string::npos && !sectionHasKeys)
-            lines.erase(lines.begin() + sectionHeading);
+            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(sectionHeading));
         sectionHeading = std::string::npos;
     };
     while (!text.empty()) {
@@ -77,7 +77,7 @@ std::string withoutServerWrite(std::string_view text) {
             closeSection();
             const std::size_t close = line.find(']');
             const std::string_view name =
-                trimmed(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
+                trimmed(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
             if (sameName(name, kServerSection)) {
                 sectionHeading = lines.size();
                 sectionHasKeys = false;

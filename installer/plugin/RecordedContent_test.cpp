@@ -18,8 +18,10 @@ TEST(RecordValue, IsWrittenOnlyForWholeHashesAndReadBackAsWritten) {
     EXPECT_EQ(parseRecordValue(kA)->content, (Content{kA, L""}));
     EXPECT_TRUE(parseRecordValue(L"any")->anyContent);
     // What a failed hash would have stored, and what no Setup writes, names no content.
-    for (const std::wstring& bad : {std::wstring(), kA.substr(1), kA + L"0", std::wstring(64, L'g'),
-                                    kA + L' ', kA + L' ' + kB + L' ' + kC, L' ' + kA})
+    const std::wstring twoHashes = kA + L' ' + kB;
+    const std::wstring threeHashes = twoHashes + L' ' + kC;
+    for (const std::wstring& bad :
+         {std::wstring(), kA.substr(1), kA + L"0", std::wstring(64, L'g'), kA + L' ', threeHashes, L' ' + kA})
         EXPECT_FALSE(parseRecordValue(bad)) << bad.size();
     EXPECT_EQ(recordValue({L"", L""}), L"");
     EXPECT_EQ(recordValue({kA.substr(2), L""}), L"");

@@ -8,8 +8,8 @@ namespace {
 TEST(ServerStart, OnlyTheDesktopsShellStartsItAndOnlyForASignedInUser) {
     const struct {
         Starter starter;
-        StartWay way;
-        const wchar_t* reasonPart;
+        StartWay way = StartWay::NotStarted;
+        const wchar_t* reasonPart = L"";
     } cases[] = {
         {{false, 1, true, true}, StartWay::ThroughDesktopShell, L""},
         {{false, 2, true, false}, StartWay::ThroughDesktopShell, L""},
