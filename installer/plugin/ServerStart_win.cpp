@@ -6,6 +6,7 @@
 #include <sddl.h>
 #include <shldisp.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <utility>
 
@@ -101,6 +102,9 @@ ComPtr<IShellDispatch2> desktopShell(std::wstring& problem) {
     return shell;
 }
 
+// The desktop's shell program.
+constexpr wchar_t kShellProgram[] = L"explorer.exe";
+
 // The shell registers its window list once it has started: at logon a moment after the desktop
 // shows, and under wine some seconds after the session's first window. Until then it is asked again.
 constexpr DWORD kShellStartMs = 15000;
@@ -144,11 +148,31 @@ class Text {
 
 // A primary token made from the desktop shell's process token: the signed-in user's, as the user
 // runs programs from the desktop (unelevated). Empty, with why, when there is none to take.
-win32::UniqueHandle shellProcessToken(std::wstring& problem) {
-    const HWND shell = ::GetShellWindow();
+// The desktop shell's process: the owner of the shell's window, else the shell's program running in
+// Setup's session (a shell that has not announced its window yet). 0 when there is none.
+DWORD shellProcessId() {
     DWORD processId = 0;
-    if (!shell || !::GetWindowThreadProcessId(shell, &processId) || processId == 0) {
-        problem += L"; no shell window";
+    if (const HWND shell = ::GetShellWindow()) ::GetWindowThreadProcessId(shell, &processId);
+    if (processId != 0) return processId;
+    DWORD ownSession = 0;
+    ::ProcessIdToSessionId(::GetCurrentProcessId(), &ownSession);
+    const win32::UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+         more = ::Process32NextW(snapshot.get(), &entry)) {
+        DWORD session = 0;
+        if (::CompareStringOrdinal(entry.szExeFile, -1, kShellProgram, -1, TRUE) == CSTR_EQUAL &&
+            ::ProcessIdToSessionId(entry.th32ProcessID, &session) && session == ownSession)
+            return entry.th32ProcessID;
+    }
+    return 0;
+}
+
+win32::UniqueHandle shellProcessToken(std::wstring& problem) {
+    const DWORD processId = shellProcessId();
+    if (processId == 0) {
+        problem += L"; no shell process in this session";
         return {};
     }
     const win32::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
