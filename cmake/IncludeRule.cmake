@@ -16,7 +16,8 @@ set(rules
     "server/tray: server/tray support win32"
     "server/app: server protocol gpulib skin support win32"
     "tiktor: tiktor protocol win32"
-    "mainboard: mainboard protocol remote win32")
+    "mainboard: mainboard protocol remote win32"
+    "installer: installer win32")
 
 set(errors)
 foreach(rule IN LISTS rules)

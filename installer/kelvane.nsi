@@ -3,17 +3,26 @@
 ; server at logon and registers an uninstaller. Built by CMake (installer/CMakeLists.txt):
 ;   makensis -DBUILD_DEFINES=<build>/installer/Build.nsh kelvane.nsi
 ;
-; Command line: /S silent; /SIMBOARD also installs the simulated mainboard; /D=FOLDER (last) the
-; program folder. Exit codes (the README's table): 0 installed; 1 cancelled; 2 the platform
-; software's files are missing from the folder (silent mode); 3 a running server did not close, or
-; another user's server runs; 4 the folder holds files that the simulated mainboard would replace and
-; that Setup did not write; 5 the amd64 installer without the simulated mainboard (silent mode). The
-; uninstaller: 0 removed; 3 as above; 4 a file of ours could not be deleted (the rest deleted, the
-; installation kept). Every refusal changes nothing. Silent runs write what they did to %TEMP%\kelvane-setup.log (kelvane-uninstall.log).
+; Command line: /S silent; /SIMBOARD also installs the simulated mainboard; /ACCEPTWRITABLE (with the
+; board only) accepts a folder that accounts besides the administrators can change, for an evaluation;
+; /D=FOLDER (last) the program folder. Exit codes (the README's table): 0 installed; 1 cancelled; 2 the
+; platform software's files are missing from the folder (silent mode); 3 a running server did not
+; close, or another user's server runs; 4 the folder holds files that the simulated mainboard would
+; replace and that Setup did not write; 5 the amd64 installer without the simulated mainboard (silent
+; mode); 6 accounts besides the administrators can change the folder or a platform file in it; 7 a
+; junction or symbolic link at a name Setup writes; 8 a file Setup would replace is in use; 9 a write
+; or hash failed (what it replaced is back); 10 kelvane.exe, tiktor.exe or another of the server's
+; names in the folder was not written by Setup; 11 the installation in another folder, which this one
+; replaces, has files in use. The uninstaller: 0 removed; 3 as above; 4 a file of ours cannot be
+; deleted (nothing deleted); 5 its folder is not the registered installation's (nothing removed).
+; Every refusal and failure leaves everything as it was, and starts again the server it closed.
+; Every run writes what it did to %TEMP%\kelvane-setup.log (kelvane-uninstall.log).
 ;
-; Setup never replaces or deletes a file it did not write. It records each file it writes (name and
-; SHA-256) under the Add/Remove Programs entry, "Files"; the uninstaller deletes a file only while it
-; is recorded and unchanged. Info.ini is recorded as "any": the server itself writes into it.
+; Setup never replaces or deletes a file it did not write, never follows a link, and never starts the
+; server with its own rights. The plug-in KelvaneSetup.dll (installer/plugin) holds the decisions: who
+; can change the folder, what stands at each name, the record of what Setup wrote (each file's
+; SHA-256, under the Add/Remove Programs entry), writing all or nothing through a stage in the folder,
+; and starting the server through the desktop's shell.
 
 !include "${BUILD_DEFINES}"
 
@@ -29,6 +38,7 @@ SetCompressor /SOLID lzma
 ManifestDPIAware true
 ; Program Files and HKLM need an administrator.
 RequestExecutionLevel admin
+!addplugindir "${PLUGIN_DIR}"
 
 !include MUI2.nsh
 !include LogicLib.nsh
@@ -36,9 +46,6 @@ RequestExecutionLevel admin
 !include Sections.nsh
 !include WinMessages.nsh
 
-!define UNINSTALLER "kelvane-uninstall.exe"
-!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvane"
-!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 ; The maker's suite registers itself here; its folder is the platform software's.
 !define SUITE_APP_PATH_KEY "Software\Microsoft\Windows\CurrentVersion\App Paths\Tunedeck II.exe"
 ; Where wine finds its per-program library choices: the board's device tree replaces the system's
@@ -46,17 +53,21 @@ RequestExecutionLevel admin
 !define BOARD_OVERRIDES_KEY "Software\Wine\AppDefaults\kelvane.exe\DllOverrides"
 ; How long a running server may take to close: its start-up alone takes several seconds.
 !define SERVER_CLOSE_DEADLINE_MS 30000
-; What Setup wrote into the program folder: a value per file, its name in the folder, holding its
-; SHA-256 as written, or "any" for a file whose content is not kept (the server writes Info.ini).
-!define RECORD_KEY "${UNINSTALL_KEY}\Files"
-!define ANY_CONTENT "any"
-; Exit codes besides NSIS's own 0 (done) and 1 (cancelled by the user); 2 is also NSIS's code for a
-; run that the script ended, which here is only ever for missing platform files.
+; Accepts, for the simulated mainboard's evaluation only, a folder that others can change.
+!define ACCEPT_WRITABLE_SWITCH "/ACCEPTWRITABLE"
+; Exit codes besides NSIS's own 0 (done) and 1 (cancelled by the user).
 !define EXIT_PLATFORM_MISSING 2
 !define EXIT_SERVER_RUNNING 3
 !define EXIT_BOARD_WOULD_REPLACE 4
 !define EXIT_NOT_REMOVED 4
 !define EXIT_AMD64_NEEDS_BOARD 5
+!define EXIT_NOT_REGISTERED 5
+!define EXIT_FOLDER_WRITABLE 6
+!define EXIT_LINK 7
+!define EXIT_IN_USE 8
+!define EXIT_WRITE_FAILED 9
+!define EXIT_NOT_WRITTEN_BY_SETUP 10
+!define EXIT_PREVIOUS_IN_USE 11
 
 Name "${PRODUCT}"
 OutFile "${SETUP_FILE}"
@@ -81,12 +92,14 @@ VIAddVersionKey /LANG=1033 "OriginalFilename" "kelvane-setup.exe"
 !define MUI_COMPONENTSPAGE_NODESC
 
 !insertmacro MUI_PAGE_COMPONENTS
-!define MUI_DIRECTORYPAGE_TEXT_TOP "Kelvane Server is installed into the folder of the mainboard's platform software, where its libraries and Tunedeck II are. Setup has looked for that folder; choose it if it is somewhere else."
+!define MUI_DIRECTORYPAGE_TEXT_TOP "Kelvane Server is installed into the folder of the mainboard's platform software, where its libraries and Tunedeck II are. Setup has looked for that folder; choose it if it is somewhere else. Only administrators may be able to change it."
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE DirectoryLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_RUN "$INSTDIR\kelvane.exe"
+; Started as the desktop's user, not with Setup's rights.
+!define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start Kelvane Server now"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartInstalledServer
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -94,16 +107,24 @@ VIAddVersionKey /LANG=1033 "OriginalFilename" "kelvane-setup.exe"
 
 !insertmacro MUI_LANGUAGE "English"
 
-Var ServerWasRunning  ; 1 when this run closed a running server
+Var ClosedServer      ; the program of the running server this run closed, if it closed one
 Var Missing           ; the platform files missing from $INSTDIR, one "name: role" per line
-Var Foreign           ; files in $INSTDIR that the simulated mainboard would replace, one "name: why" per line
-Var NotRemoved        ; the uninstaller's files that could not be deleted, one per line
-Var Log               ; the silent run's log file, or empty
+Var Log               ; the run's log file
+Var Lines             ; the lines of the plug-in's last reply, one per line
+Var LineCount
+Var Line
+Var AcceptWritable    ; 1 when /ACCEPTWRITABLE was given
+Var RefusalCode       ; what stands in the way of installing into $INSTDIR: its exit code, or 0
+Var RefusalText       ; and why, for the folder page and the log
+Var Stage             ; Setup's stage in the program folder while it exists
+Var CreatedFolders    ; the folders this run created, "|" between them
+Var FailureCode       ; the exit code of an install that failed after it began
+Var FailureText
 
 ; ---- shared by the installer and the uninstaller ------------------------------------------------
 
 !macro DEFINE_SHARED_FUNCTIONS UN
-; Log "line": a line of the silent run's log, and of the details.
+; Push "line", Call WriteLog: a line of the run's log, and of the details.
 Function ${UN}WriteLog
     Exch $0
     Push $1
@@ -121,68 +142,73 @@ FunctionEnd
 Function ${UN}StartLog
     Exch $0
     Push $1
-    ${If} ${Silent}
-        StrCpy $Log "$TEMP\$0"
-        Delete "$Log"
-        ; A UTF-16 file starts with its byte-order mark.
-        FileOpen $1 "$Log" w
-        FileWriteWord $1 0xFEFF
-        FileClose $1
-    ${EndIf}
+    ; The wizard's runs too: what the details list showed stays for support.
+    StrCpy $Log "$TEMP\$0"
+    Delete "$Log"
+    ; A UTF-16 file starts with its byte-order mark.
+    FileOpen $1 "$Log" w
+    FileWriteWord $1 0xFEFF
+    FileClose $1
     Pop $1
     Pop $0
 FunctionEnd
 
-; Push path, Call FileHash, Pop hash: the file's SHA-256 in 64 hex digits, or "" when it cannot be read.
-Function ${UN}FileHash
-    Exch $1
-    Push $0
-    Push $2
-    Push $3
-    Push $4
-    Push $5
-    Push $6
-    Push $7
-    StrCpy $0 ""
-    System::Call 'kernel32::CreateFileW(w r1, i 0x80000000, i 7, p 0, i 3, i 0, p 0) p .r2'
-    ${If} $2 = -1
-        Goto hashed
-    ${EndIf}
-    ; PROV_RSA_AES, CRYPT_VERIFYCONTEXT; CALG_SHA_256.
-    System::Call 'advapi32::CryptAcquireContextW(*p .r3, p 0, p 0, i 24, i 0xF0000000) i .r4'
-    System::Call 'advapi32::CryptCreateHash(p r3, i 0x800C, p 0, i 0, *p .r5) i .r4'
-    System::Alloc 65536
-    Pop $6
-    ${Do}
-        System::Call 'kernel32::ReadFile(p r2, p r6, i 65536, *i .r7, p 0) i .r4'
-        ${If} $4 = 0
-            Goto unread
-        ${EndIf}
-        ${If} $7 = 0
-            ${ExitDo}
-        ${EndIf}
-        System::Call 'advapi32::CryptHashData(p r5, p r6, i r7, i 0) i .r4'
+; After a reply of the plug-in, once its status and values are popped: $Lines = its lines.
+Function ${UN}PopLines
+    Pop $LineCount
+    StrCpy $Lines ""
+    ${DoWhile} $LineCount > 0
+        Pop $Line
+        StrCpy $Lines "$Lines$Line$\r$\n"
+        IntOp $LineCount $LineCount - 1
     ${Loop}
-    ; HP_HASHVAL; the 32 bytes as hex digits without separators (CRYPT_STRING_HEXRAW, NOCRLF).
-    System::Call 'advapi32::CryptGetHashParam(p r5, i 2, p r6, *i 32, i 0) i .r4'
-    ${If} $4 <> 0
-        System::Call 'crypt32::CryptBinaryToStringW(p r6, i 32, i 0x4000000C, w .r0, *i ${NSIS_MAX_STRLEN}) i .r4'
-    ${EndIf}
-    unread:
-    System::Free $6
-    System::Call 'advapi32::CryptDestroyHash(p r5)'
-    System::Call 'advapi32::CryptReleaseContext(p r3, i 0)'
-    System::Call 'kernel32::CloseHandle(p r2)'
-    hashed:
-    StrCpy $1 $0
-    Pop $7
-    Pop $6
-    Pop $5
-    Pop $4
-    Pop $3
+FunctionEnd
+
+; The same, each line also written to the log.
+Function ${UN}PopAndLogLines
+    Pop $LineCount
+    StrCpy $Lines ""
+    ${DoWhile} $LineCount > 0
+        Pop $Line
+        StrCpy $Lines "$Lines$Line$\r$\n"
+        Push $Line
+        Call ${UN}WriteLog
+        IntOp $LineCount $LineCount - 1
+    ${Loop}
+FunctionEnd
+
+; Push program, Call StartServerAsUser: the server started as the signed-in user of the desktop,
+; by the desktop's shell (or with its process's token); never with Setup's rights. Where there is no such user (Setup runs as
+; SYSTEM, or in session 0) it is not started: the next logon starts it.
+Function ${UN}StartServerAsUser
+    Exch $0
+    Push $1
+    Push $2
+    ${GetParent} $0 $1
+    KelvaneSetup::StartServer "$0" "$1"
+    Pop $1
     Pop $2
+    Call ${UN}PopLines
+    ${If} $1 == "started"
+        Push "Started Kelvane Server as the signed-in user, $2"
+    ${Else}
+        Push "Kelvane Server was not started: $2"
+    ${EndIf}
+    Call ${UN}WriteLog
+    Pop $2
+    Pop $1
     Pop $0
-    Exch $1
+FunctionEnd
+
+; A run that closed the server and then changed nothing starts it again. Only a server whose window
+; it closed: a mutex that went without one was no server of ours to give back.
+Function ${UN}StartClosedServerAgain
+    ${If} $ClosedServer != ""
+        ${If} ${FileExists} "$ClosedServer"
+            Push "$ClosedServer"
+            Call ${UN}StartServerAsUser
+        ${EndIf}
+    ${EndIf}
 FunctionEnd
 
 ; $0 = 1 while a server of this session runs (its mutex "Kelvane" exists), 2 while only a server of
@@ -267,14 +293,15 @@ FunctionEnd
 ; Closes a running server of this session as its tray menu's Exit does: WM_CLOSE to its main window,
 ; which removes the tray icon on the way out. Waits until the mutex is gone; never kills it. One that
 ; does not close in time, and one of another session (whose window this session cannot reach), are
-; reported: silently, the run ends with exit code 3; else the user may retry or cancel.
+; reported: silently, the run ends with exit code 3; else the user may retry or cancel. $ClosedServer
+; = the closed server's program, to start it again should nothing change.
 Function ${UN}CloseRunningServer
     Push $0
     Push $1
     Push $2
     Push $3
     Push $4
-    StrCpy $ServerWasRunning 0
+    StrCpy $ClosedServer ""
     retry:
     Call ${UN}ServerRunning
     ${If} $0 = 0
@@ -294,7 +321,6 @@ Function ${UN}CloseRunningServer
         SetErrorLevel ${EXIT_SERVER_RUNNING}
         Quit
     ${EndIf}
-    StrCpy $ServerWasRunning 1
     Push "Closing the running Kelvane Server"
     Call ${UN}WriteLog
     StrCpy $1 0  ; the window has been asked
@@ -306,9 +332,17 @@ Function ${UN}CloseRunningServer
             ; once its message loop runs.
             FindWindow $0 "TForm1" "NOVU Kelvane Server"
             ${If} $0 <> 0
-                ; Its process, to wait for: the mutex goes before the process has let go of its files.
+                ; Its process, to wait for (the mutex goes before the process has let go of its
+                ; files), and its program.
                 System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r3)'
-                System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r3) p .r4'
+                System::Call 'kernel32::OpenProcess(i 0x00101000, i 0, i r3) p .r4'
+                StrCpy $ClosedServer "$INSTDIR\${SERVER_PROGRAM}"
+                ${If} $4 <> 0
+                    System::Call 'kernel32::QueryFullProcessImageNameW(p r4, i 0, w .r3, *i ${NSIS_MAX_STRLEN}) i .r1'
+                    ${If} $1 <> 0
+                        StrCpy $ClosedServer $3
+                    ${EndIf}
+                ${EndIf}
                 System::Call 'user32::PostMessageW(p r0, i ${WM_CLOSE}, p 0, p 0)'
                 StrCpy $1 1
             ${EndIf}
@@ -347,83 +381,112 @@ FunctionEnd
 !insertmacro DEFINE_SHARED_FUNCTIONS ""
 !insertmacro DEFINE_SHARED_FUNCTIONS "un."
 
-; ---- the installer ------------------------------------------------------------------------------
+; ---- the installer: writing, all or nothing ------------------------------------------------------
 
-; $0 = 1 when the record under the Add/Remove Programs entry is of $INSTDIR, else 0.
-Function RecordIsOfThisFolder
-    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
-    ${If} $0 != ""
-    ${AndIf} $0 == $INSTDIR
-        StrCpy $0 1
-    ${Else}
-        StrCpy $0 0
-    ${EndIf}
-FunctionEnd
+; A failure once the install has begun: .onInstFailed puts back what it changed.
+!macro FAIL CODE TEXT
+    StrCpy $FailureCode ${CODE}
+    StrCpy $FailureText "${TEXT}"
+    Abort
+!macroend
 
-; Push name, Call RecordWrittenFile: records the file just written into $INSTDIR with its content.
-Function RecordWrittenFile
-    Exch $1
-    Push $0
-    Push "$INSTDIR\$1"
-    Call FileHash
-    Pop $0
-    WriteRegStr HKLM "${RECORD_KEY}" "$1" "$0"
-    Pop $0
-    Pop $1
-FunctionEnd
-
-!macro WRITE_RECORDED SOURCE NAME
+; Every file is first written into Setup's stage in the folder; the plug-in puts them in place.
+!macro STAGE_FILE SOURCE NAME
+    ClearErrors
     File "/oname=${NAME}" "${SOURCE}"
-    Push "${NAME}"
-    Call RecordWrittenFile
+    ${If} ${Errors}
+        !insertmacro FAIL ${EXIT_WRITE_FAILED} "Setup could not write ${NAME} into $Stage."
+    ${EndIf}
 !macroend
 
 Section "Kelvane Server" SecServer
     SectionIn RO
     Call CloseRunningServer
-    ; The record is of one folder: one of another folder is of files this installation will not see.
-    Call RecordIsOfThisFolder
-    ${If} $0 = 0
-        DeleteRegKey HKLM "${RECORD_KEY}"
-        DeleteRegValue HKLM "${UNINSTALL_KEY}" "SimulatedMainboard"
+    ; Judged again now that nothing of ours runs, right before the writing.
+    Push 1
+    Call CheckProgramFolder
+    ${If} $RefusalCode <> 0
+        !insertmacro FAIL $RefusalCode "$RefusalText"
+    ${EndIf}
+    KelvaneSetup::MakeFolder "$INSTDIR"
+    Pop $0
+    Pop $1
+    Pop $CreatedFolders
+    Call PopAndLogLines
+    ${If} $0 == "link"
+        !insertmacro FAIL ${EXIT_LINK} "$INSTDIR is a junction or symbolic link. Setup does not install through one."
+    ${ElseIf} $0 != "ok"
+        !insertmacro FAIL ${EXIT_WRITE_FAILED} "Setup could not create $INSTDIR: $Lines"
+    ${EndIf}
+    ; The folder as the system names it, however it was spelt.
+    StrCpy $INSTDIR $1
+    ${If} $CreatedFolders != ""
+        Push "Created $CreatedFolders: only administrators can change it"
+        Call WriteLog
+    ${EndIf}
+    KelvaneSetup::Stage "$INSTDIR"
+    Pop $0
+    Pop $Stage
+    Call PopLines
+    ${If} $0 != "ok"
+        !insertmacro FAIL ${EXIT_WRITE_FAILED} "Setup could not make its folder in $INSTDIR: $Lines"
+    ${EndIf}
+    SetOverwrite try
+    SetOutPath "$Stage\new"
+    !insertmacro KV_SERVER_FILES STAGE_FILE
+    ClearErrors
+    WriteUninstaller "$Stage\new\${UNINSTALLER}"
+    ${If} ${Errors}
+        !insertmacro FAIL ${EXIT_WRITE_FAILED} "Setup could not write ${UNINSTALLER} into $Stage."
+    ${EndIf}
+SectionEnd
+
+; Only into a folder that holds none of its files but ours, unchanged (the survey's "foreign-board").
+Section /o "Simulated mainboard (evaluation without the hardware)" SecBoard
+    SetOutPath "$Stage\new"
+    !insertmacro KV_BOARD_FILES STAGE_FILE
+SectionEnd
+
+Section "-Registration"
+    StrCpy $0 0
+    ${If} ${SectionIsSelected} ${SecBoard}
+        StrCpy $0 1
     ${EndIf}
     SetOutPath "$INSTDIR"
-    !insertmacro WRITE_RECORDED "${BIN_DIR}/kelvane.exe" "kelvane.exe"
-    !insertmacro WRITE_RECORDED "${BIN_DIR}/tiktor.exe" "tiktor.exe"
-    ; A card database made read-only (the server's write into it then fails, as it may) is replaced
-    ; all the same. The server writes into it: it stays ours whatever it holds.
-    SetFileAttributes "$INSTDIR\Info.ini" NORMAL
-    File "${BIN_DIR}/Info.ini"
-    WriteRegStr HKLM "${RECORD_KEY}" "Info.ini" "${ANY_CONTENT}"
-    CreateDirectory "$INSTDIR\resource"
-    !macro INSTALL_SKIN_FILE NAME
-        !insertmacro WRITE_RECORDED "${BIN_DIR}/resource/${NAME}" "resource\${NAME}"
-    !macroend
-    !insertmacro KV_SKIN_FILES INSTALL_SKIN_FILE
-    WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+    KelvaneSetup::Commit "$INSTDIR" "$Stage" "$CreatedFolders" "$0"
+    Pop $0
+    Call PopAndLogLines
+    ; The plug-in has removed its stage either way.
+    StrCpy $Stage ""
+    ${If} $0 == "in-use"
+        !insertmacro FAIL ${EXIT_IN_USE} "These files in $INSTDIR are in use and cannot be replaced now:$\r$\n$\r$\n$Lines$\r$\nNothing was changed."
+    ${ElseIf} $0 == "old-in-use"
+        !insertmacro FAIL ${EXIT_PREVIOUS_IN_USE} "Files of the installation that this one replaces cannot be deleted now:$\r$\n$\r$\n$Lines$\r$\nNothing was changed."
+    ${ElseIf} $0 == "link"
+        !insertmacro FAIL ${EXIT_LINK} "These names in $INSTDIR are junctions or symbolic links, which Setup does not follow:$\r$\n$\r$\n$Lines"
+    ${ElseIf} $0 == "foreign-server"
+        !insertmacro FAIL ${EXIT_NOT_WRITTEN_BY_SETUP} "$INSTDIR holds files under Kelvane Server's names that Setup did not write:$\r$\n$\r$\n$Lines"
+    ${ElseIf} $0 == "foreign-board"
+        !insertmacro FAIL ${EXIT_BOARD_WOULD_REPLACE} "The simulated mainboard would replace these files in $INSTDIR, which Setup did not write (or which changed since):$\r$\n$\r$\n$Lines"
+    ${ElseIf} $0 != "ok"
+        !insertmacro FAIL ${EXIT_WRITE_FAILED} "Setup could not write or hash its files; what it replaced is back:$\r$\n$\r$\n$Lines"
+    ${EndIf}
+    ; The folders are the installation's now.
+    StrCpy $CreatedFolders ""
 
     ; Every user's logon starts the server, as the user: it asks for no elevation (asInvoker), which
     ; a Run value could not give it anyway.
-    WriteRegStr HKLM "${RUN_KEY}" "Kelvane" '"$INSTDIR\kelvane.exe"'
+    WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\${SERVER_PROGRAM}"'
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${COMPANY}"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" '"$INSTDIR\kelvane.exe",0'
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" '"$INSTDIR\${SERVER_PROGRAM}",0'
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}" "$INSTDIR"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
     WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
-SectionEnd
 
-; Only into a folder that holds none of its files but ours, unchanged (FindForeignBoardFiles).
-Section /o "Simulated mainboard (evaluation without the hardware)" SecBoard
-    SetOutPath "$INSTDIR"
-    !insertmacro KV_BOARD_FILES WRITE_RECORDED
-    WriteRegStr HKCU "${BOARD_OVERRIDES_KEY}" "setupapi" "native"
-SectionEnd
-
-Section "-Registration"
     ; What the sections above installed, for Add/Remove Programs and the uninstaller.
     SectionGetSize ${SecServer} $0
     ; An update without the board keeps the board installed before: its files stay on the record.
@@ -433,6 +496,7 @@ Section "-Registration"
         SectionGetSize ${SecBoard} $1
         IntOp $0 $0 + $1
         WriteRegDWORD HKLM "${UNINSTALL_KEY}" "SimulatedMainboard" 1
+        WriteRegStr HKCU "${BOARD_OVERRIDES_KEY}" "setupapi" "native"
     ${Else}
         WriteRegDWORD HKLM "${UNINSTALL_KEY}" "SimulatedMainboard" 0
     ${EndIf}
@@ -441,12 +505,115 @@ Section "-Registration"
     Call WriteLog
     ; A silent update gives back the server it closed (the finish page offers it otherwise).
     ${If} ${Silent}
-    ${AndIf} $ServerWasRunning = 1
-        Exec '"$INSTDIR\kelvane.exe"'
-        Push "Started Kelvane Server again"
-        Call WriteLog
+    ${AndIf} $ClosedServer != ""
+        Push "$INSTDIR\${SERVER_PROGRAM}"
+        Call StartServerAsUser
     ${EndIf}
 SectionEnd
+
+; ---- the installer: what stands in the way -------------------------------------------------------
+
+!macro REFUSE CODE TEXT
+    StrCpy $RefusalCode ${CODE}
+    StrCpy $RefusalText "${TEXT}"
+!macroend
+
+; Push file, Call CheckPlatformFileRights: refuses a platform file in $INSTDIR that accounts besides
+; the administrators can change (the server loads it, or starts it).
+Function CheckPlatformFileRights
+    Exch $0
+    Push $1
+    ${If} $RefusalCode = 0
+        KelvaneSetup::CheckFile "$INSTDIR\$0"
+        Pop $1
+        Pop $0
+        Call PopLines
+        ${If} $1 == "writable"
+        ${AndIf} $AcceptWritable = 1
+            Push "Accepted for the simulated mainboard's evaluation (${ACCEPT_WRITABLE_SWITCH}): accounts besides the administrators can change $0:$\r$\n$Lines"
+            Call WriteLog
+        ${ElseIf} $1 == "writable"
+            !insertmacro REFUSE ${EXIT_FOLDER_WRITABLE} "Kelvane Server loads $0, and accounts besides the administrators can change it:$\r$\n$\r$\n$Lines$\r$\nAny user could then run code of their own in the server. Ask the platform software's maker, or an administrator, to let only administrators change it."
+        ${ElseIf} $1 == "error"
+            !insertmacro REFUSE ${EXIT_FOLDER_WRITABLE} "Setup cannot tell who can change $0: $Lines"
+        ${EndIf}
+    ${EndIf}
+    Pop $1
+    Pop $0
+FunctionEnd
+
+!macro CHECK_PLATFORM_FILE_RIGHTS NAME ROLE
+    Push "${NAME}"
+    Call CheckPlatformFileRights
+!macroend
+
+; Push forChange (0 or 1), Call CheckProgramFolder: $RefusalCode and $RefusalText for what stands in
+; the way of installing into $INSTDIR, or 0: who can change the folder and the platform's files in it,
+; links at the names Setup writes, files under those names that Setup did not write. With forChange
+; (the server closed), also whether the files Setup replaces are free, and those of an installation
+; in another folder, which this one replaces.
+Function CheckProgramFolder
+    Exch $0
+    Push $1
+    Push $2
+    StrCpy $RefusalCode 0
+    StrCpy $RefusalText ""
+    ${IfNot} ${SectionIsSelected} ${SecBoard}
+        StrCpy $AcceptWritable 0
+    ${EndIf}
+    KelvaneSetup::CheckFolder "$INSTDIR"
+    Pop $1
+    Pop $2
+    Call PopLines
+    ${If} $1 == "link"
+        !insertmacro REFUSE ${EXIT_LINK} "$INSTDIR is a junction or symbolic link. Setup does not install through one: choose the folder it leads to, or another."
+    ${ElseIf} $1 == "writable"
+    ${AndIf} $AcceptWritable = 1
+        Push "Accepted for the simulated mainboard's evaluation (${ACCEPT_WRITABLE_SWITCH}): accounts besides the administrators can change $2:$\r$\n$Lines"
+        Call WriteLog
+    ${ElseIf} $1 == "writable"
+        !insertmacro REFUSE ${EXIT_FOLDER_WRITABLE} "Setup does not install into $INSTDIR: accounts besides the administrators can change $2:$\r$\n$\r$\n$Lines$\r$\nAny user could then put a library there that the server loads at every logon, or change the defaults it applies to the cards. Choose a folder that only administrators can change."
+    ${ElseIf} $1 == "error"
+        !insertmacro REFUSE ${EXIT_FOLDER_WRITABLE} "Setup cannot tell who can change $2: $Lines"
+    ${EndIf}
+    ${If} $RefusalCode = 0
+        !insertmacro KV_PLATFORM_FILES CHECK_PLATFORM_FILE_RIGHTS
+    ${EndIf}
+    ${If} $RefusalCode = 0
+        StrCpy $2 0
+        ${If} ${SectionIsSelected} ${SecBoard}
+            StrCpy $2 1
+        ${EndIf}
+        KelvaneSetup::Survey "$INSTDIR" "$2" "$0"
+        Pop $1
+        Call PopLines
+        ${If} $1 == "link"
+            !insertmacro REFUSE ${EXIT_LINK} "These names in $INSTDIR are junctions or symbolic links, which Setup does not follow:$\r$\n$\r$\n$Lines"
+        ${ElseIf} $1 == "foreign-server"
+            !insertmacro REFUSE ${EXIT_NOT_WRITTEN_BY_SETUP} "$INSTDIR holds files under Kelvane Server's names that Setup did not write:$\r$\n$\r$\n$Lines$\r$\nSetup never replaces a file it did not write. Choose another folder."
+        ${ElseIf} $1 == "foreign-board"
+            !if ${NSIS_TARGET} == "amd64-unicode"
+                !define OTHER_CHOICES "Choose another folder."
+            !else
+                !define OTHER_CHOICES "Choose another folder, or go back and leave out the simulated mainboard."
+            !endif
+            !insertmacro REFUSE ${EXIT_BOARD_WOULD_REPLACE} "The simulated mainboard cannot be installed into $INSTDIR: it would replace these files, which Setup did not write (they belong to the mainboard's platform software, or changed since):$\r$\n$\r$\n$Lines$\r$\nSetup never replaces a file it did not write. ${OTHER_CHOICES}"
+            !undef OTHER_CHOICES
+        ${ElseIf} $1 == "unreadable"
+            !insertmacro REFUSE ${EXIT_WRITE_FAILED} "These files in $INSTDIR cannot be read, so Setup cannot tell whether it wrote them:$\r$\n$\r$\n$Lines"
+        ${ElseIf} $1 == "in-use"
+            !insertmacro REFUSE ${EXIT_IN_USE} "These files in $INSTDIR are in use and cannot be replaced now:$\r$\n$\r$\n$Lines$\r$\nClose the program that holds them, then run Setup again."
+        ${ElseIf} $1 == "old-in-use"
+            ReadRegStr $2 HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
+            !insertmacro REFUSE ${EXIT_PREVIOUS_IN_USE} "Kelvane Server is installed in $2, which this installation replaces. These of its files cannot be deleted now:$\r$\n$\r$\n$Lines$\r$\nClose the program that holds them, then run Setup again."
+        ${ElseIf} $1 != "ok"
+            !insertmacro REFUSE ${EXIT_WRITE_FAILED} "Setup cannot look at the files in $INSTDIR: $Lines"
+        ${EndIf}
+    ${EndIf}
+    Pop $2
+    Pop $1
+    Pop $0
+FunctionEnd
 
 !macro CHECK_PLATFORM_FILE NAME ROLE
     ${IfNot} ${FileExists} "$INSTDIR\${NAME}"
@@ -462,48 +629,32 @@ Function FindMissingPlatformFiles
     ${EndIf}
 FunctionEnd
 
-; Push name, Call CheckBoardFile: adds the file to $Foreign when $INSTDIR holds it and it is not ours
-; as we wrote it ($0: the record is of this folder).
-Function CheckBoardFile
-    Exch $1
-    Push $2
-    Push $3
-    ${If} ${FileExists} "$INSTDIR\$1"
-        StrCpy $2 ""
-        ${If} $0 = 1
-            ReadRegStr $2 HKLM "${RECORD_KEY}" "$1"
-        ${EndIf}
-        ${If} $2 == ""
-            StrCpy $Foreign "$Foreign$1: not written by Setup$\r$\n"
-        ${Else}
-            Push "$INSTDIR\$1"
-            Call FileHash
-            Pop $3
-            ${If} $3 != $2
-                StrCpy $Foreign "$Foreign$1: changed since Setup wrote it$\r$\n"
-            ${EndIf}
-        ${EndIf}
+; A failure after the install began: Setup's stage and the folders this run created go (the plug-in
+; has already put back what it replaced), the closed server starts again, and the run ends with the
+; failure's own exit code.
+Function .onInstFailed
+    ; Nothing of Setup's may stay in use: its stage, the folders it created.
+    SetOutPath "$TEMP"
+    ${If} $Stage != ""
+    ${OrIf} $CreatedFolders != ""
+        KelvaneSetup::Tidy "$Stage" "$CreatedFolders"
+        Pop $0
+        Call PopAndLogLines
     ${EndIf}
-    Pop $3
-    Pop $2
-    Pop $1
+    ${If} $FailureCode = 0
+        StrCpy $FailureCode ${EXIT_WRITE_FAILED}
+        StrCpy $FailureText "Setup could not write its files."
+    ${EndIf}
+    Push "Not installed: $FailureText"
+    Call WriteLog
+    MessageBox MB_OK|MB_ICONSTOP "$FailureText" /SD IDOK
+    Call StartClosedServerAgain
+    SetErrorLevel $FailureCode
 FunctionEnd
 
-!macro CHECK_BOARD_FILE BUILT NAME
-    Push "${NAME}"
-    Call CheckBoardFile
-!macroend
-
-; $Foreign = the files in $INSTDIR that the simulated mainboard would replace although Setup did not
-; write them as they are (the platform software's own, say); none when the board is not chosen.
-Function FindForeignBoardFiles
-    StrCpy $Foreign ""
-    ${If} ${SectionIsSelected} ${SecBoard}
-        Push $0
-        Call RecordIsOfThisFolder
-        !insertmacro KV_BOARD_FILES CHECK_BOARD_FILE
-        Pop $0
-    ${EndIf}
+Function StartInstalledServer
+    Push "$INSTDIR\${SERVER_PROGRAM}"
+    Call StartServerAsUser
 FunctionEnd
 
 ; The program folder, unless /D= named one: the previous installation's, else the maker's suite's
@@ -513,9 +664,9 @@ Function ChooseProgramFolder
     ${If} $INSTDIR != ""
         Return
     ${EndIf}
-    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
     ${If} $0 != ""
-    ${AndIf} ${FileExists} "$0\kelvane.exe"
+    ${AndIf} ${FileExists} "$0\${SERVER_PROGRAM}"
         StrCpy $INSTDIR $0
         Return
     ${EndIf}
@@ -553,11 +704,19 @@ Function .onInit
     ${IfNot} ${Errors}
         !insertmacro SelectSection ${SecBoard}
     ${EndIf}
+    StrCpy $AcceptWritable 0
+    ClearErrors
+    ${GetOptions} $0 "${ACCEPT_WRITABLE_SWITCH}" $1
+    ${IfNot} ${Errors}
+        StrCpy $AcceptWritable 1
+    ${EndIf}
     Call ChooseProgramFolder
     ; An update keeps the simulated mainboard installed before.
-    Call RecordIsOfThisFolder
+    KelvaneSetup::IsRegistered "$INSTDIR"
+    Pop $0
+    Call PopLines
     ReadRegDWORD $1 HKLM "${UNINSTALL_KEY}" "SimulatedMainboard"
-    ${If} $0 = 1
+    ${If} $0 == "1"
     ${AndIf} $1 = 1
         !insertmacro SelectSection ${SecBoard}
     ${EndIf}
@@ -576,11 +735,17 @@ Function .onInit
         !insertmacro SetSectionFlag ${SecBoard} ${SF_RO}
     !endif
     ${If} ${Silent}
-        Call FindForeignBoardFiles
-        ${If} $Foreign != ""
-            Push "Not installed: the simulated mainboard would replace these files in $INSTDIR, which Setup did not write (or which changed since):$\r$\n$Foreign"
+        ${If} $AcceptWritable = 1
+        ${AndIfNot} ${SectionIsSelected} ${SecBoard}
+            Push "Ignored ${ACCEPT_WRITABLE_SWITCH}: it is for the simulated mainboard's evaluation only (/SIMBOARD)"
             Call WriteLog
-            SetErrorLevel ${EXIT_BOARD_WOULD_REPLACE}
+        ${EndIf}
+        Push 0
+        Call CheckProgramFolder
+        ${If} $RefusalCode <> 0
+            Push "Not installed: $RefusalText"
+            Call WriteLog
+            SetErrorLevel $RefusalCode
             Abort
         ${EndIf}
         Call FindMissingPlatformFiles
@@ -594,15 +759,10 @@ Function .onInit
 FunctionEnd
 
 Function DirectoryLeave
-    Call FindForeignBoardFiles
-    ${If} $Foreign != ""
-        !if ${NSIS_TARGET} == "amd64-unicode"
-            !define OTHER_CHOICES "Choose another folder."
-        !else
-            !define OTHER_CHOICES "Choose another folder, or go back and leave out the simulated mainboard."
-        !endif
-        MessageBox MB_OK|MB_ICONSTOP "The simulated mainboard cannot be installed into $INSTDIR: it would replace these files, which Setup did not write (they belong to the mainboard's platform software, or changed since):$\r$\n$\r$\n$Foreign$\r$\nSetup never replaces a file it did not write. ${OTHER_CHOICES}"
-        !undef OTHER_CHOICES
+    Push 0
+    Call CheckProgramFolder
+    ${If} $RefusalCode <> 0
+        MessageBox MB_OK|MB_ICONSTOP "$RefusalText"
         Abort
     ${EndIf}
     Call FindMissingPlatformFiles
@@ -614,86 +774,66 @@ FunctionEnd
 
 ; ---- the uninstaller ----------------------------------------------------------------------------
 
+; Only the registered installation's own uninstaller removes anything: one left in another folder
+; (an earlier installation's) never touches the Run value, the entry or the files of this one.
 Function un.onInit
     !if ${NSIS_TARGET} == "amd64-unicode"
         SetRegView 64
     !endif
     Push "kelvane-uninstall.log"
     Call un.StartLog
+    KelvaneSetup::IsRegistered "$INSTDIR"
+    Pop $0
+    Call un.PopLines
+    ${If} $0 != "1"
+        ReadRegStr $1 HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
+        ${If} $1 == ""
+            StrCpy $1 "no folder: Kelvane Server is not installed"
+        ${EndIf}
+        Push "Nothing was removed: $INSTDIR is not the folder of the registered Kelvane Server ($1)"
+        Call un.WriteLog
+        MessageBox MB_OK|MB_ICONEXCLAMATION "This uninstaller belongs to an earlier installation in $INSTDIR. The Kelvane Server installed now is in $1; remove it with Add/Remove Programs.$\r$\n$\r$\nNothing was removed." /SD IDOK
+        SetErrorLevel ${EXIT_NOT_REGISTERED}
+        Quit
+    ${EndIf}
 FunctionEnd
 
-; Removes, of the recorded files, the ones still as Setup wrote them: the folder is the platform
-; software's, a file replaced since (by the platform software's own installer, say) is no longer ours,
-; and Gpu.log (the machine's record, in the common application-data folder) stays. A file that cannot
-; be deleted keeps the installation as it is (the uninstaller, the entry, the Run value and the record
-; of what is left), so that running the uninstaller again completes the removal; nothing is scheduled.
+; Removes, of the recorded files, the ones still as Setup wrote them (the card database also when only
+; the server's own write changed it): the folder is the platform software's, a file replaced since
+; (by the platform software's own installer, say) is no longer ours, and Gpu.log (the machine's
+; record, in the common application-data folder) stays. Every file is checked first: when one
+; cannot be deleted, nothing is, and the server closed for it starts again. Then the Run value goes,
+; then kelvane.exe, then the rest.
 Section "Uninstall"
     Call un.CloseRunningServer
-    StrCpy $NotRemoved ""
-    StrCpy $1 0  ; the record's value looked at
-    ${Do}
-        ClearErrors
-        EnumRegValue $2 HKLM "${RECORD_KEY}" $1
-        ${If} ${Errors}
-        ${OrIf} $2 == ""
-            ${ExitDo}
-        ${EndIf}
-        ReadRegStr $3 HKLM "${RECORD_KEY}" "$2"
-        StrCpy $4 "removed"
-        ${IfNot} ${FileExists} "$INSTDIR\$2"
-            StrCpy $4 "gone"
-        ${ElseIf} $3 != "${ANY_CONTENT}"
-            Push "$INSTDIR\$2"
-            Call un.FileHash
-            Pop $5
-            ${If} $5 == ""
-                StrCpy $4 "unreadable"
-            ${ElseIf} $5 != $3
-                StrCpy $4 "changed"
-            ${EndIf}
-        ${EndIf}
-        ${If} $4 == "removed"
-            SetFileAttributes "$INSTDIR\$2" NORMAL
-            ClearErrors
-            Delete "$INSTDIR\$2"
-            ${If} ${Errors}
-                StrCpy $4 "undeletable"
-            ${EndIf}
-        ${EndIf}
-        ${If} $4 == "changed"
-            Push "Kept $INSTDIR\$2: it has changed since Setup installed it"
-            Call un.WriteLog
-        ${EndIf}
-        ${If} $4 == "unreadable"
-        ${OrIf} $4 == "undeletable"
-            ; Still ours: it stays on the record for the next run.
-            Push "Could not delete $INSTDIR\$2"
-            Call un.WriteLog
-            StrCpy $NotRemoved "$NotRemoved$2$\r$\n"
-            IntOp $1 $1 + 1
+    KelvaneSetup::Remove "$INSTDIR"
+    Pop $0
+    Pop $1
+    Pop $2
+    Call un.PopAndLogLines
+    ${If} $0 != "ok"
+        ${If} $0 == "not-registered"
+            SetErrorLevel ${EXIT_NOT_REGISTERED}
         ${Else}
-            DeleteRegValue HKLM "${RECORD_KEY}" "$2"
+            Push "Kelvane Server was not removed: nothing was deleted, since the files above cannot be deleted now (a program may hold them open). Run the uninstaller again once they are free."
+            Call un.WriteLog
+            MessageBox MB_OK|MB_ICONEXCLAMATION "Kelvane Server was not removed: these files in $INSTDIR cannot be deleted now (a program may hold them open):$\r$\n$\r$\n$Lines$\r$\nClose the program that holds them, then run the uninstaller again." /SD IDOK
+            SetErrorLevel ${EXIT_NOT_REMOVED}
         ${EndIf}
-    ${Loop}
-    ${If} $NotRemoved != ""
-        Push "Kelvane Server was not removed: the files above could not be deleted (a program may hold them open). Run the uninstaller again once they are free."
-        Call un.WriteLog
-        MessageBox MB_OK|MB_ICONEXCLAMATION "Kelvane Server was not removed completely: these files in $INSTDIR could not be deleted (a program may hold them open):$\r$\n$\r$\n$NotRemoved$\r$\nClose the program that holds them, then run the uninstaller again." /SD IDOK
-        SetErrorLevel ${EXIT_NOT_REMOVED}
+        Call un.StartClosedServerAgain
         Abort
     ${EndIf}
-    DeleteRegKey HKLM "${RECORD_KEY}"
-    RMDir "$INSTDIR\resource"
     ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "SimulatedMainboard"
     ${If} $0 = 1
         DeleteRegValue HKCU "${BOARD_OVERRIDES_KEY}" "setupapi"
         DeleteRegKey /ifempty HKCU "${BOARD_OVERRIDES_KEY}"
         DeleteRegKey /ifempty HKCU "Software\Wine\AppDefaults\kelvane.exe"
     ${EndIf}
-    DeleteRegValue HKLM "${RUN_KEY}" "Kelvane"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
     Delete "$INSTDIR\${UNINSTALLER}"
-    RMDir "$INSTDIR"
+    KelvaneSetup::Tidy "" "$2"
+    Pop $0
+    Call un.PopAndLogLines
     Push "Removed Kelvane Server from $INSTDIR"
     Call un.WriteLog
 SectionEnd

@@ -1,5 +1,7 @@
 #include "win32/Text.h"
 
+#include "win32/LocalMemory.h"
+
 namespace win32 {
 
 std::wstring widen(std::string_view text, UINT codePage) {
@@ -18,6 +20,18 @@ std::string narrow(std::wstring_view text, UINT codePage) {
     ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
                           nullptr);
     return out;
+}
+
+std::wstring systemMessage(DWORD error) {
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const UniqueLocalMemory owned(text);
+    std::wstring message(text ? text : L"", length);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
+        message.pop_back();
+    return message.empty() ? L"error " + std::to_wstring(error) : message;
 }
 
 std::wstring windowText(HWND window) {

@@ -11,6 +11,10 @@ namespace win32 {
 std::wstring widen(std::string_view text, UINT codePage = CP_UTF8);
 std::string narrow(std::wstring_view text, UINT codePage = CP_UTF8);
 
+// The system's description of an error code (GetLastError's), without the line end; the number when
+// the system has none.
+std::wstring systemMessage(DWORD error);
+
 // The text of a window (or, across processes, of an edit control) through WM_GETTEXT.
 std::wstring windowText(HWND window);
 

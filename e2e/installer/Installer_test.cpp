@@ -4,14 +4,18 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+#include <sddl.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -52,6 +56,14 @@ constexpr DWORD kExitAmd64NeedsBoard = 5;
 constexpr char kSquatterLine[] =
     "is held by a program that is not Kelvane Server: the server cannot start while "
     "that program runs";
+constexpr DWORD kExitNotRegistered = 5;
+constexpr DWORD kExitFolderWritable = 6;
+constexpr DWORD kExitInUse = 8;
+constexpr DWORD kExitWriteFailed = 9;
+constexpr DWORD kExitNotWrittenBySetup = 10;
+// The same with Everyone given Modify (wine keeps of an access list what its file modes can say: the
+// world's rights, not a group's).
+constexpr wchar_t kOthersMayModify[] = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1301bf;;;WD)";
 // What the installer puts there: program folder name, built file.
 const std::vector<std::pair<std::wstring, std::wstring>> kInstalledFiles = {
     {L"kelvane.exe", L"bin\\kelvane.exe"},
@@ -66,6 +78,10 @@ const std::vector<std::pair<std::wstring, std::wstring>> kInstalledFiles = {
 std::string fileContent(const std::wstring& path) {
     std::ifstream in(win32::narrow(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool sameText(const std::wstring& a, const std::wstring& b) {
+    return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 bool fileExists(const std::wstring& path) {
@@ -107,6 +123,90 @@ std::optional<DWORD> runToEnd(std::wstring commandLine, DWORD timeoutMs) {
     return code;
 }
 
+// Every file under the folder by its name there, with its content; each folder as "<folder>".
+std::map<std::wstring, std::string> filesIn(const std::wstring& folder, const std::wstring& prefix = L"") {
+    std::map<std::wstring, std::string> found;
+    WIN32_FIND_DATAW entry;
+    win32::UniqueFindHandle search(::FindFirstFileW((folder + prefix + L"*").c_str(), &entry));
+    for (bool more = static_cast<bool>(search); more; more = ::FindNextFileW(search.get(), &entry)) {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            found[prefix + name] = "<folder>";
+            found.merge(filesIn(folder, prefix + name + L"\\"));
+        } else {
+            found[prefix + name] = fileContent(folder + prefix + name);
+        }
+    }
+    return found;
+}
+
+// The record of the files Setup wrote: each value under the entry's Files key.
+std::map<std::wstring, std::wstring> recordValues() {
+    std::map<std::wstring, std::wstring> values;
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kUninstallKey) + L"\\Files").c_str(), 0, KEY_READ,
+                        &key) != ERROR_SUCCESS)
+        return values;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[MAX_PATH];
+        DWORD nameLength = MAX_PATH;
+        wchar_t value[256];
+        DWORD bytes = sizeof value;
+        if (::RegEnumValueW(key, index, name, &nameLength, nullptr, nullptr, reinterpret_cast<BYTE*>(value),
+                            &bytes) != ERROR_SUCCESS)
+            break;
+        values[name] = std::wstring(value, bytes / sizeof(wchar_t)).c_str();
+    }
+    ::RegCloseKey(key);
+    return values;
+}
+
+// A file's or folder's access list, as SDDL text ("D:P(A;...)...").
+std::wstring accessOf(const std::wstring& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return L"(unreadable)";
+    wchar_t* text = nullptr;
+    ::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                           DACL_SECURITY_INFORMATION, &text, nullptr);
+    const std::wstring found = text ? text : L"(none)";
+    ::LocalFree(text);
+    ::LocalFree(descriptor);
+    return found;
+}
+
+// A file's or folder's owner, as a security identifier's text.
+std::wstring ownerOf(const std::wstring& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PSID owner = nullptr;
+    if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                                nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return L"(unreadable)";
+    wchar_t* text = nullptr;
+    ::ConvertSidToStringSidW(owner, &text);
+    const std::wstring found = text ? text : L"(none)";
+    ::LocalFree(text);
+    ::LocalFree(descriptor);
+    return found;
+}
+
+// Gives a file or folder the access list (wine keeps it, though it does not enforce it).
+bool setAccess(const std::wstring& path, const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+        return false;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL acl = nullptr;
+    const bool set = ::GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted) &&
+                     ::SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
+                                             DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                             nullptr, nullptr, acl, nullptr) == ERROR_SUCCESS;
+    ::LocalFree(descriptor);
+    return set;
+}
+
 std::wstring setupProgram() { return e2e::builtFile(L"kelvane-setup.exe"); }
 
 std::optional<DWORD> runSetup(const std::wstring& arguments) {
@@ -126,6 +226,13 @@ std::string setupLog(const wchar_t* name) {
     std::wstring text((bytes.size() - 2) / 2, L'\0');
     std::copy_n(bytes.data() + 2, text.size() * 2, reinterpret_cast<char*>(text.data()));
     return win32::narrow(text);
+}
+
+// The log's line that says how Setup started the server, for the test's output.
+void printServerStart(const std::string& log) {
+    const std::size_t at = log.find("Started Kelvane Server");
+    std::printf("%s\n", at == std::string::npos ? "no server started"
+                                                : log.substr(at, log.find('\r', at) - at).c_str());
 }
 
 std::wstring withoutTrailingSeparator(std::wstring path) {
@@ -219,11 +326,17 @@ struct Wizard {
     }
 };
 
-// A server process the test did not necessarily start: found by its main window.
+// A server process the test did not necessarily start: found by its main window. One still running
+// when the test lets go of it (a test that failed half-way, or ended with it running) is ended.
 struct ServerProcess {
     win32::UniqueHandle process;
     DWORD id = 0;
     HWND window = nullptr;
+
+    ServerProcess() = default;
+    ServerProcess(ServerProcess&&) = default;
+    ServerProcess& operator=(ServerProcess&&) = default;
+    ~ServerProcess() { end(); }
 
     static ServerProcess find(DWORD otherThan, DWORD timeoutMs) {
         ServerProcess server;
@@ -245,7 +358,7 @@ struct ServerProcess {
         ::GetExitCodeProcess(process.get(), &code);
         return code;
     }
-    // For a test that failed half-way: closed as a user would, ended if that does not work.
+    // Closed as a user would, ended if that does not work.
     void end() {
         if (!process || exitCode(0)) return;
         ::PostMessageW(window, WM_CLOSE, 0, 0);
@@ -315,7 +428,6 @@ class Installer : public ::testing::Test {
         ASSERT_TRUE(simboard::preferBoardSetupApi(L"kelvane.exe"));
     }
     void TearDown() override {
-        for (ServerProcess* server : servers) server->end();
         for (const std::wstring& folder : folders) removeTree(folder);
         forgetInstallation();
         simboard::forgetBoardSetupApi(L"kelvane.exe");
@@ -376,7 +488,6 @@ class Installer : public ::testing::Test {
     DWORD binaryType = 0;
     simboard::Machine& machine = simboard::Machine::instance();
     std::vector<std::wstring> folders;
-    std::vector<ServerProcess*> servers;  // ended at tear-down if a failed test left them running
 };
 
 TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverTheServerAndUninstalls) {
@@ -449,7 +560,6 @@ TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverThe
                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(noWriters);
     ServerProcess first = startAsAtLogon(*runValue);
-    servers.push_back(&first);
     ASSERT_TRUE(first.process) << "the server did not start";
     ASSERT_TRUE(
         e2e::waitUntil([&] { return callsTo(first.id, "Nv_SetGPUFan").size() >= 4; }, e2e::kPatienceMs));
@@ -486,7 +596,6 @@ TEST_F(Installer, RefusesAFolderWithoutThePlatformThenInstallsRunsUpdatesOverThe
     EXPECT_TRUE(iconDeleted) << "the server removed its icon";
     EXPECT_EQ(fileContent(infoIni), fileContent(e2e::builtFile(L"bin\\Info.ini")));
     ServerProcess second = ServerProcess::find(first.id, e2e::kPatienceMs);
-    servers.push_back(&second);
     ASSERT_TRUE(second.process) << "the update starts the server it closed\n" << log;
     ASSERT_TRUE(e2e::waitUntil([&] { return !callsTo(second.id, "NuSysSvr_RegisterNotify").empty(); },
                                e2e::kPatienceMs));
@@ -584,7 +693,6 @@ TEST_F(Installer, SimulatedMainboardNeverReplacesFilesNotItsOwnAndLeavesThoseCha
     // The evaluation runs on the installed board: the server from the Run value, the board's linkctl.
     ServerProcess server =
         startAsAtLogon(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane").value_or(L""));
-    servers.push_back(&server);
     ASSERT_TRUE(server.process) << "the server did not start";
     EXPECT_NE(remoteCardCount(folder + L"linkctl.exe").find(kCardCountAnswer), std::string::npos);
 
@@ -674,8 +782,9 @@ TEST_F(Installer, AServerThatCannotBeClosedOrAFileThatCannotBeDeletedLeavesTheIn
     server.reset();
 
     // kelvane.exe held open without delete sharing: the uninstaller (run from a copy elsewhere, as
-    // Add/Remove Programs runs it) removes what it can and keeps itself, the entry, the Run value
-    // and the record of the rest; run again once the file is free, it completes.
+    // Add/Remove Programs runs it) checks every recorded file first and deletes nothing, keeping the
+    // entry and the Run value; run again once the file is free, it completes. The edited Info.ini
+    // (changed otherwise than by the server's own write) is the user's now, and stays.
     const std::wstring elsewhere = makeFolder(L"uninstaller-copy");
     ASSERT_TRUE(::CopyFileW((folder + L"kelvane-uninstall.exe").c_str(),
                             (elsewhere + L"kelvane-uninstall.exe").c_str(), FALSE));
@@ -687,14 +796,13 @@ TEST_F(Installer, AServerThatCannotBeClosedOrAFileThatCannotBeDeletedLeavesTheIn
     ::DeleteFileW(setupLogPath(L"kelvane-uninstall.log").c_str());
     EXPECT_EQ(runToEnd(uninstall, kSetupTimeoutMs), kExitNotRemoved);
     std::string log = setupLog(L"kelvane-uninstall.log");
-    EXPECT_NE(log.find("Could not delete " + win32::narrow(folder) + "kelvane.exe"), std::string::npos)
-        << log;
+    EXPECT_NE(log.find("\r\nkelvane.exe: in use"), std::string::npos) << log;
+    EXPECT_NE(log.find("nothing was deleted"), std::string::npos) << log;
     EXPECT_EQ(log.find("Removed"), std::string::npos) << log;
-    EXPECT_TRUE(fileExists(folder + L"kelvane.exe"));
-    EXPECT_FALSE(fileExists(infoIni)) << "what could go has gone";
-    EXPECT_TRUE(fileExists(folder + L"kelvane-uninstall.exe"));
-    EXPECT_EQ(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane"), std::get<3>(before));
-    EXPECT_EQ(registryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"), std::get<4>(before));
+    EXPECT_EQ(installed(), before);
+    for (const auto& [name, built] : kInstalledFiles)
+        EXPECT_TRUE(fileExists(folder + name)) << "nothing deleted: " << win32::narrow(name);
+    EXPECT_TRUE(fileExists(folder + e2e::kBoardDeviceTree));
 
     // Run again once the file is free, with a squatter of the machine's mutex: it completes.
     holder.reset();
@@ -705,11 +813,346 @@ TEST_F(Installer, AServerThatCannotBeClosedOrAFileThatCannotBeDeletedLeavesTheIn
     log = setupLog(L"kelvane-uninstall.log");
     EXPECT_NE(log.find(kSquatterLine), std::string::npos) << log;
     EXPECT_NE(log.find("Removed Kelvane Server"), std::string::npos) << log;
+    EXPECT_NE(log.find("Kept " + win32::narrow(infoIni) + ": it has changed since Setup installed it"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(fileContent(infoIni), infoIniBefore);
     EXPECT_FALSE(fileExists(folder + L"kelvane.exe"));
     EXPECT_FALSE(fileExists(folder + L"kelvane-uninstall.exe"));
     EXPECT_FALSE(fileExists(folder + e2e::kBoardDeviceTree)) << "the board, recorded, went too";
     EXPECT_FALSE(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane"));
     EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
+// An installation as no refused or failed run may change it: every file in the folder, the record,
+// the Run value.
+auto installationIn(const std::wstring& folder) {
+    return std::make_tuple(filesIn(folder), recordValues(),
+                           registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane"));
+}
+
+// While it lives, Setup runs without the system's cryptography provider (wine's library choice for
+// kelvane-setup.exe leaves out rsaenh.dll): every hash Setup makes fails.
+class WithoutCryptography {
+  public:
+    WithoutCryptography() {
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"rsaenh", REG_SZ, L"", sizeof(wchar_t));
+    }
+    ~WithoutCryptography() {
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\kelvane-setup.exe");
+    }
+    WithoutCryptography(const WithoutCryptography&) = delete;
+    WithoutCryptography& operator=(const WithoutCryptography&) = delete;
+
+  private:
+    static constexpr wchar_t kKey[] = L"Software\\Wine\\AppDefaults\\kelvane-setup.exe\\DllOverrides";
+};
+
+// An update that cannot replace a file (tiktor.exe held as a running program holds it) or cannot hash
+// what it wrote changes nothing, writes no empty record value and starts again the server it closed,
+// as the desktop's user through the shell; a fresh install whose hashes fail leaves nothing behind.
+TEST_F(Installer, AnUpdateThatCannotFinishChangesNothingAndStartsTheServerItClosedAgain) {
+    // 32-bit: into the platform's folder without the board, so that the update hashes only what it
+    // writes (the board's recorded files are hashed before anything is closed or written).
+    const std::wstring folder = makeFolder(L"whole");
+    if (!amd64()) installPlatform(folder);
+    ASSERT_EQ(runSetup((amd64() ? L"/S /SIMBOARD /D=" : L"/S /D=") + withoutTrailingSeparator(folder)), 0u)
+        << setupLog(L"kelvane-setup.log");
+    // The installation as the running server leaves it: its one write into Info.ini made (which each
+    // later start makes again, byte for byte).
+    ServerProcess first = startAsAtLogon(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane").value_or(L""));
+    ASSERT_TRUE(first.process) << "the server did not start";
+    ASSERT_TRUE(
+        e2e::waitUntil([&] { return fileContent(folder + L"Info.ini").find("Large=") != std::string::npos; },
+                       e2e::kPatienceMs));
+    const auto before = installationIn(folder);
+    ASSERT_FALSE(std::get<1>(before).empty());
+    for (const auto& [name, value] : std::get<1>(before)) EXPECT_GE(value.size(), 64u) << win32::narrow(name);
+    win32::UniqueHandle tiktor(::CreateFileW((folder + L"tiktor.exe").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(tiktor);
+    EXPECT_EQ(runSetup(L"/S"), kExitInUse);
+    std::string log = setupLog(L"kelvane-setup.log");
+    EXPECT_NE(log.find("\r\ntiktor.exe: in use"), std::string::npos) << log;
+    EXPECT_EQ(first.exitCode(0), 0u) << "closed for the update\n" << log;
+    ServerProcess second = ServerProcess::find(first.id, e2e::kPatienceMs);
+    ASSERT_TRUE(second.process) << "the server it closed is started again\n" << log;
+    EXPECT_NE(log.find("Started Kelvane Server as the signed-in user, "), std::string::npos) << log;
+    printServerStart(log);
+    EXPECT_EQ(installationIn(folder), before);
+    tiktor.reset();
+
+    {
+        const WithoutCryptography noHashes;
+        EXPECT_EQ(runSetup(L"/S"), kExitWriteFailed);
+    }
+    log = setupLog(L"kelvane-setup.log");
+    EXPECT_NE(log.find("Not installed: "), std::string::npos) << log;
+    EXPECT_EQ(installationIn(folder), before) << log;
+    // 64-bit: refused before the server was closed; 32-bit: closed, and started again.
+    ServerProcess running = ServerProcess::find(0, e2e::kPatienceMs);
+    EXPECT_TRUE(running.process) << "a server runs after the failed update\n" << log;
+    EXPECT_TRUE(e2e::waitUntil([&] { return !callsTo(running.id, "NuSysSvr_RegisterNotify").empty(); },
+                               e2e::kPatienceMs));
+
+    // A fresh install whose hashes fail: nothing of it stays, no entry, no Run value.
+    running.end();
+    forgetInstallation();
+    const std::wstring fresh = makeFolder(L"fresh");
+    {
+        const WithoutCryptography noHashes;
+        EXPECT_EQ(runSetup(L"/S /SIMBOARD /D=" + withoutTrailingSeparator(fresh)), kExitWriteFailed);
+    }
+    log = setupLog(L"kelvane-setup.log");
+    EXPECT_TRUE(filesIn(fresh).empty()) << log;
+    EXPECT_FALSE(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane"));
+    EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
+// One installation, whatever folder it moves to or however that is spelt: the old folder's recorded,
+// unchanged files go when the new one is in, its old uninstaller touches nothing of the new one, and
+// Info.ini is the user's whenever Setup did not write it or it changed otherwise than by the server.
+TEST_F(Installer, MovesBetweenFoldersAsOneInstallationAndLeavesNoFileOrphanedOrForeignFileTouched) {
+    const std::wstring first = makeFolder(L"first");
+    ASSERT_EQ(runSetup(L"/S /SIMBOARD /D=" + withoutTrailingSeparator(first)), 0u)
+        << setupLog(L"kelvane-setup.log");
+    const std::wstring oldUninstaller = makeFolder(L"old-uninstaller");
+    ASSERT_TRUE(::CopyFileW((first + L"kelvane-uninstall.exe").c_str(),
+                            (oldUninstaller + L"kelvane-uninstall.exe").c_str(), FALSE));
+
+    // A board file replaced by the platform's own while Setup waits for a server to close (a mutex
+    // the test holds) is never overwritten: Setup looks again as it writes.
+    const auto before = installationIn(first);
+    // A library that loads as the board's does, with bytes of its own.
+    const std::string platformsOwn =
+        fileContent(e2e::builtFile(L"standins\\nuacpi.dll")) + "the platform's own";
+    {
+        win32::UniqueHandle server(::CreateMutexW(nullptr, FALSE, wire::kSessionServerMutexName));
+        ASSERT_TRUE(server);
+        ::DeleteFileW(setupLogPath(L"kelvane-setup.log").c_str());
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        const e2e::StartedProcess update =
+            e2e::startProcess(nullptr, L"\"" + setupProgram() + L"\" /S", nullptr, startup);
+        ASSERT_TRUE(update.handle);
+        ASSERT_TRUE(e2e::waitUntil(
+            [&] { return setupLog(L"kelvane-setup.log").find("Closing the running") != std::string::npos; },
+            kSetupTimeoutMs))
+            << setupLog(L"kelvane-setup.log");
+        std::ofstream(win32::narrow(first + L"nuacpi.dll"), std::ios::binary | std::ios::trunc)
+            << platformsOwn;
+        server.reset();
+        ASSERT_EQ(::WaitForSingleObject(update.handle.get(), kSetupTimeoutMs), WAIT_OBJECT_0);
+        DWORD code = 0;
+        ::GetExitCodeProcess(update.handle.get(), &code);
+        EXPECT_EQ(code, kExitBoardWouldReplace) << setupLog(L"kelvane-setup.log");
+    }
+    EXPECT_NE(setupLog(L"kelvane-setup.log").find("nuacpi.dll: changed since Setup wrote it"),
+              std::string::npos)
+        << setupLog(L"kelvane-setup.log");
+    EXPECT_EQ(fileContent(first + L"nuacpi.dll"), platformsOwn);
+    auto after = installationIn(first);
+    std::get<0>(after).erase(L"nuacpi.dll");
+    auto expected = before;
+    std::get<0>(expected).erase(L"nuacpi.dll");
+    EXPECT_EQ(after, expected) << "nothing else changed";
+
+    // The server writes its one value into Info.ini; the user keeps an Info.ini of their own in the
+    // second folder. The install there closes the first folder's server, removes that installation's
+    // unchanged files (Info.ini with it), keeps the foreign nuacpi.dll and the user's Info.ini, and
+    // starts the new server.
+    ServerProcess server =
+        startAsAtLogon(registryText(HKEY_LOCAL_MACHINE, kRunKey, L"Kelvane").value_or(L""));
+    ASSERT_TRUE(server.process);
+    ASSERT_TRUE(
+        e2e::waitUntil([&] { return fileContent(first + L"Info.ini").find("Large=") != std::string::npos; },
+                       e2e::kPatienceMs));
+    const std::wstring second = makeFolder(L"second");
+    // (The new server rewrites it with its one write as soon as it starts: the user's line stays.)
+    const std::string usersLine = "; the user's own";
+    const std::string usersIni = fileContent(e2e::builtFile(L"bin\\Info.ini")) + usersLine + "\r\n";
+    std::ofstream(win32::narrow(second + L"Info.ini"), std::ios::binary) << usersIni;
+    ASSERT_EQ(runSetup(L"/S /SIMBOARD /D=" + withoutTrailingSeparator(second)), 0u)
+        << setupLog(L"kelvane-setup.log");
+    std::string log = setupLog(L"kelvane-setup.log");
+    EXPECT_NE(log.find("Kept " + win32::narrow(second) + "Info.ini: Setup did not write it"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Deleting " + win32::narrow(first) +
+                       "Info.ini: only the server's own voltage write changed it"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Removed the installation in " + win32::narrow(withoutTrailingSeparator(first))),
+              std::string::npos)
+        << log;
+    EXPECT_NE(fileContent(second + L"Info.ini").find(usersLine), std::string::npos);
+    EXPECT_EQ(filesIn(first), (std::map<std::wstring, std::string>{{L"nuacpi.dll", platformsOwn}}))
+        << "nothing orphaned\n"
+        << log;
+    EXPECT_EQ(server.exitCode(0), 0u);
+    ServerProcess moved = ServerProcess::find(server.id, e2e::kPatienceMs);
+    ASSERT_TRUE(moved.process);
+    wchar_t image[MAX_PATH];
+    DWORD imageLength = MAX_PATH;
+    ASSERT_TRUE(::QueryFullProcessImageNameW(moved.process.get(), 0, image, &imageLength));
+    EXPECT_TRUE(sameText(image, second + L"kelvane.exe")) << win32::narrow(image);
+
+    // The first folder's old uninstaller removes nothing of the installation now registered (as its
+    // server has left it, with its one write).
+    ASSERT_TRUE(
+        e2e::waitUntil([&] { return fileContent(second + L"Info.ini").find("Large=") != std::string::npos; },
+                       e2e::kPatienceMs));
+    const auto registered = std::make_tuple(installationIn(second),
+                                            registryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"));
+    ::DeleteFileW(setupLogPath(L"kelvane-uninstall.log").c_str());
+    EXPECT_EQ(
+        runToEnd(L"\"" + oldUninstaller + L"kelvane-uninstall.exe\" /S _?=" + withoutTrailingSeparator(first),
+                 kSetupTimeoutMs),
+        kExitNotRegistered);
+    EXPECT_NE(setupLog(L"kelvane-uninstall.log").find("Nothing was removed"), std::string::npos)
+        << setupLog(L"kelvane-uninstall.log");
+    EXPECT_EQ(moved.exitCode(0), std::nullopt) << "the server runs on";
+    EXPECT_EQ(std::make_tuple(installationIn(second),
+                              registryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName")),
+              registered);
+
+    // The same folder spelt otherwise is the same installation: one record, nothing removed.
+    std::wstring forward = withoutTrailingSeparator(second);
+    std::replace(forward.begin(), forward.end(), L'\\', L'/');
+    ASSERT_EQ(runSetup(L"/S /D=" + forward), 0u) << setupLog(L"kelvane-setup.log");
+    log = setupLog(L"kelvane-setup.log");
+    EXPECT_EQ(log.find("Removed the installation"), std::string::npos) << log;
+    EXPECT_EQ(registryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation"),
+              withoutTrailingSeparator(second));
+    EXPECT_EQ(recordValues(), std::get<1>(std::get<0>(registered)));
+    ServerProcess updated = ServerProcess::find(moved.id, e2e::kPatienceMs);
+
+    // Its removal keeps the user's Info.ini, which Setup never recorded.
+    ASSERT_EQ(runUninstallerInPlace(second), 0u) << setupLog(L"kelvane-uninstall.log");
+    EXPECT_NE(fileContent(second + L"Info.ini").find(usersLine), std::string::npos);
+    EXPECT_FALSE(fileExists(second + L"kelvane.exe"));
+}
+
+// Who can change the program folder: a folder (or a platform file in it) that a standard account may
+// change is refused unless the board's evaluation accepts it; what Setup creates only administrators
+// can change; a file under the server's names that Setup did not write is never replaced. Under wine
+// the folders the test makes belong to the wine user, who runs Setup as an administrator: the test
+// gives them the access lists it judges.
+TEST_F(Installer, RefusesAFolderOthersCanChangeAndCreatesFoldersOnlyAdministratorsCanChange) {
+    const std::wstring open = makeFolder(L"open");
+    ASSERT_TRUE(setAccess(withoutTrailingSeparator(open), kOthersMayModify));
+    EXPECT_EQ(runSetup(L"/S /SIMBOARD /D=" + withoutTrailingSeparator(open)), kExitFolderWritable);
+    std::string log = setupLog(L"kelvane-setup.log");
+    EXPECT_NE(log.find("Everyone: add files, add subfolders"), std::string::npos) << log;
+    EXPECT_TRUE(filesIn(open).empty());
+    EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+
+    // The folder page says why, naming the account, and stays.
+    {
+        Wizard wizard(L"/SIMBOARD /D=" + withoutTrailingSeparator(open));
+        ASSERT_TRUE(wizard.window) << "no wizard";
+        Wizard::press(wizard.window, IDOK);
+        ASSERT_TRUE(e2e::waitUntil([&] { return !wizard.folderField().empty(); }, kSetupTimeoutMs));
+        Wizard::press(wizard.window, IDOK);
+        std::string text;
+        HWND box = wizard.messageBox(text);
+        ASSERT_TRUE(box) << "no refusal";
+        EXPECT_NE(text.find("accounts besides the administrators can change"), std::string::npos) << text;
+        EXPECT_NE(text.find("Everyone: add files"), std::string::npos) << text;
+        Wizard::press(box, IDOK);
+        ASSERT_TRUE(e2e::waitUntil([&] { return !::IsWindow(box); }, kSetupTimeoutMs));
+        EXPECT_FALSE(wizard.folderField().empty()) << "it stays on the folder page";
+        Wizard::press(wizard.window, IDCANCEL);
+        HWND confirm = wizard.messageBox(text);
+        ASSERT_TRUE(confirm);
+        Wizard::press(confirm, IDYES);
+        EXPECT_TRUE(wizard.exitCode());
+    }
+    EXPECT_TRUE(filesIn(open).empty());
+
+    // A platform library that standard users may change, in a folder they may not: refused, named.
+    const std::wstring platform = makeFolder(L"platform-open");
+    installPlatform(platform);
+    ASSERT_TRUE(setAccess(platform + L"nuacpi.dll", kOthersMayModify));
+    const auto platformBefore = filesIn(platform);
+    EXPECT_EQ(runSetup(L"/S /SIMBOARD /D=" + withoutTrailingSeparator(platform)), kExitFolderWritable);
+    log = setupLog(L"kelvane-setup.log");
+    EXPECT_NE(log.find("Kelvane Server loads " + win32::narrow(platform) + "nuacpi.dll, and accounts"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(filesIn(platform), platformBefore);
+
+    // Another program's kelvane.exe: refused, named, kept.
+    const std::wstring taken = makeFolder(L"taken");
+    std::ofstream(win32::narrow(taken + L"kelvane.exe"), std::ios::binary) << "another program";
+    EXPECT_EQ(runSetup(L"/S /SIMBOARD /D=" + withoutTrailingSeparator(taken)), kExitNotWrittenBySetup);
+    log = setupLog(L"kelvane-setup.log");
+    EXPECT_NE(log.find("\r\nkelvane.exe: not written by Setup"), std::string::npos) << log;
+    EXPECT_EQ(filesIn(taken), (std::map<std::wstring, std::string>{{L"kelvane.exe", "another program"}}));
+
+    // Folders Setup creates (the program folder and its missing parent, the resource folder) get the
+    // protected access list before anything goes in, and go with the installation. Wine keeps of it
+    // what its file modes can say: SYSTEM and the owner, no one else (the list itself is read back
+    // whole in AccessLists.BuiltFromTheModelAndReadBackTheSame).
+    const std::wstring parent = makeFolder(L"created");
+    ASSERT_TRUE(::RemoveDirectoryW(parent.c_str()));
+    const std::wstring made = parent + L"Kelvane";
+    ASSERT_EQ(runSetup(L"/S /SIMBOARD /D=" + made), 0u) << setupLog(L"kelvane-setup.log");
+    const std::wstring onlyTrusted = L"D:(A;OICI;FA;;;SY)(A;OICI;FA;;;" + ownerOf(made) + L")";
+    for (const std::wstring& folder : {withoutTrailingSeparator(parent), made, made + L"\\resource"})
+        EXPECT_EQ(accessOf(folder), onlyTrusted) << win32::narrow(folder);
+    EXPECT_NE(accessOf(withoutTrailingSeparator(platform)), onlyTrusted)
+        << "a folder the test made is open to more";
+    ::DeleteFileW(setupLogPath(L"kelvane-uninstall.log").c_str());
+    EXPECT_EQ(runToEnd(registryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString").value(),
+                       kSetupTimeoutMs),
+              0u);
+    EXPECT_TRUE(e2e::waitUntil([&] { return !fileExists(parent); }, kSetupTimeoutMs))
+        << setupLog(L"kelvane-uninstall.log");
+
+    // The board's evaluation may accept the open folder; the log says so. Setup leaves that folder's
+    // access list as it was, and protects the folder it creates in it.
+    const std::wstring openAccess = accessOf(withoutTrailingSeparator(open));
+    ASSERT_EQ(runSetup(L"/S /SIMBOARD /ACCEPTWRITABLE /D=" + withoutTrailingSeparator(open)), 0u)
+        << setupLog(L"kelvane-setup.log");
+    log = setupLog(L"kelvane-setup.log");
+    EXPECT_NE(log.find("Accepted for the simulated mainboard's evaluation (/ACCEPTWRITABLE)"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(accessOf(withoutTrailingSeparator(open)), openAccess);
+    EXPECT_NE(openAccess.find(L";;;WD)"), std::wstring::npos) << win32::narrow(openAccess);
+    EXPECT_EQ(accessOf(open + L"resource"), onlyTrusted);
+
+    // Updated through the wizard, its finish page's "Start Kelvane Server now" (ticked) starts the
+    // server as the desktop's user.
+    Wizard wizard(L"/SIMBOARD /ACCEPTWRITABLE /D=" + withoutTrailingSeparator(open));
+    ASSERT_TRUE(wizard.window) << "no wizard";
+    Wizard::press(wizard.window, IDOK);
+    ASSERT_TRUE(e2e::waitUntil([&] { return !wizard.folderField().empty(); }, kSetupTimeoutMs));
+    Wizard::press(wizard.window, IDOK);
+    HWND startNow = nullptr;
+    ASSERT_TRUE(e2e::waitUntil(
+        [&] {
+            HWND page = ::FindWindowExW(wizard.window, nullptr, L"#32770", nullptr);
+            startNow =
+                page ? ::FindWindowExW(page, nullptr, L"Button", L"Start Kelvane Server now") : nullptr;
+            return startNow != nullptr;
+        },
+        kSetupTimeoutMs))
+        << "no finish page";
+    EXPECT_EQ(::SendMessageW(startNow, BM_GETCHECK, 0, 0), BST_CHECKED);
+    Wizard::press(wizard.window, IDOK);
+    EXPECT_EQ(wizard.exitCode(), 0u);
+    ServerProcess started = ServerProcess::find(0, e2e::kPatienceMs);
+    ASSERT_TRUE(started.process) << "the finish page started no server\n" << setupLog(L"kelvane-setup.log");
+    EXPECT_NE(setupLog(L"kelvane-setup.log").find("Started Kelvane Server as the signed-in user, "),
+              std::string::npos)
+        << setupLog(L"kelvane-setup.log");
+    printServerStart(setupLog(L"kelvane-setup.log"));
+    wchar_t image[MAX_PATH];
+    DWORD imageLength = MAX_PATH;
+    ASSERT_TRUE(::QueryFullProcessImageNameW(started.process.get(), 0, image, &imageLength));
+    EXPECT_TRUE(sameText(image, open + L"kelvane.exe")) << win32::narrow(image);
 }
 
 // Each built program says who made it and which version it is, and carries its manifest.

@@ -81,6 +81,9 @@ TsTrayIconW::TsTrayIconW(HWND owner, UINT iconId, UINT callbackMessage)
     : m_owner(owner), m_callbackMessage(callbackMessage) {
     // Top-level, never shown: only a top-level window hears the shell's restart broadcast.
     create(kTrayIconWindowClass, L"", WS_POPUP, 0, {0, 0, 0, 0});
+    // A server with more rights than the shell (started elevated) would not hear the shell's restart
+    // through the system's message filter: the announcement is let through.
+    ::ChangeWindowMessageFilterEx(hwnd(), taskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
     m_data.record = std::make_unique<NOTIFYICONDATAW>();
     NOTIFYICONDATAW& r = *m_data.record;
     r.cbSize = notifyRecordSize(shellLibraryVersion(L"shell32.dll"), platformNotifyRecordSizes());
