@@ -724,6 +724,16 @@ TEST_F(Installer, AServerThatCannotBeClosedOrAFileThatCannotBeDeletedLeavesTheIn
     const std::wstring folder = makeFolder(L"stuck");
     ASSERT_EQ(runSetup(L"/S /SIMBOARD /D=" + withoutTrailingSeparator(folder)), 0u)
         << setupLog(L"kelvane-setup.log");
+    // A squatter: any other program (here the test) holding the machine's mutex. It keeps the server
+    // from starting, which the log says; the update goes on.
+    {
+        const win32::UniqueHandle squatter(::CreateMutexW(nullptr, FALSE, wire::kMachineServerMutexName));
+        ASSERT_TRUE(squatter);
+        EXPECT_EQ(runSetup(L"/S"), 0u) << setupLog(L"kelvane-setup.log");
+        EXPECT_NE(setupLog(L"kelvane-setup.log").find(kSquatterLine), std::string::npos)
+            << setupLog(L"kelvane-setup.log");
+        EXPECT_EQ(setupLog(L"kelvane-setup.log").find("Another user's"), std::string::npos);
+    }
     const std::wstring infoIni = folder + L"Info.ini";
     {
         std::ofstream edited(win32::narrow(infoIni), std::ios::binary | std::ios::app);
@@ -770,16 +780,6 @@ TEST_F(Installer, AServerThatCannotBeClosedOrAFileThatCannotBeDeletedLeavesTheIn
             << setupLog(L"kelvane-uninstall.log");
         EXPECT_EQ(installed(), before);
     }
-
-    // A squatter: any other program (here the test) holding the machine's mutex. It keeps the server
-    // from starting, which the log says; the update goes on.
-    server.reset(::CreateMutexW(nullptr, FALSE, wire::kMachineServerMutexName));
-    ASSERT_TRUE(server);
-    EXPECT_EQ(runSetup(L"/S"), 0u) << setupLog(L"kelvane-setup.log");
-    EXPECT_NE(setupLog(L"kelvane-setup.log").find(kSquatterLine), std::string::npos)
-        << setupLog(L"kelvane-setup.log");
-    EXPECT_EQ(setupLog(L"kelvane-setup.log").find("Another user's"), std::string::npos);
-    server.reset();
 
     // kelvane.exe held open without delete sharing: the uninstaller (run from a copy elsewhere, as
     // Add/Remove Programs runs it) checks every recorded file first and deletes nothing, keeping the
