@@ -405,7 +405,7 @@ TEST_F(AboutBoxTest, MissingPixreadStopsTheProgramAtTheFirstSkinImageAndNothingA
     // The remote side waits as long as two periods of the default timer and a margin.
     constexpr DWORD kWatchMs = 2 * kDefaultPeriodMs + e2e::kQuietMs;
     const simboard::LinkResult set = console.request({0x20070320, 0x0384044C, 0x002C0000}, kWatchMs);
-    EXPECT_EQ(set.status, simboard::LinkStatus::Timeout) << "answered after the assertion";
+    EXPECT_EQ(set.status, KVR_TIMED_OUT_WITHDRAWN) << "answered after the assertion";
     EXPECT_EQ(calls(reported).size(), 0u) << "calls while the report is up";
     EXPECT_EQ(callsTo(kDefaultFanEntry).size(), 0u) << "defaults applied after the assertion";
     for (const simboard::JournalRecord& r : simboard::readJournal(machine.state(), reported))
