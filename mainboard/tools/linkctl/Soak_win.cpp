@@ -12,6 +12,7 @@
 #include "mainboard/machine/Hardware.h"
 #include "mainboard/tools/common/ChannelModel.h"
 #include "mainboard/tools/common/HandlingTimes.h"
+#include "mainboard/tools/common/Json.h"
 #include "mainboard/tools/common/RemoteConsole.h"
 #include "mainboard/tools/common/SoakMix.h"
 #include "mainboard/tools/common/Stats.h"
@@ -153,6 +154,23 @@ class SoakRun {
         for (const std::string& s : m_shown) std::printf("  %s\n", s.c_str());
     }
 
+    // The same figures for scripts; `notified` counts the set-all before the run.
+    Json reportJson(std::uint32_t requests, double seconds) {
+        checkFlagReads();
+        Json byKind = Json::object();
+        for (std::size_t k = 0; k < kSoakKinds; ++k)
+            byKind[std::string(soakKindName(static_cast<SoakKind>(k)))] = m_byKind[k];
+        const Summary h = summarize(m_flagWork.times);
+        return {{"requests", requests},
+                {"notified", m_notified},
+                {"seconds", seconds},
+                {"by_kind", byKind},
+                {"handled_from_journal", h.count},
+                {"handling_us", {{"median", h.median}, {"p99", h.p99}}},
+                {"mismatches", m_mismatches},
+                {"mismatches_shown", m_shown}};
+    }
+
     bool clean() const { return m_mismatches == 0; }
 
   private:
@@ -170,7 +188,7 @@ class SoakRun {
 
 }  // namespace
 
-int runSoak(std::uint32_t requests, std::uint64_t seed) {
+int runSoak(std::uint32_t requests, std::uint64_t seed, bool json) {
     Machine& machine = Machine::instance();
     RemoteConsole console(machine);
     const auto [server, serverPid] = findServer(console);
@@ -196,9 +214,10 @@ int runSoak(std::uint32_t requests, std::uint64_t seed) {
         setting.databaseVersion = database.version();
         if (const auto card = nvidiaCard(machine.state(), 0)) state.card0 = card->clocks;
     }
-    std::printf(
-        "soak: seed %llu, the server %s\n", static_cast<unsigned long long>(seed),
-        setting.greencardActive ? "drives card 0 through its back end (4 cards)" : "has no card back end");
+    if (!json)
+        std::printf("soak: seed %llu, the server %s\n", static_cast<unsigned long long>(seed),
+                    setting.greencardActive ? "drives card 0 through its back end (4 cards)"
+                                            : "has no card back end");
     ChannelModel model(setting, state);
     SoakRun run(machine, server, serverPid, setting.greencardActive);
 
@@ -222,7 +241,14 @@ int runSoak(std::uint32_t requests, std::uint64_t seed) {
     for (std::uint32_t i = 0; i < requests; ++i)
         if (!run.carryOut(mix.next(model.state().card0), model)) return 1;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.report(requests, seconds);
+    if (json) {
+        Json report = {
+            {"seed", seed}, {"drives_card", setting.greencardActive}, {"card_count", setting.cardCount}};
+        report.update(run.reportJson(requests, seconds));
+        printJsonLine(report);
+    } else {
+        run.report(requests, seconds);
+    }
     return run.clean() ? 0 : 1;
 }
 
