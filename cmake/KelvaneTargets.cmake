@@ -132,9 +132,12 @@ function(kelvane_import_library name def dll)
 endfunction()
 
 # The version facts of the top-level CMakeLists as the resource scripts, manifests and the installer
-# read them: ${CMAKE_BINARY_DIR}/generated/Version.h, for windres.
+# read them: ${CMAKE_BINARY_DIR}/generated/Version.h, for windres and, through kelvane_version, for
+# the code that shows the product's name.
 function(kelvane_configure_version)
     string(REPLACE "." "," version_commas ${PROJECT_VERSION})
     string(REPLACE "." "," tiktor_version_commas ${KELVANE_TIKTOR_VERSION})
     configure_file(${CMAKE_SOURCE_DIR}/cmake/Version.h.in ${CMAKE_BINARY_DIR}/generated/Version.h @ONLY)
+    add_library(kelvane_version INTERFACE)
+    target_include_directories(kelvane_version INTERFACE ${CMAKE_BINARY_DIR}/generated)
 endfunction()

@@ -194,15 +194,17 @@ int runSoak(std::uint32_t requests, std::uint64_t seed, bool json) {
     const auto [server, serverPid] = findServer(console);
     if (!server) return static_cast<int>(LinkExit::NoServer);
 
-    // Whether the server drives a card shows in the card count: 4 with the back end, else nothing.
+    // Whether the server drives a card shows in the card count: a fixed count with the back end, else
+    // nothing.
     const LinkResult probe = console.request(kCardCountRequest, kAnswerTimeoutMs, server);
-    if (!probe.ok() || (probe.answer[0] != 4 && probe.answer[0] != 0)) {
-        std::fprintf(stderr, "linkctl: the card count came back as %s, neither 4 nor 0\n",
-                     probe.ok() ? hex(probe.answer).c_str() : probe.error.c_str());
+    if (!probe.ok() || (probe.answer[0] != wire::kActiveBackEndCardCount && probe.answer[0] != 0)) {
+        std::fprintf(stderr, "linkctl: the card count came back as %s, neither %u nor 0\n",
+                     probe.ok() ? hex(probe.answer).c_str() : probe.error.c_str(),
+                     wire::kActiveBackEndCardCount);
         return 1;
     }
     ChannelSetting setting;
-    setting.greencardActive = probe.answer[0] == 4;
+    setting.greencardActive = probe.answer[0] == wire::kActiveBackEndCardCount;
     setting.cardCount = probe.answer[0];
     ChannelState state;
     if (setting.greencardActive) {
@@ -214,10 +216,12 @@ int runSoak(std::uint32_t requests, std::uint64_t seed, bool json) {
         setting.databaseVersion = database.version();
         if (const auto card = nvidiaCard(machine.state(), 0)) state.card0 = card->clocks;
     }
-    if (!json)
-        std::printf("soak: seed %llu, the server %s\n", static_cast<unsigned long long>(seed),
-                    setting.greencardActive ? "drives card 0 through its back end (4 cards)"
-                                            : "has no card back end");
+    if (!json && setting.greencardActive)
+        std::printf("soak: seed %llu, the server drives card 0 through its back end (%u cards)\n",
+                    static_cast<unsigned long long>(seed), setting.cardCount);
+    else if (!json)
+        std::printf("soak: seed %llu, the server has no card back end\n",
+                    static_cast<unsigned long long>(seed));
     ChannelModel model(setting, state);
     SoakRun run(machine, server, serverPid, setting.greencardActive);
 

@@ -13,6 +13,7 @@
 #include "mainboard/tools/common/Json.h"
 #include "mainboard/tools/common/LineFeedOutput.h"
 #include "mainboard/tools/msgwatch/MessageTally.h"
+#include "protocol/ServerWindows.h"
 #include "win32/Handles.h"
 #include "win32/Text.h"
 
@@ -25,7 +26,7 @@ constexpr DWORD kMarkerDeadlineMs = 5000;
 int usage() {
     std::fputs(
         "usage: msgwatch SECONDS [--class NAME] [--json]   the messages the thread of the window of class\n"
-        "                                        NAME (default TForm1, the server's main window) takes in\n"
+        "                                        NAME (default: the server's main window) takes in\n"
         "                                        SECONDS; --json: one object for scripts\n",
         stderr);
     return 1;
@@ -57,7 +58,8 @@ int main(int argc, char** argv) {
     char* end = nullptr;
     const double watchSeconds = std::strtod(argv[1], &end);
     if (*end != '\0' || !(watchSeconds > 0 && watchSeconds <= 86400)) return usage();
-    std::wstring className = L"TForm1";
+    std::wstring className = wire::kMainWindowClass;
+    const wchar_t* caption = wire::kMainWindowCaption;
     bool json = false;
     for (int i = 2; i < argc; ++i) {
         const std::string_view option = argv[i];
@@ -65,12 +67,13 @@ int main(int argc, char** argv) {
             json = true;
         } else if (option == "--class" && i + 1 < argc) {
             className = win32::widen(argv[++i]);
+            caption = nullptr;  // any window of that class
         } else {
             return usage();
         }
     }
 
-    const HWND window = ::FindWindowW(className.c_str(), nullptr);
+    const HWND window = ::FindWindowW(className.c_str(), caption);
     if (!window) return fail("no window of that class");
     DWORD processId = 0;
     const DWORD threadId = ::GetWindowThreadProcessId(window, &processId);
