@@ -39,6 +39,18 @@ if(KELVANE_SANITIZE AND NOT WIN32)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The JSON library (Debian's nlohmann-json3-dev, headers only): the board's tools write their form for
+# scripts with it, and the tests read that form with it. The cross compilers must not see the rest of
+# /usr/include, so they get a folder that holds only a link to the library's.
+set(KELVANE_JSON_HEADERS /usr/include/nlohmann)
+if(NOT EXISTS ${KELVANE_JSON_HEADERS}/json.hpp)
+    message(FATAL_ERROR "${KELVANE_JSON_HEADERS}/json.hpp is missing: scripts/install-deps installs nlohmann-json3-dev")
+endif()
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/json-include)
+file(CREATE_LINK ${KELVANE_JSON_HEADERS} ${CMAKE_BINARY_DIR}/json-include/nlohmann SYMBOLIC)
+add_library(kelvane_json INTERFACE)
+target_include_directories(kelvane_json SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/json-include)
+
 # Fuzz targets (clang's libFuzzer): everything is built with coverage; the targets link the fuzzer.
 option(KELVANE_FUZZ "Build the libFuzzer targets (clang)" OFF)
 if(KELVANE_FUZZ)
@@ -120,9 +132,12 @@ function(kelvane_import_library name def dll)
 endfunction()
 
 # The version facts of the top-level CMakeLists as the resource scripts, manifests and the installer
-# read them: ${CMAKE_BINARY_DIR}/generated/Version.h, for windres.
+# read them: ${CMAKE_BINARY_DIR}/generated/Version.h, for windres and, through kelvane_version, for
+# the code that shows the product's name.
 function(kelvane_configure_version)
     string(REPLACE "." "," version_commas ${PROJECT_VERSION})
     string(REPLACE "." "," tiktor_version_commas ${KELVANE_TIKTOR_VERSION})
     configure_file(${CMAKE_SOURCE_DIR}/cmake/Version.h.in ${CMAKE_BINARY_DIR}/generated/Version.h @ONLY)
+    add_library(kelvane_version INTERFACE)
+    target_include_directories(kelvane_version INTERFACE ${CMAKE_BINARY_DIR}/generated)
 endfunction()

@@ -330,7 +330,7 @@ Function ${UN}CloseRunningServer
         ${If} $1 = 0
             ; The window exists from early in the server's start-up; a close posted then is handled
             ; once its message loop runs.
-            FindWindow $0 "TForm1" "NOVU Kelvane Server"
+            FindWindow $0 "${SERVER_WINDOW_CLASS}" "${SERVER_WINDOW_CAPTION}"
             ${If} $0 <> 0
                 ; Its process, to wait for (the mutex goes before the process has let go of its
                 ; files), and its program.

@@ -52,6 +52,10 @@ enum class InfoCommand : std::uint32_t {
     BoardWord = KVR_INFO_BOARD_WORD,
 };
 
+// The card count a server answers (CardCount, CardCountSecondForm, the board word) while the NVIDIA
+// back end is active, whatever number of cards is installed; without it, 0.
+inline constexpr std::uint32_t kActiveBackEndCardCount = 4;
+
 enum class ReadCommand : std::uint32_t {
     CoreCurrent = KVR_READ_CORE_CURRENT,
     CoreRange = KVR_READ_CORE_RANGE,

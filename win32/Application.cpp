@@ -12,6 +12,7 @@
 #include "win32/DebugOutput.h"
 #include "win32/ModalLoop.h"
 #include "win32/Text.h"
+#include "win32/VersionResource.h"
 
 namespace win32 {
 
@@ -79,29 +80,8 @@ std::wstring executablePath() {
 }  // namespace
 
 std::wstring ownVersionString(std::wstring_view name) {
-    const std::wstring path = executablePath();
-    DWORD ignored = 0;
-    const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    if (size == 0) return {};
-    std::vector<std::byte> info(size);
-    if (!::GetFileVersionInfoW(path.c_str(), 0, size, info.data())) return {};
-    struct Translation {
-        WORD language, codePage;
-    };
-    Translation* translations = nullptr;
-    UINT bytes = 0;
-    if (!::VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations),
-                          &bytes) ||
-        bytes < sizeof(Translation))
-        return {};
-    wchar_t key[64];
-    ::swprintf(key, 64, L"\\StringFileInfo\\%04x%04x\\", translations->language, translations->codePage);
-    const std::wstring query = key + std::wstring(name);
-    wchar_t* text = nullptr;
-    UINT length = 0;
-    if (!::VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&text), &length) || !text)
-        return {};
-    return std::wstring(text, ::wcsnlen(text, length));
+    const auto resource = VersionResource::read(executablePath());
+    return resource ? resource->text(name).value_or(L"") : L"";
 }
 
 std::wstring executableFolder() {

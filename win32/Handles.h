@@ -7,10 +7,13 @@
 
 namespace win32 {
 
-template <typename Traits>
+// Which values mean "no handle"; the first one named is what an empty owner holds.
+enum class NoneIs { null, invalidValue, nullOrInvalidValue, invalidValueOrNull };
+
+template <typename H, auto Close, NoneIs none = NoneIs::null>
 class Unique {
   public:
-    using Handle = typename Traits::Handle;
+    using Handle = H;
 
     Unique() noexcept = default;
     explicit Unique(Handle h) noexcept : m_handle(h) {}
@@ -24,107 +27,46 @@ class Unique {
     Unique& operator=(const Unique&) = delete;
 
     Handle get() const noexcept { return m_handle; }
-    explicit operator bool() const noexcept { return Traits::valid(m_handle); }
-    [[nodiscard]] Handle release() noexcept { return std::exchange(m_handle, Traits::invalid()); }
-    void reset(Handle h = Traits::invalid()) noexcept {
+    explicit operator bool() const noexcept { return valid(m_handle); }
+    [[nodiscard]] Handle release() noexcept { return std::exchange(m_handle, empty()); }
+    void reset(Handle h = empty()) noexcept {
         Handle old = std::exchange(m_handle, h);
-        if (Traits::valid(old)) Traits::close(old);
+        if (valid(old)) Close(old);
     }
 
   private:
-    Handle m_handle = Traits::invalid();
+    static Handle invalidValue() noexcept { return reinterpret_cast<Handle>(INVALID_HANDLE_VALUE); }
+    static Handle empty() noexcept {
+        if constexpr (none == NoneIs::invalidValue || none == NoneIs::invalidValueOrNull)
+            return invalidValue();
+        else
+            return nullptr;
+    }
+    static bool valid(Handle h) noexcept {
+        if constexpr (none == NoneIs::null)
+            return h != nullptr;
+        else if constexpr (none == NoneIs::invalidValue)
+            return h != invalidValue();
+        else
+            return h != nullptr && h != invalidValue();
+    }
+
+    Handle m_handle = empty();
 };
 
-struct KernelHandleTraits {  // CloseHandle; both NULL and INVALID_HANDLE_VALUE mean "none"
-    using Handle = HANDLE;
-    static Handle invalid() { return nullptr; }
-    static bool valid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-    static void close(Handle h) { ::CloseHandle(h); }
-};
-using UniqueHandle = Unique<KernelHandleTraits>;
-
-struct ModuleTraits {  // FreeLibrary
-    using Handle = HMODULE;
-    static Handle invalid() { return nullptr; }
-    static bool valid(Handle h) { return h != nullptr; }
-    static void close(Handle h) { ::FreeLibrary(h); }
-};
-using UniqueModule = Unique<ModuleTraits>;
-
-struct FindTraits {  // FindClose
-    using Handle = HANDLE;
-    static Handle invalid() { return INVALID_HANDLE_VALUE; }
-    static bool valid(Handle h) { return h != INVALID_HANDLE_VALUE; }
-    static void close(Handle h) { ::FindClose(h); }
-};
-using UniqueFindHandle = Unique<FindTraits>;
-
-struct RegistryKeyTraits {  // RegCloseKey
-    using Handle = HKEY;
-    static Handle invalid() { return nullptr; }
-    static bool valid(Handle h) { return h != nullptr; }
-    static void close(Handle h) { ::RegCloseKey(h); }
-};
-using UniqueRegistryKey = Unique<RegistryKeyTraits>;
-
-struct FileViewTraits {  // UnmapViewOfFile
-    using Handle = void*;
-    static Handle invalid() { return nullptr; }
-    static bool valid(Handle h) { return h != nullptr; }
-    static void close(Handle h) { ::UnmapViewOfFile(h); }
-};
-using UniqueFileView = Unique<FileViewTraits>;
-
-template <typename GdiHandle>
-struct GdiObjectTraits {  // DeleteObject
-    using Handle = GdiHandle;
-    static Handle invalid() { return nullptr; }
-    static bool valid(Handle h) { return h != nullptr; }
-    static void close(Handle h) { ::DeleteObject(h); }
-};
-using UniqueFont = Unique<GdiObjectTraits<HFONT>>;
-using UniqueBitmap = Unique<GdiObjectTraits<HBITMAP>>;
-using UniqueBrush = Unique<GdiObjectTraits<HBRUSH>>;
-
-struct MemoryDCTraits {  // DeleteDC
-    using Handle = HDC;
-    static Handle invalid() { return nullptr; }
-    static bool valid(Handle h) { return h != nullptr; }
-    static void close(Handle h) { ::DeleteDC(h); }
-};
-using UniqueMemoryDC = Unique<MemoryDCTraits>;
-
-struct WindowTraits {  // DestroyWindow
-    using Handle = HWND;
-    static Handle invalid() { return nullptr; }
-    static bool valid(Handle h) { return h != nullptr; }
-    static void close(Handle h) { ::DestroyWindow(h); }
-};
-using UniqueWindow = Unique<WindowTraits>;
-
-struct IconTraits {  // DestroyIcon
-    using Handle = HICON;
-    static Handle invalid() { return nullptr; }
-    static bool valid(Handle h) { return h != nullptr; }
-    static void close(Handle h) { ::DestroyIcon(h); }
-};
-using UniqueIcon = Unique<IconTraits>;
-
-struct MenuTraits {  // DestroyMenu
-    using Handle = HMENU;
-    static Handle invalid() { return nullptr; }
-    static bool valid(Handle h) { return h != nullptr; }
-    static void close(Handle h) { ::DestroyMenu(h); }
-};
-using UniqueMenu = Unique<MenuTraits>;
-
-struct HookTraits {  // UnhookWindowsHookEx
-    using Handle = HHOOK;
-    static Handle invalid() { return nullptr; }
-    static bool valid(Handle h) { return h != nullptr; }
-    static void close(Handle h) { ::UnhookWindowsHookEx(h); }
-};
-using UniqueHook = Unique<HookTraits>;
+using UniqueHandle = Unique<HANDLE, ::CloseHandle, NoneIs::nullOrInvalidValue>;
+using UniqueModule = Unique<HMODULE, ::FreeLibrary>;
+using UniqueFindHandle = Unique<HANDLE, ::FindClose, NoneIs::invalidValue>;
+using UniqueRegistryKey = Unique<HKEY, ::RegCloseKey>;
+using UniqueFileView = Unique<void*, ::UnmapViewOfFile>;
+using UniqueFont = Unique<HFONT, ::DeleteObject>;
+using UniqueBitmap = Unique<HBITMAP, ::DeleteObject>;
+using UniqueBrush = Unique<HBRUSH, ::DeleteObject>;
+using UniqueMemoryDC = Unique<HDC, ::DeleteDC>;
+using UniqueWindow = Unique<HWND, ::DestroyWindow>;
+using UniqueIcon = Unique<HICON, ::DestroyIcon>;
+using UniqueMenu = Unique<HMENU, ::DestroyMenu>;
+using UniqueHook = Unique<HHOOK, ::UnhookWindowsHookEx>;
 
 // A window's device context, given back with ReleaseDC and its window.
 class WindowDC {

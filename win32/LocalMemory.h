@@ -8,12 +8,6 @@
 
 namespace win32 {
 
-struct LocalMemoryTraits {  // LocalFree
-    using Handle = HLOCAL;
-    static Handle invalid() { return nullptr; }
-    static bool valid(Handle h) { return h != nullptr; }
-    static void close(Handle h) { ::LocalFree(h); }
-};
-using UniqueLocalMemory = Unique<LocalMemoryTraits>;
+using UniqueLocalMemory = Unique<HLOCAL, ::LocalFree>;
 
 }  // namespace win32

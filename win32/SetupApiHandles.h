@@ -10,12 +10,6 @@
 
 namespace win32 {
 
-struct DeviceInfoListTraits {  // SetupDiDestroyDeviceInfoList; "none" is INVALID_HANDLE_VALUE
-    using Handle = HDEVINFO;
-    static Handle invalid() { return INVALID_HANDLE_VALUE; }
-    static bool valid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-    static void close(Handle h) { ::SetupDiDestroyDeviceInfoList(h); }
-};
-using UniqueDeviceInfoList = Unique<DeviceInfoListTraits>;
+using UniqueDeviceInfoList = Unique<HDEVINFO, ::SetupDiDestroyDeviceInfoList, NoneIs::invalidValueOrNull>;
 
 }  // namespace win32

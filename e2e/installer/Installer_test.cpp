@@ -26,14 +26,15 @@
 #include "e2e/support/Authenticode.h"
 #include "e2e/support/Harness.h"
 #include "e2e/support/ProgramFolderFiles.h"
-#include "e2e/support/VersionResource.h"
 #include "mainboard/machine/BoardSetupApi.h"
 #include "mainboard/machine/Machine.h"
 #include "mainboard/shelltray/ShellTray.h"
+#include "protocol/ServerWindows.h"
 #include "protocol/SingleInstance.h"
 #include "win32/Application.h"
 #include "win32/Handles.h"
 #include "win32/Text.h"
+#include "win32/VersionResource.h"
 
 namespace installer_e2e {
 namespace {
@@ -342,7 +343,7 @@ struct ServerProcess {
         ServerProcess server;
         e2e::waitUntil(
             [&] {
-                server.window = ::FindWindowW(L"TForm1", L"NOVU Kelvane Server");
+                server.window = ::FindWindowW(wire::kMainWindowClass, wire::kMainWindowCaption);
                 if (server.window) ::GetWindowThreadProcessId(server.window, &server.id);
                 return server.window && server.id != otherThan;
             },
@@ -1159,34 +1160,34 @@ TEST_F(Installer, RefusesAFolderOthersCanChangeAndCreatesFoldersOnlyAdministrato
 TEST(VersionResources, ReadBackFromTheBuiltFiles) {
     struct Expected {
         const wchar_t* file;
-        const char* product;
+        const wchar_t* product;
         const char* version;
         std::vector<const char*> inManifest;
     };
     const Expected table[] = {
         {L"bin\\kelvane.exe",
-         "Kelvane Server",
+         L"Kelvane Server",
          KV_TEST_VERSION,
          {"level=\"asInvoker\"", "Microsoft.Windows.Common-Controls", ">true/pm</dpiAware>",
           ">PerMonitorV2, PerMonitor</dpiAwareness>"}},
         {L"bin\\tiktor.exe",
-         "Tiktor",
+         L"Tiktor",
          KV_TEST_TIKTOR_VERSION,
          {"level=\"asInvoker\"", "Microsoft.Windows.Common-Controls", ">false</dpiAware>"}},
-        {L"kelvane-setup.exe", "Kelvane Server", KV_TEST_VERSION, {"level=\"requireAdministrator\""}},
+        {L"kelvane-setup.exe", L"Kelvane Server", KV_TEST_VERSION, {"level=\"requireAdministrator\""}},
     };
     for (const Expected& e : table) {
         SCOPED_TRACE(win32::narrow(e.file));
         const std::wstring path = e2e::builtFile(e.file);
         ::SetLastError(0xdeadbeef);
-        const auto resource = e2e::VersionResource::read(path);
+        const auto resource = win32::VersionResource::read(path);
         ASSERT_TRUE(resource) << "error " << ::GetLastError();
         EXPECT_EQ(resource->fileVersion(), e.version);
         EXPECT_EQ(resource->productVersion(), e.version);
-        EXPECT_EQ(resource->text(L"CompanyName"), "Kelvane Software");
+        EXPECT_EQ(resource->text(L"CompanyName"), L"Kelvane Software");
         EXPECT_EQ(resource->text(L"ProductName"), e.product);
-        EXPECT_EQ(resource->text(L"FileVersion"), e.version);
-        EXPECT_EQ(resource->text(L"ProductVersion"), e.version);
+        EXPECT_EQ(resource->text(L"FileVersion"), win32::widen(e.version));
+        EXPECT_EQ(resource->text(L"ProductVersion"), win32::widen(e.version));
 
         win32::UniqueModule image(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
         ASSERT_TRUE(image);

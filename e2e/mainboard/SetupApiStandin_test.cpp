@@ -14,19 +14,13 @@
 
 #include "mainboard/machine/Hardware.h"
 #include "mainboard/machine/Machine.h"
-#include "win32/Handles.h"
+#include "win32/SetupApiHandles.h"
 
 namespace {
 
 using namespace simboard;
 
-struct DeviceInfoSetTraits {  // SetupDiDestroyDeviceInfoList
-    using Handle = HDEVINFO;
-    static Handle invalid() { return INVALID_HANDLE_VALUE; }
-    static bool valid(Handle h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
-    static void close(Handle h) { ::SetupDiDestroyDeviceInfoList(h); }
-};
-using UniqueDeviceInfoSet = win32::Unique<DeviceInfoSetTraits>;
+using UniqueDeviceInfoSet = win32::UniqueDeviceInfoList;
 
 constexpr DWORD kAllPresent = DIGCF_PRESENT | DIGCF_ALLCLASSES;
 constexpr std::uint32_t kGpu = 2;   // the display controller of the default machine

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,10 @@ struct ToolResult {
 // Runs `program` with `args` in `folder` (the caller's when empty).
 ToolResult runTool(const std::wstring& program, const std::vector<std::wstring>& args,
                    const std::wstring& folder = {});
+
+// What a tool run with --json printed for scripts: its last line that is a JSON object (a tool's
+// complaints go to the same output, before it); a discarded value when there is none.
+nlohmann::json printedJson(const ToolResult& result);
 
 using e2e::ScratchFile;
 

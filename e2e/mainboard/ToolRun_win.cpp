@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string_view>
 #include <utility>
 
 #include "e2e/mainboard/ToolRun.h"
@@ -48,6 +49,18 @@ ToolResult runTool(const std::wstring& program, const std::vector<std::wstring>&
         ADD_FAILURE() << win32::narrow(program) << " did not end";
     ::GetExitCodeProcess(process.handle.get(), &result.exitCode);
     return result;
+}
+
+nlohmann::json printedJson(const ToolResult& result) {
+    std::string_view rest = result.out;
+    while (!rest.empty()) {
+        if (rest.back() == '\n') rest.remove_suffix(1);
+        const std::size_t cut = rest.rfind('\n');
+        const std::string_view line = cut == std::string_view::npos ? rest : rest.substr(cut + 1);
+        if (line.starts_with('{')) return nlohmann::json::parse(line, nullptr, /*allow_exceptions=*/false);
+        rest = rest.substr(0, cut == std::string_view::npos ? 0 : cut);
+    }
+    return nlohmann::json(nlohmann::json::value_t::discarded);
 }
 
 }  // namespace board_e2e

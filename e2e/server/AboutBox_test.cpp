@@ -12,6 +12,7 @@
 #include "mainboard/machine/Translations.h"
 #include "mainboard/pngcodec/PngCodec.h"
 #include "mainboard/shelltray/ShellTray.h"
+#include "protocol/ServerWindows.h"
 #include "server/tray/TrayManager.h"
 #include "server/tray/TrayRules.h"
 #include "win32/Text.h"
@@ -86,7 +87,8 @@ class AboutBoxTest : public ServerTest {
         start();
         HWND box = nullptr;
         EXPECT_TRUE(e2e::waitUntil(
-            [&] { return (box = run->findWindow("TAboutBox", "AboutBox")) != nullptr; }, e2e::kPatienceMs))
+            [&] { return (box = run->findWindow(wire::kAboutBoxClass, wire::kAboutBoxCaption)) != nullptr; },
+            e2e::kPatienceMs))
             << "no About box";
         waitUntilStarted();  // and so its creation is over
         return box;
@@ -358,7 +360,8 @@ TEST_F(AboutBoxTest, MissingOrBrokenSkinFileIsReportedOnceAndTheBoxStaysUsable) 
         ::PostMessageW(report, WM_COMMAND, IDOK, 0);
         HWND box = nullptr;
         ASSERT_TRUE(e2e::waitUntil(
-            [&] { return (box = run->findWindow("TAboutBox", "AboutBox")) != nullptr; }, e2e::kPatienceMs));
+            [&] { return (box = run->findWindow(wire::kAboutBoxClass, wire::kAboutBoxCaption)) != nullptr; },
+            e2e::kPatienceMs));
         waitUntilStarted();
         EXPECT_EQ(e2e::waitForMessageBox(*run, text, e2e::kQuietMs), nullptr) << "reported once: " << text;
         RECT client;
@@ -404,7 +407,7 @@ TEST_F(AboutBoxTest, MissingPixreadStopsTheProgramAtTheFirstSkinImageAndNothingA
     ASSERT_FALSE(callsTo("Nv_Initialize").empty()) << "the back end is active";
     // A balloon click would start the suite, a right click pop up the menu: handled, if at all,
     // while the set below waits.
-    HWND icon = run->findWindow("TsTrayIconW", nullptr);
+    HWND icon = run->findWindow(kelvane::kTrayIconWindowClass, nullptr);
     ASSERT_TRUE(icon);
     for (const std::uint32_t event : {kelvane::kBalloonUserClick, std::uint32_t{WM_RBUTTONUP}})
         ::PostMessageW(icon, kelvane::kTrayCallbackMessage, kelvane::kTrayIconId, event);
@@ -567,7 +570,7 @@ TEST_F(DisplayScaleTest, AboutBoxAndTrayIconAreDrawnForTheScreensScale) {
         ::SendMessageTimeoutW(box, WM_DPICHANGED, MAKEWPARAM(96, 96), 0, SMTO_NORMAL, e2e::kPatienceMs,
                               nullptr);
         expectLaidOut(box, kLooks[0], "back at 96 DPI, no rectangle");
-        HWND trayWindow = run->findWindow("TsTrayIconW", nullptr);
+        HWND trayWindow = run->findWindow(kelvane::kTrayIconWindowClass, nullptr);
         ASSERT_TRUE(trayWindow);
         sendWithRemoteRect(trayWindow, WM_DPICHANGED, MAKEWPARAM(144, 144), RECT{0, 0, 1, 1});
         EXPECT_TRUE(e2e::waitUntil([&] { return !iconSizes(NIM_MODIFY).empty(); }, e2e::kPatienceMs));

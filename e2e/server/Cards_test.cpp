@@ -288,7 +288,7 @@ TEST_F(Cards, MissingGreencardIsReportedAndTheServerRunsOnWithoutTouchingACard) 
     }
     EXPECT_EQ(after, (Words{800, 900u << 16 | 1100, 50u << 16}));
     for (const Call& c : calls()) EXPECT_NE(c.library, "Greencard") << c.entry;
-    EXPECT_EQ(run->findWindow("#32770", nullptr), nullptr) << "no further message";
+    EXPECT_EQ(run->findWindow(L"#32770", nullptr), nullptr) << "no further message";
 }
 
 TEST_F(Cards, GreencardLackingAnExportStopsTheProgramWithTheAssertionReport) {
@@ -352,7 +352,7 @@ TEST_F(Cards, AmdMachineBuildsAnIntegratedThenADiscreteCardWithTheirItems) {
         EXPECT_LT(at(item), discrete) << item;
     // The discrete card reads its clock block for each of its three items.
     EXPECT_EQ(std::count(sequence.begin() + discrete, sequence.end(), "Amd_GetGpuClockInfo(1)"), 3);
-    EXPECT_EQ(run->findWindow("#32770", nullptr), nullptr) << "an AMD machine with its driver is no error";
+    EXPECT_EQ(run->findWindow(L"#32770", nullptr), nullptr) << "an AMD machine with its driver is no error";
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "e2e/server/ServerRun.h"
 #include "mainboard/machine/Translations.h"
 #include "protocol/Broadcast.h"
+#include "protocol/ServerWindows.h"
 #include "win32/Text.h"
 
 namespace server_e2e {
@@ -122,8 +123,9 @@ class FaultMatrix : public ServerTest {
 
     HWND aboutButton() {
         HWND box = nullptr;
-        e2e::waitUntil([&] { return (box = run->findWindow("TAboutBox", "AboutBox")) != nullptr; },
-                       e2e::kPatienceMs);
+        e2e::waitUntil(
+            [&] { return (box = run->findWindow(wire::kAboutBoxClass, wire::kAboutBoxCaption)) != nullptr; },
+            e2e::kPatienceMs);
         return box ? ::FindWindowExA(box, nullptr, "GsButton", nullptr) : nullptr;
     }
 };

@@ -8,6 +8,7 @@
 #include <regex>
 
 #include "e2e/server/ServerRun.h"
+#include "protocol/ServerWindows.h"
 
 namespace server_e2e {
 namespace {
@@ -18,7 +19,7 @@ TEST_F(ServerTest, SecondInstanceEndsAtOnceWithoutAWindow) {
     ASSERT_TRUE(start());
     e2e::ProgramRun second(*folder, L"kelvane.exe");
     EXPECT_EQ(second.waitForExit(e2e::kPatienceMs), std::optional<DWORD>(0));
-    EXPECT_EQ(second.findWindow("TForm1", nullptr), nullptr);
+    EXPECT_EQ(second.findWindow(wire::kMainWindowClass, nullptr), nullptr);
     EXPECT_TRUE(e2e::callsOf(second.processId()).empty())
         << "the second instance never opened the ACPI device";
     EXPECT_TRUE(run->running());

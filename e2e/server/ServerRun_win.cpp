@@ -3,6 +3,7 @@
 #include "e2e/server/ServerRun.h"
 #include "e2e/support/ProgramFolderFiles.h"
 #include "mainboard/machine/BoardSetupApi.h"
+#include "protocol/ServerWindows.h"
 #include "win32/Text.h"
 
 #include <algorithm>
@@ -75,7 +76,7 @@ HWND ServerTest::start(bool waitForRegistration) {
 
 HWND ServerTest::waitForMainWindow(bool waitForRegistration) {
     const auto ready = [&] {
-        form = run->findWindow("TForm1", "NOVU Kelvane Server");
+        form = run->findWindow(wire::kMainWindowClass, wire::kMainWindowCaption);
         return form && (!waitForRegistration || !callsTo("NuSysSvr_RegisterNotify").empty());
     };
     EXPECT_TRUE(e2e::waitUntil([&] { return ready() || !run->running(); }, e2e::kPatienceMs) && ready())

@@ -74,6 +74,13 @@ class TrayManager : public ::testing::Test {
         std::make_unique<TTrayManager>(mainWindow.get(), [this] { ++aboutShown; });
 };
 
+// The tray's tip and the About box's first line are the product's name as CMakeLists.txt states it,
+// and they must read "Kelvane Server": renaming the product there would change them unseen.
+TEST(ProductName, IsTheTextOfTheTraysTipAndTheAboutBoxsFirstLine) {
+    EXPECT_STREQ(L"" KV_PRODUCT_NAME, L"Kelvane Server");
+    EXPECT_STREQ(kTrayHint, L"Kelvane Server");
+}
+
 TEST_F(TrayManager, SetupAddsTheIconWithTheServersTextsAndBuildsTheMenu) {
     manager->Setup();
     const std::vector<simboard::TrayMessage> added = adds();

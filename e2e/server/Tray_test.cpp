@@ -9,6 +9,7 @@
 #include "e2e/support/DebugOutputMonitor.h"
 #include "mainboard/machine/Translations.h"
 #include "mainboard/shelltray/ShellTray.h"
+#include "protocol/ServerWindows.h"
 #include "server/tray/TrayManager.h"
 #include "win32/Text.h"
 #include "win32/WindowWord.h"
@@ -85,7 +86,7 @@ class Tray : public TrayRun {
             },
             e2e::kPatienceMs))
             << "no icon in the notification area";
-        return run->findWindow("TsTrayIconW", nullptr);
+        return run->findWindow(kelvane::kTrayIconWindowClass, nullptr);
     }
     std::vector<Call> suiteRuns(std::uint64_t afterSeq) const {
         std::vector<Call> runs;
@@ -189,14 +190,15 @@ TEST_F(Tray, AboutShowsTheOneAboutBoxWithoutMakingItModal) {
     HWND icon = waitForIcon();
     ASSERT_TRUE(icon);
     waitUntilStarted();
-    HWND box = run->findWindow("TAboutBox", "AboutBox");
+    HWND box = run->findWindow(wire::kAboutBoxClass, wire::kAboutBoxCaption);
     ASSERT_TRUE(box);
     for (int time = 1; time <= 2; ++time) {
         EXPECT_FALSE(::IsWindowVisible(box)) << time;
         choose(icon, {VK_DOWN, VK_RETURN});
         EXPECT_TRUE(e2e::waitUntil([&] { return ::IsWindowVisible(box) != FALSE; }, e2e::kPatienceMs))
             << time;
-        EXPECT_EQ(run->findWindow("TAboutBox", "AboutBox"), box) << "the one box made at start";
+        EXPECT_EQ(run->findWindow(wire::kAboutBoxClass, wire::kAboutBoxCaption), box)
+            << "the one box made at start";
         EXPECT_TRUE(::IsWindowEnabled(form)) << "not modal: its owner stays enabled";
         EXPECT_TRUE(request({0x10010000, 0, 0}).ok()) << "the server answers while the box shows";
         ::PostMessageW(box, WM_CLOSE, 0, 0);
@@ -219,7 +221,7 @@ TEST_F(Tray, RefusedIconIsAddedAgainEveryFiveSecondsUntilTheShellTakesIt) {
         if (i > 0) retriesUs.push_back(adds[i].timeUs);
     }
     e2e::expectPeriodicTicks(retriesUs, adds[0].timeUs, kRetryMs);  // set after the first add failed
-    trayEvent(run->findWindow("TsTrayIconW", nullptr), WM_RBUTTONUP);
+    trayEvent(run->findWindow(kelvane::kTrayIconWindowClass, nullptr), WM_RBUTTONUP);
     EXPECT_TRUE(waitForMenu()) << "the menu works once the icon is there";
 }
 
@@ -268,8 +270,8 @@ TEST_F(Tray, BalloonClickWithoutTheSuiteShowsNothingAndTheDebuggerOutputSaysWhy)
     };
     // The line is written once the start has failed, after any box that the start showed.
     ASSERT_TRUE(
-        e2e::waitUntil([&] { return saidWhy() || run->findWindow("#32770", nullptr); }, e2e::kPatienceMs));
-    EXPECT_EQ(run->findWindow("#32770", nullptr), nullptr) << "a box";
+        e2e::waitUntil([&] { return saidWhy() || run->findWindow(L"#32770", nullptr); }, e2e::kPatienceMs));
+    EXPECT_EQ(run->findWindow(L"#32770", nullptr), nullptr) << "a box";
     EXPECT_TRUE(saidWhy());
 }
 

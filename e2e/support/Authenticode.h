@@ -16,18 +16,7 @@ namespace e2e {
 // revocation check): ERROR_SUCCESS, or the reason, e.g. TRUST_E_NOSIGNATURE, TRUST_E_BAD_DIGEST.
 LONG authenticodeTrust(const std::wstring& path);
 
-struct CertificateStoreTraits {  // CertCloseStore
-    using Handle = HCERTSTORE;
-    static Handle invalid() { return nullptr; }
-    static bool valid(Handle h) { return h != nullptr; }
-    static void close(Handle h) { ::CertCloseStore(h, 0); }
-};
-struct StoredCertificateTraits {  // CertDeleteCertificateFromStore: out of its store again
-    using Handle = PCCERT_CONTEXT;
-    static Handle invalid() { return nullptr; }
-    static bool valid(Handle h) { return h != nullptr; }
-    static void close(Handle h) { ::CertDeleteCertificateFromStore(h); }
-};
+inline void closeCertificateStore(HCERTSTORE store) { ::CertCloseStore(store, 0); }
 
 // The build tree's test authority (signing\test-authority\authority.cer) in the machine's root store
 // while this lives, as a tester's PC would trust it. A tree that signs with the maker's key has none:
@@ -37,8 +26,8 @@ class TestAuthorityTrust {
     TestAuthorityTrust();
 
   private:
-    win32::Unique<CertificateStoreTraits> m_root;
-    win32::Unique<StoredCertificateTraits> m_authority;
+    win32::Unique<HCERTSTORE, closeCertificateStore> m_root;
+    win32::Unique<PCCERT_CONTEXT, ::CertDeleteCertificateFromStore> m_authority;  // out of its store again
 };
 
 }  // namespace e2e

@@ -104,7 +104,7 @@ class ProgramRun {
     std::optional<DWORD> waitForExit(DWORD timeoutMs);
 
     // A top-level window of this run (never-shown ones included), or null.
-    HWND findWindow(const char* className, const char* caption) const;
+    HWND findWindow(const wchar_t* className, const wchar_t* caption) const;
 
   private:
     win32::UniqueHandle m_process;

@@ -141,8 +141,8 @@ std::optional<DWORD> ProgramRun::waitForExit(DWORD timeoutMs) {
     return code;
 }
 
-HWND ProgramRun::findWindow(const char* className, const char* caption) const {
-    for (HWND window = nullptr; (window = ::FindWindowExA(nullptr, window, className, caption));) {
+HWND ProgramRun::findWindow(const wchar_t* className, const wchar_t* caption) const {
+    for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, className, caption));) {
         DWORD owner = 0;
         ::GetWindowThreadProcessId(window, &owner);
         if (owner == m_processId) return window;
@@ -205,7 +205,7 @@ HWND waitForMessageBox(const ProgramRun& run, std::string& text, DWORD timeoutMs
     // with text (the icon is a static without).
     const auto message = [&] {
         text.clear();
-        if (!(box = run.findWindow("#32770", nullptr))) return false;
+        if (!(box = run.findWindow(L"#32770", nullptr))) return false;
         for (HWND child = nullptr; (child = ::FindWindowExA(box, child, "Static", nullptr));) {
             std::string t = controlText(child);
             if (!t.empty()) text = std::move(t);

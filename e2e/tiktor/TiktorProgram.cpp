@@ -16,7 +16,9 @@ HWND TiktorRun::waitUntilReady(DWORD timeoutMs) {
     };
     // The dialog exists before it initialises; registration is the last outside call of its start.
     if (!waitUntil(
-            [&] { return ((dialog = findWindow("#32770", "Tiktor Tester")) && registered()) || !running(); },
+            [&] {
+                return ((dialog = findWindow(L"#32770", L"Tiktor Tester")) && registered()) || !running();
+            },
             timeoutMs) ||
         !dialog) {
         return nullptr;

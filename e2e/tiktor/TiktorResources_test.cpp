@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "e2e/support/VersionResource.h"
 #include "e2e/tiktor/TiktorProgram.h"
 #include "win32/Handles.h"
 #include "win32/Text.h"
+#include "win32/VersionResource.h"
 
 namespace tiktor_e2e {
 namespace {
@@ -140,14 +140,14 @@ TEST_F(TiktorResources, IconGroup128HoldsALargeAndASmallIcon) {
 }
 
 TEST_F(TiktorResources, VersionIs1003InATraditionalChineseUnicodeStringTable) {
-    const auto resource = e2e::VersionResource::read(program);
+    const auto resource = win32::VersionResource::read(program);
     ASSERT_TRUE(resource);
     EXPECT_EQ(resource->fileVersion(), "1.0.0.3");
     EXPECT_EQ(resource->productVersion(), "1.0.0.3");
     EXPECT_EQ(resource->language(), kTraditionalChinese);
     EXPECT_EQ(resource->codePage(), 1200);  // Unicode
-    EXPECT_EQ(resource->text(L"FileVersion"), "1.0.0.3");
-    EXPECT_EQ(resource->text(L"ProductVersion"), "1.0.0.3");
+    EXPECT_EQ(resource->text(L"FileVersion"), L"1.0.0.3");
+    EXPECT_EQ(resource->text(L"ProductVersion"), L"1.0.0.3");
 }
 
 }  // namespace

@@ -14,8 +14,6 @@
 
 namespace kelvane {
 
-inline constexpr wchar_t kAboutBoxClass[] = L"TAboutBox";
-inline constexpr wchar_t kAboutBoxCaption[] = L"AboutBox";
 // Shown when the remote-link product's version cannot be read.
 inline constexpr wchar_t kFallbackVersion[] = L"V1.00.09";
 

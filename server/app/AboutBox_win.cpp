@@ -4,6 +4,8 @@
 #include <array>
 #include <utility>
 
+#include "Version.h"
+#include "protocol/ServerWindows.h"
 #include "skin/controls/SkinFactory.h"
 #include "skin/controls/SkinScale.h"
 #include "support/NuMultiLang.h"
@@ -50,7 +52,7 @@ std::wstring RemoteLinkVersion() {
 }
 
 TAboutBox::TAboutBox(HWND owner) {
-    create(kAboutBoxClass, kAboutBoxCaption, WS_POPUP | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT,
+    create(wire::kAboutBoxClass, wire::kAboutBoxCaption, WS_POPUP | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT,
            {0, 0, kDesignWidth, kDesignHeight}, owner);
     FormCreate();
 }
@@ -70,7 +72,7 @@ void TAboutBox::FormCreate() {
                                          buttonFaces(), NuTranslate(L"OK"), dpi, problems);
     m_okButton->OnClick = [this] { close(); };
     const std::pair<skin::SkinLabel**, std::wstring> lines[] = {
-        {&m_serverName, L"Kelvane Server"},
+        {&m_serverName, L"" KV_PRODUCT_NAME},
         {&m_version, RemoteLinkVersion()},
         {&m_maker, win32::ownVersionString(L"CompanyName")},
     };

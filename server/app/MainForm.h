@@ -21,9 +21,6 @@
 
 namespace kelvane {
 
-inline constexpr wchar_t kMainWindowClass[] = L"TForm1";
-inline constexpr wchar_t kMainWindowCaption[] = L"NOVU Kelvane Server";
-
 // The controls of the main window in declaration order; each carries its number as control id.
 enum class MainControl : int {
     Memo1 = 1001,

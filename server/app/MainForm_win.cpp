@@ -7,6 +7,7 @@
 
 #include "gpulib/GpuManager.h"
 #include "protocol/Broadcast.h"
+#include "protocol/ServerWindows.h"
 #include "server/core/DefaultLoader.h"
 #include "server/core/IntegerText.h"
 #include "server/platform/GearlinkBridge.h"
@@ -56,7 +57,7 @@ TForm1::TForm1(ServerParts& parts)
                  [this](std::uint32_t fan) { showFan(fan); }}) {
     const DWORD style = WS_OVERLAPPEDWINDOW;
     const SIZE size = outerSize(581, 512, style);
-    create(kMainWindowClass, kMainWindowCaption, style, 0, {0, 0, size.cx, size.cy});
+    create(wire::kMainWindowClass, wire::kMainWindowCaption, style, 0, {0, 0, size.cx, size.cy});
     createControls();
     try {
         FormCreate();
@@ -119,7 +120,7 @@ void TForm1::createControls() {
 
 void TForm1::FormCreate() {
     openAcpiDevice();
-    ::Sleep(3000);
+    ::Sleep(kStartWaitMs);
     m_trayManager = std::make_unique<TTrayManager>(hwnd(), [this] {
         if (m_showAbout) m_showAbout();
     });
@@ -139,7 +140,7 @@ void TForm1::FormCreate() {
     m_loadDefaultTimer->setEnabled(true);
     if (!initialised && !m_cards.greencardActive)
         win32::showMessage(L"Please install the right VGA driver first!");
-    if (m_cards.greencardActive) m_cards.cardCount = 4;
+    if (m_cards.greencardActive) m_cards.cardCount = static_cast<std::int32_t>(wire::kActiveBackEndCardCount);
 }
 
 void TForm1::FormDestroy() {

@@ -6,6 +6,10 @@
 
 namespace kelvane {
 
+// The main window's creation waits this long after opening the ACPI device, before the tray icon and
+// everything after it (scripts/startup-times.py reads it from here).
+inline constexpr std::uint32_t kStartWaitMs = 3000;
+
 // Notification registration: after a failed first attempt, each tick tries again, until the service
 // accepts or 13 retries have been made. The counter is never reset.
 class RegistrationRetry {

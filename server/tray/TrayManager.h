@@ -1,13 +1,14 @@
 #pragma once
-// The server's tray: its icon with the tip "Kelvane Server", the menu "About" / separator / "Exit"
-// on a right click, the add retried every 5 seconds until the shell accepts it, and the suite
-// started when the user clicks a balloon.
+// The server's tray: its icon with the product's name (Kelvane Server) as its tip, the menu "About" /
+// separator / "Exit" on a right click, the add retried every 5 seconds until the shell accepts it, and the
+// suite started when the user clicks a balloon.
 
 #include <windows.h>
 
 #include <functional>
 #include <memory>
 
+#include "Version.h"
 #include "server/tray/TrayIcon.h"
 #include "win32/Handles.h"
 #include "win32/Window.h"
@@ -16,7 +17,7 @@ namespace kelvane {
 
 inline constexpr UINT kTrayIconId = 1;
 inline constexpr UINT kTrayCallbackMessage = WM_USER + 0x5A;  // 1114
-inline constexpr wchar_t kTrayHint[] = L"Kelvane Server";
+inline constexpr wchar_t kTrayHint[] = L"" KV_PRODUCT_NAME;
 inline constexpr UINT kTrayRetryMs = 5000;
 inline constexpr wchar_t kConnectIconFile[] = L"resource\\connect.ico";
 inline constexpr wchar_t kSuiteProgram[] = L"Tunedeck II.exe";

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "Version.h"
 #include "skin/paint/TextPainter.h"
 
 namespace {
@@ -49,7 +50,7 @@ int wmain(int argc, wchar_t** argv) {
     skin::OuterGlowTextPainter painter;
     painter.setRadius(4);
     painter.setGlowColor(RGB(64, 140, 255));
-    painter.DrawOnBitmap(picture, std::wstring_view(L"Kelvane Server"), {0, 0, 320, 72},
+    painter.DrawOnBitmap(picture, std::wstring_view(L"" KV_PRODUCT_NAME), {0, 0, 320, 72},
                          DT_SINGLELINE | DT_CENTER | DT_VCENTER, false);
     if (!saveBmp(picture, argv[1])) {
         std::fputs("cannot write the picture\n", stderr);

@@ -160,26 +160,26 @@ std::string describeFaultState(const FaultName& fault, std::int32_t counter, con
     return format("%-10s %s", state.c_str(), aim.c_str());
 }
 
-std::string faultStateJson(const FaultName& fault, std::int32_t counter, const FaultDetail& detail) {
-    const char* const state = counter == kFaultAlways ? "always" : counter == 0 ? "off" : "next";
-    std::string out = format("{\"state\":\"%s\",\"next\":%d", state, counter == kFaultAlways ? 0 : counter);
+Json faultStateJson(const FaultName& fault, std::int32_t counter, const FaultDetail& detail) {
+    Json out = {{"state", counter == kFaultAlways ? "always"
+                          : counter == 0          ? "off"
+                                                  : "next"},
+                {"next", counter == kFaultAlways ? 0 : counter}};
     const auto target = [&](const char* what) {
-        out += format(",\"%s\":", what) +
-               (detail.target == kAnyTarget ? std::string("null") : std::to_string(detail.target));
+        out[what] = detail.target == kAnyTarget ? Json() : Json(detail.target);
     };
     if (fault.options & kDeviceOption) target("device");
     if (fault.options & kCardOption) target("card");
     if (fault.options & kItemOption) target("item");
     if (fault.options & kPropertyOption) {
         const char* const named = propertyName(detail.property);
-        out += ",\"property\":" + (detail.property == kAnyProperty ? std::string("null")
-                                   : named                         ? format("\"%s\"", named)
-                                                                   : std::to_string(detail.property));
+        out["property"] = detail.property == kAnyProperty ? Json()
+                          : named                         ? Json(named)
+                                                          : Json(detail.property);
     }
-    if (fault.options & kErrorOption) out += ",\"error\":" + std::to_string(detail.code);
-    if (fault.options & kValueOption)
-        out += ",\"value\":" + std::to_string(static_cast<std::int32_t>(detail.code));
-    return out + "}";
+    if (fault.options & kErrorOption) out["error"] = detail.code;
+    if (fault.options & kValueOption) out["value"] = static_cast<std::int32_t>(detail.code);
+    return out;
 }
 
 std::variant<FaultSetting, std::string> parseFaultSetting(const FaultName& fault,

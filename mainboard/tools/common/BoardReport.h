@@ -9,6 +9,7 @@
 #include <variant>
 
 #include "mainboard/machine/MachineLogic.h"
+#include "mainboard/tools/common/Json.h"
 
 namespace simboard {
 
@@ -19,7 +20,7 @@ std::string describeHardware(const MachineHardware& h);
 std::string describeFaultState(const FaultName& fault, std::int32_t counter, const FaultDetail& detail);
 // The same as one JSON object for scripts, e.g. {"state":"next","next":2,"device":1,"error":13}: state
 // "off", "next" (the next `next` calls fail) or "always", then the aim the fault takes (null: any).
-std::string faultStateJson(const FaultName& fault, std::int32_t counter, const FaultDetail& detail);
+Json faultStateJson(const FaultName& fault, std::int32_t counter, const FaultDetail& detail);
 
 struct FaultSetting {
     std::int32_t counter = 1;

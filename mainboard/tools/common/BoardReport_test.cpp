@@ -76,15 +76,16 @@ TEST(BoardReport, FaultStateNamesItsAim) {
 }
 
 TEST(BoardReport, FaultStateInJsonNamesTheAimItsFaultTakes) {
-    EXPECT_EQ(faultStateJson(fault("setupapi-property"), 2, {1, kPropertyBusNumber, 13}),
+    EXPECT_EQ(jsonText(faultStateJson(fault("setupapi-property"), 2, {1, kPropertyBusNumber, 13})),
               R"({"state":"next","next":2,"device":1,"property":"bus-number","error":13})");
-    EXPECT_EQ(faultStateJson(fault("setupapi-property"), 1, {kAnyTarget, 0x77, 13}),
+    EXPECT_EQ(jsonText(faultStateJson(fault("setupapi-property"), 1, {kAnyTarget, 0x77, 13})),
               R"({"state":"next","next":1,"device":null,"property":119,"error":13})");
-    EXPECT_EQ(faultStateJson(fault("lumbra-unsupported"), kFaultAlways, {0x3020055, kAnyProperty, 0}),
-              R"({"state":"always","next":0,"item":50462805})");
-    EXPECT_EQ(faultStateJson(fault("amd-init"), 0, {kAnyTarget, kAnyProperty, 0xFFFFFFFF}),
+    EXPECT_EQ(
+        jsonText(faultStateJson(fault("lumbra-unsupported"), kFaultAlways, {0x3020055, kAnyProperty, 0})),
+        R"({"state":"always","next":0,"item":50462805})");
+    EXPECT_EQ(jsonText(faultStateJson(fault("amd-init"), 0, {kAnyTarget, kAnyProperty, 0xFFFFFFFF})),
               R"({"state":"off","next":0,"value":-1})");
-    EXPECT_EQ(faultStateJson(fault("acpi-read"), 0, {}), R"({"state":"off","next":0})");
+    EXPECT_EQ(jsonText(faultStateJson(fault("acpi-read"), 0, {})), R"({"state":"off","next":0})");
 }
 
 TEST(BoardReport, HardwareShowsLiveValues) {

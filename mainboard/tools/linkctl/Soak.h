@@ -6,7 +6,8 @@
 
 namespace simboard {
 
-// Exits 0 when every answer matched; 1 on a mismatch or a request left unanswered.
-int runSoak(std::uint32_t requests, std::uint64_t seed);
+// Exits 0 when every answer matched; 1 on a mismatch or a request left unanswered. The report is for
+// people, or with `json` one object for scripts, printed when the run is over.
+int runSoak(std::uint32_t requests, std::uint64_t seed, bool json);
 
 }  // namespace simboard

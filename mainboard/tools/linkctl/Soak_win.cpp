@@ -12,6 +12,7 @@
 #include "mainboard/machine/Hardware.h"
 #include "mainboard/tools/common/ChannelModel.h"
 #include "mainboard/tools/common/HandlingTimes.h"
+#include "mainboard/tools/common/Json.h"
 #include "mainboard/tools/common/RemoteConsole.h"
 #include "mainboard/tools/common/SoakMix.h"
 #include "mainboard/tools/common/Stats.h"
@@ -153,6 +154,23 @@ class SoakRun {
         for (const std::string& s : m_shown) std::printf("  %s\n", s.c_str());
     }
 
+    // The same figures for scripts; `notified` counts the set-all before the run.
+    Json reportJson(std::uint32_t requests, double seconds) {
+        checkFlagReads();
+        Json byKind = Json::object();
+        for (std::size_t k = 0; k < kSoakKinds; ++k)
+            byKind[std::string(soakKindName(static_cast<SoakKind>(k)))] = m_byKind[k];
+        const Summary h = summarize(m_flagWork.times);
+        return {{"requests", requests},
+                {"notified", m_notified},
+                {"seconds", seconds},
+                {"by_kind", byKind},
+                {"handled_from_journal", h.count},
+                {"handling_us", {{"median", h.median}, {"p99", h.p99}}},
+                {"mismatches", m_mismatches},
+                {"mismatches_shown", m_shown}};
+    }
+
     bool clean() const { return m_mismatches == 0; }
 
   private:
@@ -170,21 +188,23 @@ class SoakRun {
 
 }  // namespace
 
-int runSoak(std::uint32_t requests, std::uint64_t seed) {
+int runSoak(std::uint32_t requests, std::uint64_t seed, bool json) {
     Machine& machine = Machine::instance();
     RemoteConsole console(machine);
     const auto [server, serverPid] = findServer(console);
     if (!server) return static_cast<int>(LinkExit::NoServer);
 
-    // Whether the server drives a card shows in the card count: 4 with the back end, else nothing.
+    // Whether the server drives a card shows in the card count: a fixed count with the back end, else
+    // nothing.
     const LinkResult probe = console.request(kCardCountRequest, kAnswerTimeoutMs, server);
-    if (!probe.ok() || (probe.answer[0] != 4 && probe.answer[0] != 0)) {
-        std::fprintf(stderr, "linkctl: the card count came back as %s, neither 4 nor 0\n",
-                     probe.ok() ? hex(probe.answer).c_str() : probe.error.c_str());
+    if (!probe.ok() || (probe.answer[0] != wire::kActiveBackEndCardCount && probe.answer[0] != 0)) {
+        std::fprintf(stderr, "linkctl: the card count came back as %s, neither %u nor 0\n",
+                     probe.ok() ? hex(probe.answer).c_str() : probe.error.c_str(),
+                     wire::kActiveBackEndCardCount);
         return 1;
     }
     ChannelSetting setting;
-    setting.greencardActive = probe.answer[0] == 4;
+    setting.greencardActive = probe.answer[0] == wire::kActiveBackEndCardCount;
     setting.cardCount = probe.answer[0];
     ChannelState state;
     if (setting.greencardActive) {
@@ -196,9 +216,12 @@ int runSoak(std::uint32_t requests, std::uint64_t seed) {
         setting.databaseVersion = database.version();
         if (const auto card = nvidiaCard(machine.state(), 0)) state.card0 = card->clocks;
     }
-    std::printf(
-        "soak: seed %llu, the server %s\n", static_cast<unsigned long long>(seed),
-        setting.greencardActive ? "drives card 0 through its back end (4 cards)" : "has no card back end");
+    if (!json && setting.greencardActive)
+        std::printf("soak: seed %llu, the server drives card 0 through its back end (%u cards)\n",
+                    static_cast<unsigned long long>(seed), setting.cardCount);
+    else if (!json)
+        std::printf("soak: seed %llu, the server has no card back end\n",
+                    static_cast<unsigned long long>(seed));
     ChannelModel model(setting, state);
     SoakRun run(machine, server, serverPid, setting.greencardActive);
 
@@ -222,7 +245,14 @@ int runSoak(std::uint32_t requests, std::uint64_t seed) {
     for (std::uint32_t i = 0; i < requests; ++i)
         if (!run.carryOut(mix.next(model.state().card0), model)) return 1;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.report(requests, seconds);
+    if (json) {
+        Json report = {
+            {"seed", seed}, {"drives_card", setting.greencardActive}, {"card_count", setting.cardCount}};
+        report.update(run.reportJson(requests, seconds));
+        printJsonLine(report);
+    } else {
+        run.report(requests, seconds);
+    }
     return run.clean() ? 0 : 1;
 }
 

@@ -32,9 +32,9 @@ int usage() {
         "1\n"
         "       linkctl notify WPARAM LPARAM      a notification alone, no request staged\n"
         "       linkctl bench N [--spacing-ms MS] [--acpi PATH-TO-nuacpi.dll]\n"
-        "       linkctl soak N [--seed S]         N random requests, each answer checked (after the "
+        "       linkctl soak N [--seed S] [--json]   N random requests, each answer checked (after the "
         "server's\n"
-        "                                         start-up defaults)\n"
+        "                                         start-up defaults); --json: one object for scripts\n"
         "       linkctl verbs\n"
         "link options: --timeout MS (wait after each announcement, 2000), --announcements N (3),\n"
         "       --settle MS (200), --leave-staged (no withdrawal after the last wait),\n"
@@ -54,6 +54,7 @@ struct Options {
     kvr_config link{};
     unsigned loseNotifications = 0;
     bool stageOnly = false;
+    bool json = false;  // soak's report for scripts
     std::uint32_t spacingMs = 0;
     std::string acpiPath;
     std::optional<std::uint32_t> seed;
@@ -70,6 +71,10 @@ Options parseOptions(int argc, char** argv, int first) {
         std::string_view a = argv[i];
         if (!a.starts_with("--")) {
             o.positional.push_back(a);
+            continue;
+        }
+        if (a == "--json") {
+            o.json = true;
             continue;
         }
         if (a == "--leave-staged" || a == "--stage-only") {
@@ -286,7 +291,7 @@ int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string_view command = argv[1];
     const Options o = parseOptions(argc, argv, 2);
-    if (!o.valid) return usage();
+    if (!o.valid || (o.json && command != "soak")) return usage();
     if (command == "raw") return raw(o);
     if (command == "info" || command == "read" || command == "set") return verb(command, o);
     if (command == "ping") return ping(o);
@@ -300,7 +305,7 @@ int main(int argc, char** argv) {
     if (command == "soak") {
         const auto n = o.positional.size() == 1 ? parseNumber(o.positional[0]) : std::nullopt;
         if (!n) return usage();
-        return runSoak(*n, o.seed.value_or(::GetTickCount()));
+        return runSoak(*n, o.seed.value_or(::GetTickCount()), o.json);
     }
     if (command == "respond") return runResponder(o.acpiPath);
     return usage();

@@ -8,9 +8,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
+#include "mainboard/tools/common/Json.h"
 #include "mainboard/tools/common/LineFeedOutput.h"
 #include "mainboard/tools/msgwatch/MessageTally.h"
+#include "protocol/ServerWindows.h"
 #include "win32/Handles.h"
 #include "win32/Text.h"
 
@@ -22,9 +25,9 @@ constexpr DWORD kMarkerDeadlineMs = 5000;
 
 int usage() {
     std::fputs(
-        "usage: msgwatch SECONDS [--class NAME]   the messages the thread of the window of class NAME\n"
-        "                                        (default TForm1, the server's main window) takes in\n"
-        "                                        SECONDS\n",
+        "usage: msgwatch SECONDS [--class NAME] [--json]   the messages the thread of the window of class\n"
+        "                                        NAME (default: the server's main window) takes in\n"
+        "                                        SECONDS; --json: one object for scripts\n",
         stderr);
     return 1;
 }
@@ -51,17 +54,26 @@ bool markerCounted(HWND window, const MessageTally& tally) {
 
 int main(int argc, char** argv) {
     printWithLineFeeds();
-    if (argc != 2 && argc != 4) return usage();
+    if (argc < 2) return usage();
     char* end = nullptr;
     const double watchSeconds = std::strtod(argv[1], &end);
     if (*end != '\0' || !(watchSeconds > 0 && watchSeconds <= 86400)) return usage();
-    std::wstring className = L"TForm1";
-    if (argc == 4) {
-        if (std::string(argv[2]) != "--class") return usage();
-        className = win32::widen(argv[3]);
+    std::wstring className = wire::kMainWindowClass;
+    const wchar_t* caption = wire::kMainWindowCaption;
+    bool json = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        if (option == "--json") {
+            json = true;
+        } else if (option == "--class" && i + 1 < argc) {
+            className = win32::widen(argv[++i]);
+            caption = nullptr;  // any window of that class
+        } else {
+            return usage();
+        }
     }
 
-    const HWND window = ::FindWindowW(className.c_str(), nullptr);
+    const HWND window = ::FindWindowW(className.c_str(), caption);
     if (!window) return fail("no window of that class");
     DWORD processId = 0;
     const DWORD threadId = ::GetWindowThreadProcessId(window, &processId);
@@ -98,6 +110,23 @@ int main(int argc, char** argv) {
     total += taken.above;
     if (!markerCounted(window, tally)) return fail("the hook stopped counting");
 
+    if (json) {
+        Json byMessage = Json::object();
+        for (std::uint32_t id = 0; id < kTalliedMessages; ++id) {
+            char key[8];
+            std::snprintf(key, sizeof key, "0x%04x", id);
+            if (id != WM_TIMER && taken.byMessage[id] != 0)
+                byMessage[key] = static_cast<long>(taken.byMessage[id]);
+        }
+        printJsonLine({{"window_class", win32::narrow(className)},
+                       {"process", processId},
+                       {"seconds", watchedMs / 1000.0},
+                       {"taken", total},
+                       {"timer", static_cast<long>(taken.byMessage[WM_TIMER])},
+                       {"others_by_message", byMessage},
+                       {"user_and_above", static_cast<long>(taken.above)}});
+        return 0;
+    }
     std::printf("watched the thread of window class \"%s\" (process %lu) for %.1f s\n",
                 win32::narrow(className).c_str(), processId, watchedMs / 1000.0);
     std::printf("messages taken: %ld\n", total);

@@ -63,21 +63,6 @@ std::optional<std::uint32_t> numberArg(int argc, char** argv, int i) {
     return n;
 }
 
-std::string jsonString(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-            continue;
-        }
-        out += c;
-    }
-    return out + "\"";
-}
-
 // For people, or with --json one object for scripts.
 int registers(Machine& m, bool json) {
     const MachineLayout& s = m.state();
@@ -86,12 +71,16 @@ int registers(Machine& m, bool json) {
                               : ::IsWindow(win32::windowFromWord(window)) ? "alive"
                                                                           : "gone";
     if (json) {
-        std::printf(
-            "{\"flag\":%u,\"selector\":%u,\"words\":[%u,%u,%u],\"notify\":{\"window\":%u,"
-            "\"window_state\":\"%s\",\"attempts\":%u,\"accepted\":%u}}\n",
-            loadWord(s.registers.flag), loadWord(s.registers.selector), loadWord(s.registers.words[0]),
-            loadWord(s.registers.words[1]), loadWord(s.registers.words[2]), window, windowState,
-            loadWord(s.notify.attempts), loadWord(s.notify.registrations));
+        printJsonLine({{"flag", loadWord(s.registers.flag)},
+                       {"selector", loadWord(s.registers.selector)},
+                       {"words",
+                        {loadWord(s.registers.words[0]), loadWord(s.registers.words[1]),
+                         loadWord(s.registers.words[2])}},
+                       {"notify",
+                        {{"window", window},
+                         {"window_state", windowState},
+                         {"attempts", loadWord(s.notify.attempts)},
+                         {"accepted", loadWord(s.notify.registrations)}}}});
         return 0;
     }
     std::printf("flag      0x%08X\nselector  0x%08X\nword 0    0x%08X\nword 1    0x%08X\nword 2    0x%08X\n",
@@ -120,12 +109,13 @@ int journal(Machine& m, int argc, char** argv) {
     const std::size_t first = last && entries.size() > last ? entries.size() - last : 0;
     for (std::size_t i = first; i < entries.size(); ++i) {
         const JournalRecord& e = entries[i];
-        std::string args;
-        for (std::uint32_t a : e.args) args += (args.empty() ? "" : ",") + std::to_string(a);
-        std::printf(
-            "{\"seq\":%llu,\"us\":%llu,\"pid\":%u,\"library\":%s,\"entry\":%s,\"args\":[%s],\"result\":%d}\n",
-            static_cast<unsigned long long>(e.seq), static_cast<unsigned long long>(e.timeUs), e.processId,
-            jsonString(e.library).c_str(), jsonString(e.entry).c_str(), args.c_str(), e.result);
+        printJsonLine({{"seq", e.seq},
+                       {"us", e.timeUs},
+                       {"pid", e.processId},
+                       {"library", e.library},
+                       {"entry", e.entry},
+                       {"args", e.args},
+                       {"result", e.result}});
     }
     return 0;
 }
@@ -174,18 +164,17 @@ const FaultName* findFault(std::string_view name) {
 // For people, or with --json one object for scripts: each switch by its name.
 int faults(Machine& m, bool json) {
     FaultSwitches& switches = m.state().faults;
-    std::string object;
+    Json object = Json::object();
     for (const FaultName& f : kFaultNames) {
         const FaultDetail detail = f.detail ? faultDetail(switches.*f.detail) : FaultDetail{};
         if (json) {
-            object += (object.empty() ? "{" : ",") + jsonString(f.name) + ":" +
-                      faultStateJson(f, faultValue(switches.*f.counter), detail);
+            object[f.name] = faultStateJson(f, faultValue(switches.*f.counter), detail);
             continue;
         }
         std::printf("%-22s %-46s %s\n", f.name,
                     describeFaultState(f, faultValue(switches.*f.counter), detail).c_str(), f.meaning);
     }
-    if (json) std::printf("%s}\n", object.c_str());
+    if (json) printJsonLine(object);
     return 0;
 }
 

@@ -1,15 +1,17 @@
 #pragma once
 // A file's version resource as the system reads it: the fixed part's versions, the first translation,
-// and the texts of that translation's string table.
+// and the texts of that translation's string table. The one reader of version resources: the
+// program's own texts (win32/Application.h) and the tests' checks of the built files.
 
 #include <windows.h>
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-namespace e2e {
+namespace win32 {
 
 class VersionResource {
   public:
@@ -22,7 +24,7 @@ class VersionResource {
     WORD language() const { return m_language; }
     WORD codePage() const { return m_codePage; }
     // A text of the string table (CompanyName, FileVersion...); none when it has no such text.
-    std::optional<std::string> text(const wchar_t* name) const;
+    std::optional<std::wstring> text(std::wstring_view name) const;
 
   private:
     std::vector<std::uint8_t> m_info;
@@ -31,4 +33,4 @@ class VersionResource {
     WORD m_codePage = 0;
 };
 
-}  // namespace e2e
+}  // namespace win32

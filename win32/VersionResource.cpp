@@ -1,10 +1,8 @@
-#include "e2e/support/VersionResource.h"
+#include "win32/VersionResource.h"
 
 #include <cwchar>
 
-#include "win32/Text.h"
-
-namespace e2e {
+namespace win32 {
 
 namespace {
 
@@ -44,7 +42,7 @@ std::string VersionResource::productVersion() const {
     return dotted(m_fixed.dwProductVersionMS, m_fixed.dwProductVersionLS);
 }
 
-std::optional<std::string> VersionResource::text(const wchar_t* name) const {
+std::optional<std::wstring> VersionResource::text(std::wstring_view name) const {
     wchar_t table[32];
     std::swprintf(table, 32, L"\\StringFileInfo\\%04x%04x\\", m_language, m_codePage);
     const std::wstring query = table + std::wstring(name);
@@ -52,7 +50,7 @@ std::optional<std::string> VersionResource::text(const wchar_t* name) const {
     UINT chars = 0;
     if (!::VerQueryValueW(m_info.data(), query.c_str(), reinterpret_cast<void**>(&found), &chars) || !found)
         return std::nullopt;
-    return win32::narrow(std::wstring(found, ::wcsnlen(found, chars)));
+    return std::wstring(found, ::wcsnlen(found, chars));
 }
 
-}  // namespace e2e
+}  // namespace win32
