@@ -7,7 +7,8 @@
 
 namespace win32 {
 
-// Which values mean "no handle"; the first one named is what an empty owner holds.
+// Which values mean "no handle"; the first one named is what an empty owner holds. "null" is the
+// handle type's zero: nullptr, or 0 for the handles that are integers (the cryptography API's).
 enum class NoneIs { null, invalidValue, nullOrInvalidValue, invalidValueOrNull };
 
 template <typename H, auto Close, NoneIs none = NoneIs::null>
@@ -40,15 +41,15 @@ class Unique {
         if constexpr (none == NoneIs::invalidValue || none == NoneIs::invalidValueOrNull)
             return invalidValue();
         else
-            return nullptr;
+            return Handle{};
     }
     static bool valid(Handle h) noexcept {
         if constexpr (none == NoneIs::null)
-            return h != nullptr;
+            return h != Handle{};
         else if constexpr (none == NoneIs::invalidValue)
             return h != invalidValue();
         else
-            return h != nullptr && h != invalidValue();
+            return h != Handle{} && h != invalidValue();
     }
 
     Handle m_handle = empty();

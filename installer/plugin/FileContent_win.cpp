@@ -11,18 +11,9 @@ namespace {
 constexpr LONGLONG kLargestFile = 256LL << 20;
 constexpr DWORD kSha256Bytes = 32;
 
-struct CryptProviderTraits {  // CryptReleaseContext
-    using Handle = HCRYPTPROV;
-    static Handle invalid() { return 0; }
-    static bool valid(Handle h) { return h != 0; }
-    static void close(Handle h) { ::CryptReleaseContext(h, 0); }
-};
-struct CryptHashTraits {  // CryptDestroyHash
-    using Handle = HCRYPTHASH;
-    static Handle invalid() { return 0; }
-    static bool valid(Handle h) { return h != 0; }
-    static void close(Handle h) { ::CryptDestroyHash(h); }
-};
+void releaseCryptContext(HCRYPTPROV provider) { ::CryptReleaseContext(provider, 0); }
+using UniqueCryptProvider = win32::Unique<HCRYPTPROV, releaseCryptContext>;
+using UniqueCryptHash = win32::Unique<HCRYPTHASH, ::CryptDestroyHash>;
 
 // No result, the system's error kept.
 std::nullopt_t failed(DWORD& error) {
@@ -37,10 +28,10 @@ std::optional<std::wstring> sha256(std::string_view bytes, DWORD& error) {
     if (!::CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES,
                                 CRYPT_VERIFYCONTEXT | CRYPT_SILENT))
         return failed(error);
-    const win32::Unique<CryptProviderTraits> ownedProvider(provider);
+    const UniqueCryptProvider ownedProvider(provider);
     HCRYPTHASH hash = 0;
     if (!::CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash)) return failed(error);
-    const win32::Unique<CryptHashTraits> ownedHash(hash);
+    const UniqueCryptHash ownedHash(hash);
     for (std::size_t done = 0; done < bytes.size();) {
         const DWORD part = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
         if (!::CryptHashData(hash, reinterpret_cast<const BYTE*>(bytes.data() + done), part, 0))

@@ -18,12 +18,7 @@ struct StackEntry {
     wchar_t text[1];
 };
 
-struct GlobalMemoryTraits {  // GlobalFree
-    using Handle = HGLOBAL;
-    static Handle invalid() { return nullptr; }
-    static bool valid(Handle h) { return h != nullptr; }
-    static void close(Handle h) { ::GlobalFree(h); }
-};
+using UniqueGlobalMemory = win32::Unique<HGLOBAL, ::GlobalFree>;
 
 class Stack {
   public:
@@ -34,7 +29,7 @@ class Stack {
         StackEntry* entry = m_top ? *m_top : nullptr;
         if (!entry) return {};
         *m_top = entry->next;
-        const win32::Unique<GlobalMemoryTraits> owned(entry);
+        const UniqueGlobalMemory owned(entry);
         std::size_t length = 0;
         while (length < m_size && entry->text[length]) ++length;
         return std::wstring(entry->text, length);
