@@ -1,6 +1,7 @@
 # The names by which other programs find the server, each typed once (docs/ARCHITECTURE.md): a copy
 # elsewhere would let a renamed window escape the installer's close or msgwatch unseen. The product's
-# name is the top-level CMakeLists' alone in the product's code. Run with -DROOT=<source tree> -P.
+# name is the top-level CMakeLists' alone in the product's code and its installer. Run with
+# -DROOT=<source tree> -P.
 cmake_minimum_required(VERSION 3.25)
 
 # "literal|the one file that may hold it|folders searched"
@@ -9,7 +10,7 @@ set(names
     "\"NOVU Kelvane Server\"|protocol/ServerWindows.h|."
     "\"TAboutBox\"|protocol/ServerWindows.h|."
     "\"AboutBox\"|protocol/ServerWindows.h|."
-    "\"Kelvane Server\"|CMakeLists.txt|server skin win32 support gpulib tiktor mainboard protocol")
+    "\"Kelvane Server\"|CMakeLists.txt|server skin win32 support gpulib tiktor mainboard protocol installer")
 
 set(errors)
 foreach(entry IN LISTS names)

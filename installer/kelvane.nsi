@@ -92,13 +92,13 @@ VIAddVersionKey /LANG=1033 "OriginalFilename" "kelvane-setup.exe"
 !define MUI_COMPONENTSPAGE_NODESC
 
 !insertmacro MUI_PAGE_COMPONENTS
-!define MUI_DIRECTORYPAGE_TEXT_TOP "Kelvane Server is installed into the folder of the mainboard's platform software, where its libraries and Tunedeck II are. Setup has looked for that folder; choose it if it is somewhere else. Only administrators may be able to change it."
+!define MUI_DIRECTORYPAGE_TEXT_TOP "${PRODUCT} is installed into the folder of the mainboard's platform software, where its libraries and Tunedeck II are. Setup has looked for that folder; choose it if it is somewhere else. Only administrators may be able to change it."
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE DirectoryLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 ; Started as the desktop's user, not with Setup's rights.
 !define MUI_FINISHPAGE_RUN
-!define MUI_FINISHPAGE_RUN_TEXT "Start Kelvane Server now"
+!define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartInstalledServer
 !insertmacro MUI_PAGE_FINISH
 
@@ -190,9 +190,9 @@ Function ${UN}StartServerAsUser
     Pop $2
     Call ${UN}PopLines
     ${If} $1 == "started"
-        Push "Started Kelvane Server as the signed-in user, $2"
+        Push "Started ${PRODUCT} as the signed-in user, $2"
     ${Else}
-        Push "Kelvane Server was not started: $2"
+        Push "${PRODUCT} was not started: $2"
     ${EndIf}
     Call ${UN}WriteLog
     Pop $2
@@ -311,17 +311,17 @@ Function ${UN}CloseRunningServer
         ; Setup would replace; a squatter keeps the server from starting, which the log says.
         Call ${UN}ServerOfThisFolderRunning
         ${If} $0 = 0
-            Push "The machine-wide claim ${MACHINE_SERVER_MUTEX} is held by a program that is not Kelvane Server: the server cannot start while that program runs"
+            Push "The machine-wide claim ${MACHINE_SERVER_MUTEX} is held by a program that is not ${PRODUCT}: the server cannot start while that program runs"
             Call ${UN}WriteLog
             Goto done
         ${EndIf}
-        Push "Another user's Kelvane Server is running: it must be exited first. Nothing was changed"
+        Push "Another user's ${PRODUCT} is running: it must be exited first. Nothing was changed"
         Call ${UN}WriteLog
-        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Kelvane Server is running in another user's session, where Setup cannot close it.$\r$\n$\r$\nAsk that user to end it with Exit in its tray menu (or to log off), then choose Retry." /SD IDCANCEL IDRETRY retry
+        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${PRODUCT} is running in another user's session, where Setup cannot close it.$\r$\n$\r$\nAsk that user to end it with Exit in its tray menu (or to log off), then choose Retry." /SD IDCANCEL IDRETRY retry
         SetErrorLevel ${EXIT_SERVER_RUNNING}
         Quit
     ${EndIf}
-    Push "Closing the running Kelvane Server"
+    Push "Closing the running ${PRODUCT}"
     Call ${UN}WriteLog
     StrCpy $1 0  ; the window has been asked
     StrCpy $4 0  ; its process
@@ -356,7 +356,7 @@ Function ${UN}CloseRunningServer
                 System::Call 'kernel32::WaitForSingleObject(p r4, i r2) i .r0'
                 System::Call 'kernel32::CloseHandle(p r4)'
             ${EndIf}
-            Push "Kelvane Server has closed"
+            Push "${PRODUCT} has closed"
             Call ${UN}WriteLog
             ; Nothing else may hold the machine's mutex now.
             Goto retry
@@ -365,9 +365,9 @@ Function ${UN}CloseRunningServer
     ${If} $4 <> 0
         System::Call 'kernel32::CloseHandle(p r4)'
     ${EndIf}
-    Push "Kelvane Server did not close within ${SERVER_CLOSE_DEADLINE_MS} ms: nothing was changed"
+    Push "${PRODUCT} did not close within ${SERVER_CLOSE_DEADLINE_MS} ms: nothing was changed"
     Call ${UN}WriteLog
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Kelvane Server is still running and did not close.$\r$\n$\r$\nEnd it with Exit in its tray menu, then choose Retry." /SD IDCANCEL IDRETRY retry
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${PRODUCT} is still running and did not close.$\r$\n$\r$\nEnd it with Exit in its tray menu, then choose Retry." /SD IDCANCEL IDRETRY retry
     SetErrorLevel ${EXIT_SERVER_RUNNING}
     Quit
     done:
@@ -399,7 +399,7 @@ FunctionEnd
     ${EndIf}
 !macroend
 
-Section "Kelvane Server" SecServer
+Section "${PRODUCT}" SecServer
     SectionIn RO
     Call CloseRunningServer
     ; Judged again now that nothing of ours runs, right before the writing.
@@ -465,7 +465,7 @@ Section "-Registration"
     ${ElseIf} $0 == "link"
         !insertmacro FAIL ${EXIT_LINK} "These names in $INSTDIR are junctions or symbolic links, which Setup does not follow:$\r$\n$\r$\n$Lines"
     ${ElseIf} $0 == "foreign-server"
-        !insertmacro FAIL ${EXIT_NOT_WRITTEN_BY_SETUP} "$INSTDIR holds files under Kelvane Server's names that Setup did not write:$\r$\n$\r$\n$Lines"
+        !insertmacro FAIL ${EXIT_NOT_WRITTEN_BY_SETUP} "$INSTDIR holds files under ${PRODUCT}'s names that Setup did not write:$\r$\n$\r$\n$Lines"
     ${ElseIf} $0 == "foreign-board"
         !insertmacro FAIL ${EXIT_BOARD_WOULD_REPLACE} "The simulated mainboard would replace these files in $INSTDIR, which Setup did not write (or which changed since):$\r$\n$\r$\n$Lines"
     ${ElseIf} $0 != "ok"
@@ -533,7 +533,7 @@ Function CheckPlatformFileRights
             Push "Accepted for the simulated mainboard's evaluation (${ACCEPT_WRITABLE_SWITCH}): accounts besides the administrators can change $0:$\r$\n$Lines"
             Call WriteLog
         ${ElseIf} $1 == "writable"
-            !insertmacro REFUSE ${EXIT_FOLDER_WRITABLE} "Kelvane Server loads $0, and accounts besides the administrators can change it:$\r$\n$\r$\n$Lines$\r$\nAny user could then run code of their own in the server. Ask the platform software's maker, or an administrator, to let only administrators change it."
+            !insertmacro REFUSE ${EXIT_FOLDER_WRITABLE} "${PRODUCT} loads $0, and accounts besides the administrators can change it:$\r$\n$\r$\n$Lines$\r$\nAny user could then run code of their own in the server. Ask the platform software's maker, or an administrator, to let only administrators change it."
         ${ElseIf} $1 == "error"
             !insertmacro REFUSE ${EXIT_FOLDER_WRITABLE} "Setup cannot tell who can change $0: $Lines"
         ${EndIf}
@@ -590,7 +590,7 @@ Function CheckProgramFolder
         ${If} $1 == "link"
             !insertmacro REFUSE ${EXIT_LINK} "These names in $INSTDIR are junctions or symbolic links, which Setup does not follow:$\r$\n$\r$\n$Lines"
         ${ElseIf} $1 == "foreign-server"
-            !insertmacro REFUSE ${EXIT_NOT_WRITTEN_BY_SETUP} "$INSTDIR holds files under Kelvane Server's names that Setup did not write:$\r$\n$\r$\n$Lines$\r$\nSetup never replaces a file it did not write. Choose another folder."
+            !insertmacro REFUSE ${EXIT_NOT_WRITTEN_BY_SETUP} "$INSTDIR holds files under ${PRODUCT}'s names that Setup did not write:$\r$\n$\r$\n$Lines$\r$\nSetup never replaces a file it did not write. Choose another folder."
         ${ElseIf} $1 == "foreign-board"
             !if ${NSIS_TARGET} == "amd64-unicode"
                 !define OTHER_CHOICES "Choose another folder."
@@ -605,7 +605,7 @@ Function CheckProgramFolder
             !insertmacro REFUSE ${EXIT_IN_USE} "These files in $INSTDIR are in use and cannot be replaced now:$\r$\n$\r$\n$Lines$\r$\nClose the program that holds them, then run Setup again."
         ${ElseIf} $1 == "old-in-use"
             ReadRegStr $2 HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
-            !insertmacro REFUSE ${EXIT_PREVIOUS_IN_USE} "Kelvane Server is installed in $2, which this installation replaces. These of its files cannot be deleted now:$\r$\n$\r$\n$Lines$\r$\nClose the program that holds them, then run Setup again."
+            !insertmacro REFUSE ${EXIT_PREVIOUS_IN_USE} "${PRODUCT} is installed in $2, which this installation replaces. These of its files cannot be deleted now:$\r$\n$\r$\n$Lines$\r$\nClose the program that holds them, then run Setup again."
         ${ElseIf} $1 != "ok"
             !insertmacro REFUSE ${EXIT_WRITE_FAILED} "Setup cannot look at the files in $INSTDIR: $Lines"
         ${EndIf}
@@ -720,13 +720,13 @@ Function .onInit
     ${AndIf} $1 = 1
         !insertmacro SelectSection ${SecBoard}
     ${EndIf}
-    Push "Kelvane Server ${VERSION} setup, program folder $INSTDIR"
+    Push "${PRODUCT} ${VERSION} setup, program folder $INSTDIR"
     Call WriteLog
     !if ${NSIS_TARGET} == "amd64-unicode"
         ; The 64-bit server cannot load the platform's 32-bit libraries: it runs on the board only.
         ${IfNot} ${SectionIsSelected} ${SecBoard}
         ${AndIf} ${Silent}
-            Push "Not installed: this 64-bit Kelvane Server cannot load the platform software's 32-bit libraries; it runs on the simulated mainboard only (/SIMBOARD). Install the product with the 32-bit kelvane-setup.exe."
+            Push "Not installed: this 64-bit ${PRODUCT} cannot load the platform software's 32-bit libraries; it runs on the simulated mainboard only (/SIMBOARD). Install the product with the 32-bit kelvane-setup.exe."
             Call WriteLog
             SetErrorLevel ${EXIT_AMD64_NEEDS_BOARD}
             Abort
@@ -767,7 +767,7 @@ Function DirectoryLeave
     ${EndIf}
     Call FindMissingPlatformFiles
     ${If} $Missing != ""
-        MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "These files of the mainboard's platform software are not in $INSTDIR:$\r$\n$\r$\n$Missing$\r$\nKelvane Server needs them there. Install into this folder anyway?" IDYES +2
+        MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "These files of the mainboard's platform software are not in $INSTDIR:$\r$\n$\r$\n$Missing$\r$\n${PRODUCT} needs them there. Install into this folder anyway?" IDYES +2
         Abort
     ${EndIf}
 FunctionEnd
@@ -788,11 +788,11 @@ Function un.onInit
     ${If} $0 != "1"
         ReadRegStr $1 HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
         ${If} $1 == ""
-            StrCpy $1 "no folder: Kelvane Server is not installed"
+            StrCpy $1 "no folder: ${PRODUCT} is not installed"
         ${EndIf}
-        Push "Nothing was removed: $INSTDIR is not the folder of the registered Kelvane Server ($1)"
+        Push "Nothing was removed: $INSTDIR is not the folder of the registered ${PRODUCT} ($1)"
         Call un.WriteLog
-        MessageBox MB_OK|MB_ICONEXCLAMATION "This uninstaller belongs to an earlier installation in $INSTDIR. The Kelvane Server installed now is in $1; remove it with Add/Remove Programs.$\r$\n$\r$\nNothing was removed." /SD IDOK
+        MessageBox MB_OK|MB_ICONEXCLAMATION "This uninstaller belongs to an earlier installation in $INSTDIR. The ${PRODUCT} installed now is in $1; remove it with Add/Remove Programs.$\r$\n$\r$\nNothing was removed." /SD IDOK
         SetErrorLevel ${EXIT_NOT_REGISTERED}
         Quit
     ${EndIf}
@@ -815,9 +815,9 @@ Section "Uninstall"
         ${If} $0 == "not-registered"
             SetErrorLevel ${EXIT_NOT_REGISTERED}
         ${Else}
-            Push "Kelvane Server was not removed: nothing was deleted, since the files above cannot be deleted now (a program may hold them open). Run the uninstaller again once they are free."
+            Push "${PRODUCT} was not removed: nothing was deleted, since the files above cannot be deleted now (a program may hold them open). Run the uninstaller again once they are free."
             Call un.WriteLog
-            MessageBox MB_OK|MB_ICONEXCLAMATION "Kelvane Server was not removed: these files in $INSTDIR cannot be deleted now (a program may hold them open):$\r$\n$\r$\n$Lines$\r$\nClose the program that holds them, then run the uninstaller again." /SD IDOK
+            MessageBox MB_OK|MB_ICONEXCLAMATION "${PRODUCT} was not removed: these files in $INSTDIR cannot be deleted now (a program may hold them open):$\r$\n$\r$\n$Lines$\r$\nClose the program that holds them, then run the uninstaller again." /SD IDOK
             SetErrorLevel ${EXIT_NOT_REMOVED}
         ${EndIf}
         Call un.StartClosedServerAgain
@@ -834,6 +834,6 @@ Section "Uninstall"
     KelvaneSetup::Tidy "" "$2"
     Pop $0
     Call un.PopAndLogLines
-    Push "Removed Kelvane Server from $INSTDIR"
+    Push "Removed ${PRODUCT} from $INSTDIR"
     Call un.WriteLog
 SectionEnd
