@@ -43,9 +43,8 @@ bool says(const board_e2e::ToolResult& r, const std::string& text) {
     return r.out.find(text) != std::string::npos;
 }
 
-// Every thread of a process suspended or resumed: the server stopped as a debugger or a starved
-// machine stops it, its notifications waiting in its queue.
-void holdThreads(DWORD processId, bool hold) {
+// Every thread of a process suspended or resumed.
+void suspendOrResume(DWORD processId, bool hold) {
     win32::UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
     ASSERT_TRUE(snapshot);
     THREADENTRY32 entry{};
@@ -61,6 +60,24 @@ void holdThreads(DWORD processId, bool hold) {
         ++threads;
     }
     ASSERT_GT(threads, 0);
+}
+
+// The server stopped as a debugger or a starved machine stops it, its notifications waiting in its
+// queue; or going on. Never stopped inside a call to the board: holding the board's lock, it would
+// stop every other program of the board with it. Stopped there, it goes on until it lets go.
+void holdThreads(DWORD processId, bool hold) {
+    if (!hold) return suspendOrResume(processId, false);
+    const win32::UniqueHandle lock(
+        ::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, simboard::kMachineMutexName));
+    ASSERT_TRUE(lock);
+    for (;;) {
+        suspendOrResume(processId, true);
+        if (::WaitForSingleObject(lock.get(), 0) != WAIT_TIMEOUT) break;
+        suspendOrResume(processId, false);
+        ASSERT_NE(::WaitForSingleObject(lock.get(), e2e::kPatienceMs), WAIT_TIMEOUT);
+        ::ReleaseMutex(lock.get());
+    }
+    ::ReleaseMutex(lock.get());
 }
 
 class LinkRecovery : public ServerTest {

@@ -13,6 +13,9 @@
 
 namespace simboard {
 
+// The lock over the board's state and journal, which every process of the board takes for a call.
+inline constexpr wchar_t kMachineMutexName[] = L"Local\\KelvaneSimBoardMutex";
+
 class Machine {
   public:
     // The state of this process's board, opened on first use. A board that cannot be opened is a

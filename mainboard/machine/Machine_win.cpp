@@ -12,7 +12,6 @@ namespace simboard {
 namespace {
 
 constexpr wchar_t kMappingName[] = L"Local\\KelvaneSimBoardState";
-constexpr wchar_t kMutexName[] = L"Local\\KelvaneSimBoardMutex";
 
 class MutexLock {
   public:
@@ -50,7 +49,7 @@ std::wstring Machine::statePath() {
 }
 
 Machine::Machine() {
-    m_mutex.reset(::CreateMutexW(nullptr, FALSE, kMutexName));
+    m_mutex.reset(::CreateMutexW(nullptr, FALSE, kMachineMutexName));
     if (!m_mutex) fail("cannot create the board's mutex");
     MutexLock lock(m_mutex.get());
     const std::wstring path = statePath();
