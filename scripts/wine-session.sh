@@ -49,18 +49,46 @@ kv_wine_up() {
   fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "preparing the $KV_WIN_WIDTH-bit wine prefix in $WINEPREFIX"
-    if ! kv_wine wineboot -i </dev/null >/dev/null 2>&1 || ! kv_wineserver -w; then
+    if ! kv_wine_retried "wine's set-up of the prefix" "$WINEPREFIX-setup.log" kv_make_prefix; then
       echo "cannot prepare the wine prefix with $KV_WINE" >&2
       kv_wine_down
       return 1
     fi
   fi
-  # Every descriptor detached: neither the server nor a helper it starts may hold a caller's pipe.
-  if ! kv_wineserver -p </dev/null >/dev/null 2>&1 || ! kv_wine cmd /c exit </dev/null >/dev/null 2>&1; then
+  # Every descriptor detached (the output goes to a file): neither the server nor a helper it starts
+  # may hold a caller's pipe.
+  if ! kv_wineserver -p </dev/null >/dev/null 2>&1 ||
+    ! kv_wine_retried "wine's start" "$WINEPREFIX-start.log" kv_wine cmd /c exit; then
     echo "cannot start wine ($KV_WINE, $WINESERVER)" >&2
     kv_wine_down
     return 1
   fi
+}
+
+# kv_wine_retried WHAT LOG COMMAND...: COMMAND (wine's starts and what waits for them), wine's output
+# with its errors in LOG, three attempts in all. wine may abort any process in its own start-up
+# (scripts/platform.sh), and a prefix's set-up starts a dozen: 1 set-up in 20 failed so on a loaded
+# machine. So a failed attempt is said with the end of LOG, and made again.
+kv_wine_retried() {
+  local what=$1 log=$2 attempt status
+  shift 2
+  for attempt in 1 2 3; do
+    status=0
+    WINEDEBUG=fixme-all "$@" </dev/null >"$log" 2>&1 || status=$?
+    [ "$status" -eq 0 ] && return 0
+    echo "$what failed (status $status, attempt $attempt of 3); the end of $log:" >&2
+    tail -n 20 "$log" >&2
+  done
+  return 1
+}
+
+# A new prefix of the width, from nothing (what an earlier attempt left is removed first); returns
+# once every process of its set-up has ended.
+kv_make_prefix() {
+  kv_wineserver -k 2>/dev/null
+  kv_wineserver -w
+  rm -rf "$WINEPREFIX"
+  kv_wine wineboot -i && kv_wineserver -w && [ -f "$WINEPREFIX/system.reg" ]
 }
 
 kv_wine_down() {

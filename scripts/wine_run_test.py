@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The test programs' launcher (kv_run_test_program in scripts/platform.sh): which starts it makes
-again, how often, and that everything a program writes is passed on. wine is a stand-in here that
+again, how often, and that everything a program writes is passed on; and the making of a prefix
+(kv_make_prefix in scripts/wine-session.sh, through kv_wine_retried). wine is a stand-in here that
 ends each attempt as a plan says."""
 import os
 import pathlib
@@ -81,6 +82,63 @@ class LauncherTest(unittest.TestCase):
                                                     "warning"])
         self.assertEqual(launch(["passed"])[2], "[  PASSED  ] 1 test.\n")
         self.assertIn("prog.exe ended with 0 without writing anything: it never ran", launch(["silent-0"])[3])
+
+
+# Each attempt at a prefix, by name; the stand-in first notes whether a prefix was already there.
+FAKE_WINEBOOT = r"""#!/usr/bin/env bash
+count=$(($(cat "$PLAN_DIR/count" 2>/dev/null || echo 0) + 1))
+echo "$count" >"$PLAN_DIR/count"
+[ -e "$WINEPREFIX" ] && echo "$count" >>"$PLAN_DIR/found-a-prefix"
+read -ra plan <<<"$PLAN"
+case "${plan[$((count - 1))]}" in
+  made) mkdir -p "$WINEPREFIX" && touch "$WINEPREFIX/system.reg" ;;
+  aborted) echo "err:virtual:virtual_alloc_first_teb wine: failed to map the shared user data: c0000018" >&2; exit 1 ;;
+  half-made) mkdir -p "$WINEPREFIX/drive_c"; echo "err:module:import_dll Library X not found" >&2; exit 1 ;;
+  said-0-made-nothing) ;;
+esac
+"""
+
+
+def prepare(plan):
+    """Makes a prefix with the stand-in following PLAN: (status, attempts, stderr, attempts that found
+    a prefix already there, whether the prefix is there at the end)."""
+    with tempfile.TemporaryDirectory() as folder:
+        wine = pathlib.Path(folder, "wine")
+        wine.write_text(FAKE_WINEBOOT, encoding="utf-8")
+        wine.chmod(0o755)
+        prefix = pathlib.Path(folder, "prefix64")
+        env = dict(os.environ, PLAN=" ".join(plan), PLAN_DIR=folder, KV_WINE=str(wine), WINESERVER="true",
+                   WINEPREFIX=str(prefix), KV_WIN_WIDTH="64")
+        script = f'source "{SCRIPTS}/wine-session.sh"; kv_wine_retried "wine\'s set-up" "{folder}/log" kv_make_prefix'
+        run = subprocess.run(["bash", "-c", script],
+                             env=env, capture_output=True, text=True, timeout=60, check=False)
+        attempts = int(pathlib.Path(folder, "count").read_text(encoding="utf-8"))
+        found = pathlib.Path(folder, "found-a-prefix")
+        found_at = found.read_text(encoding="utf-8").split() if found.exists() else []
+        return run.returncode, attempts, run.stderr, found_at, prefix.joinpath("system.reg").exists()
+
+
+class PrefixTest(unittest.TestCase):
+    def test_a_failed_set_up_is_said_with_wines_words_and_made_again_from_nothing(self):
+        # plan; then the status, the attempts, the failures said, and whether a prefix is there at the end
+        rows = [
+            (["made"], 0, 1, 0, True),
+            (["aborted", "made"], 0, 2, 1, True),
+            (["half-made", "aborted", "made"], 0, 3, 2, True),
+            (["said-0-made-nothing", "made"], 0, 2, 1, True),
+            (["half-made", "half-made", "half-made", "made"], 1, 3, 3, False),
+        ]
+        for plan, status, attempts, notes, made in rows:
+            with self.subTest(plan=plan):
+                got_status, got_attempts, stderr, found_at, got_made = prepare(plan)
+                self.assertEqual((got_status, got_attempts, got_made), (status, attempts, made))
+                # every attempt starts without the last one's half-made prefix
+                self.assertEqual(found_at, [])
+                self.assertEqual(stderr.count("wine's set-up failed"), notes)
+
+        stderr = prepare(["half-made", "made"])[2]
+        self.assertIn("(status 1, attempt 1 of 3)", stderr)
+        self.assertIn("err:module:import_dll Library X not found", stderr)
 
 
 if __name__ == "__main__":
