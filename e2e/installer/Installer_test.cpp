@@ -279,7 +279,7 @@ struct Wizard {
         if (!started.handle) return;
         process = std::move(started.handle);
         id = started.id;
-        e2e::waitUntil([&] { return (window = dialog(nullptr)) != nullptr; }, kSetupTimeoutMs);
+        e2e::waitUntil([&] { return (window = wizard()) != nullptr; }, kSetupTimeoutMs);
     }
     ~Wizard() {
         if (process && ::WaitForSingleObject(process.get(), 0) != WAIT_OBJECT_0)
@@ -288,9 +288,18 @@ struct Wizard {
     Wizard(const Wizard&) = delete;
     Wizard& operator=(const Wizard&) = delete;
 
-    // A visible top-level dialog of the installer: the wizard (no owner), or a message box it owns.
-    HWND dialog(HWND owner) const {
-        for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, L"#32770", nullptr));) {
+    // The wizard: a visible top-level dialog of the installer that shows a page. Setup's first window
+    // may be another: while it checks its own file (slow on a loaded machine) it shows a progress
+    // dialog, which then goes.
+    HWND wizard() const {
+        for (HWND w = nullptr; (w = dialog(nullptr, w));)
+            if (::FindWindowExW(w, nullptr, L"#32770", nullptr)) return w;
+        return nullptr;
+    }
+    // A visible top-level dialog of the installer with that owner (none: the wizard, or the check's
+    // progress; the wizard: its message boxes), the first after AFTER.
+    HWND dialog(HWND owner, HWND after = nullptr) const {
+        for (HWND w = after; (w = ::FindWindowExW(nullptr, w, L"#32770", nullptr));) {
             DWORD of = 0;
             ::GetWindowThreadProcessId(w, &of);
             if (of == id && ::IsWindowVisible(w) && ::GetWindow(w, GW_OWNER) == owner) return w;
