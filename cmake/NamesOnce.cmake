@@ -4,19 +4,22 @@
 # -DROOT=<source tree> -P.
 cmake_minimum_required(VERSION 3.25)
 
-# "literal|the one file that may hold it|folders searched"
+# "a literal (as a regular expression)|the files that may hold it|folders searched". The product's
+# name may not stand inside any literal, a sentence's among them; the main window's caption holds it
+# as the platform's software knows the window.
 set(names
     "\"TForm1\"|protocol/ServerWindows.h|."
     "\"NOVU Kelvane Server\"|protocol/ServerWindows.h|."
     "\"TAboutBox\"|protocol/ServerWindows.h|."
     "\"AboutBox\"|protocol/ServerWindows.h|."
-    "\"Kelvane Server\"|CMakeLists.txt|server skin win32 support gpulib tiktor mainboard protocol installer")
+    "\"[^\"\n]*Kelvane Server[^\"\n]*\"|CMakeLists.txt protocol/ServerWindows.h|server skin win32 support gpulib tiktor mainboard protocol installer")
 
 set(errors)
 foreach(entry IN LISTS names)
     string(REPLACE "|" ";" parts "${entry}")
     list(GET parts 0 literal)
-    list(GET parts 1 home)
+    list(GET parts 1 homes)
+    string(REPLACE " " ";" homes "${homes}")
     list(GET parts 2 folders)
     string(REPLACE " " ";" folders "${folders}")
     set(files)
@@ -30,13 +33,13 @@ foreach(entry IN LISTS names)
     endforeach()
     list(FILTER files EXCLUDE REGEX "^(build|\\.git)/")
     foreach(file IN LISTS files)
-        if(file STREQUAL home)
+        if(file IN_LIST homes)
             continue()
         endif()
         file(READ ${ROOT}/${file} text)
-        string(FIND "${text}" "${literal}" at)
-        if(NOT at EQUAL -1)
-            list(APPEND errors "${file}: ${literal} is stated in ${home}, to be used from there")
+        string(REGEX MATCH "${literal}" found "${text}")
+        if(found)
+            list(APPEND errors "${file}: ${found} is stated in ${homes}, to be used from there")
         endif()
     endforeach()
 endforeach()

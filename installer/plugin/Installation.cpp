@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "Version.h"
+
 namespace setupkit {
 namespace {
 
@@ -212,7 +214,7 @@ std::vector<Finding> Removal::prepare() {
     for (const auto& [name, value] : record) {
         if (!m_lists.isKnown(name)) {
             m_log.push_back(L"Ignored the record's entry \"" + name +
-                            L"\": it names no file of Kelvane Server");
+                            L"\": it names no file of " KV_PRODUCT_NAME);
             m_remaining.erase(name);
             continue;
         }

@@ -9,6 +9,8 @@
 #include <tuple>
 #include <vector>
 
+#include "Version.h"
+
 namespace setupkit {
 namespace {
 
@@ -305,7 +307,7 @@ TEST(InstallRemoval, DeletesWhatIsStillSetupsServerFirstOrNothingWhenOneIsHeld) 
               (Record{{L"kelvane-uninstall.exe", here.record.at(L"kelvane-uninstall.exe")}}));
     EXPECT_EQ(removal.log(),
               (std::vector<std::wstring>{
-                  L"Ignored the record's entry \"..\\outside.dll\": it names no file of Kelvane Server",
+                  L"Ignored the record's entry \"..\\outside.dll\": it names no file of " KV_PRODUCT_NAME,
                   L"Deleting C:\\kv\\Info.ini: only the server's own voltage write changed it",
                   L"Kept C:\\kv\\linkctl.exe: it has changed since Setup installed it"}));
 }
