@@ -14,6 +14,7 @@ struct Summary {
     double median = 0;
     double p99 = 0;
     double mean = 0;
+    double max = 0;
 };
 
 // Nearest-rank percentiles; sorts a copy.
@@ -28,6 +29,7 @@ inline Summary summarize(std::vector<double> values) {
     };
     s.median = rank(0.5);
     s.p99 = rank(0.99);
+    s.max = values.back();
     double total = 0;
     for (double v : values) total += v;
     s.mean = total / static_cast<double>(values.size());

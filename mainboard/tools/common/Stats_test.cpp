@@ -13,6 +13,7 @@ TEST(Summarize, NearestRankOnUnsortedInput) {
     EXPECT_EQ(s.median, 50);
     EXPECT_EQ(s.p99, 99);
     EXPECT_DOUBLE_EQ(s.mean, 50.5);
+    EXPECT_EQ(s.max, 100) << "the first value given";
 }
 
 TEST(Summarize, SmallAndEmptySets) {

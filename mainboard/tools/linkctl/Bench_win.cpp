@@ -92,8 +92,8 @@ RunResult roundTrips(RemoteConsole& console, HWND target, std::uint32_t count, D
 
 void printRun(const char* label, const RunResult& run) {
     const Summary s = summarize(run.roundTripsUs);
-    std::printf("%-30s median %8.1f us   p99 %8.1f us   %8.0f requests/s\n", label, s.median, s.p99,
-                static_cast<double>(s.count) / run.totalSeconds);
+    std::printf("%-30s median %8.1f us   p99 %8.1f us   longest %9.1f us   %8.0f requests/s\n", label,
+                s.median, s.p99, s.max, static_cast<double>(s.count) / run.totalSeconds);
 }
 
 struct Memory {
