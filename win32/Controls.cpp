@@ -65,18 +65,34 @@ void MemoLog::queue(std::wstring_view line) {
     m_pending.append(line);
     m_pending.append(L"\r\n");
     m_lineLengths.push_back(line.size() + 2);
+    ++m_pendingLines;
 }
 
 void MemoLog::flush() {
     if (m_pending.empty()) return;
+    const auto start = std::chrono::steady_clock::now();
     // Taken out first: the control notifies its parent synchronously, which may flush again.
     const std::wstring text = std::exchange(m_pending, {});
-    const auto end = ::SendMessageW(m_edit, WM_GETTEXTLENGTH, 0, 0);
-    ::SendMessageW(m_edit, EM_SETSEL, end, end);
-    ::SendMessageW(m_edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
-    // Trim in batches of a quarter so that the cost of removing text is spread over many appends.
+    const std::size_t queued = std::exchange(m_pendingLines, 0);
     const auto limit = static_cast<std::size_t>(m_maxLines);
-    if (m_lineLengths.size() > limit + limit / 4) dropOldest(m_lineLengths.size() - limit);
+    if (queued >= limit) {
+        // The queued lines alone fill the memo: it shows their last maxLines, and nothing before.
+        const std::size_t firstKept = m_lineLengths.size() - limit;
+        std::size_t skipped = 0;
+        for (std::size_t i = m_lineLengths.size() - queued; i < firstKept; ++i) skipped += m_lineLengths[i];
+        m_lineLengths.erase(m_lineLengths.begin(),
+                            m_lineLengths.begin() + static_cast<std::ptrdiff_t>(firstKept));
+        ::SendMessageW(m_edit, EM_SETSEL, 0, -1);
+        ::SendMessageW(m_edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str() + skipped));
+    } else {
+        const auto end = ::SendMessageW(m_edit, WM_GETTEXTLENGTH, 0, 0);
+        ::SendMessageW(m_edit, EM_SETSEL, end, end);
+        ::SendMessageW(m_edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+        // Trim in batches of a quarter so that the cost of removing text is spread over many appends.
+        if (m_lineLengths.size() > limit + limit / 4) dropOldest(m_lineLengths.size() - limit);
+    }
+    m_lastFlushTime =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
 }
 
 void MemoLog::dropOldest(std::size_t lines) {
@@ -91,7 +107,13 @@ void MemoLog::dropOldest(std::size_t lines) {
 void MemoLog::clear() {
     ::SetWindowTextW(m_edit, L"");
     m_pending.clear();
+    m_pendingLines = 0;
     m_lineLengths.clear();
+}
+
+UINT memoFlushDelayMs(std::chrono::microseconds lastFlushTime, UINT leastMs) {
+    const auto nine = std::chrono::ceil<std::chrono::milliseconds>(lastFlushTime * 9).count();
+    return nine > leastMs ? static_cast<UINT>(nine) : leastMs;
 }
 
 }  // namespace win32

@@ -63,6 +63,47 @@ TEST_F(MemoLogTest, KeepsTheMostRecentLinesAndDropsTheOldest) {
         << "no line lost in between";
 }
 
+TEST_F(MemoLogTest, AFloodOfQueuedLinesShowsOnlyItsLastLinesAndNothingBefore) {
+    // 50 lines shown, then a number queued at once; the memo's first line and count after that flush.
+    struct Case {
+        int queued;
+        std::wstring first;
+        int shown;
+    };
+    const Case cases[] = {
+        {99, L"old 49", 100},  // below the limit: appended, then the oldest trimmed
+        {100, L"new 0", 100},  // at the limit: the queued lines alone fill the memo
+        {101, L"new 1", 100},  // above: the oldest queued line is never shown
+        {450, L"new 350", 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.queued);
+        setText(edit, L"");
+        MemoLog memo(edit, 100);
+        for (int i = 0; i < 50; ++i) memo.queue(L"old " + std::to_wstring(i));
+        memo.flush();
+        for (int i = 0; i < c.queued; ++i)
+            memo.queue(L"new " + std::to_wstring(i) + (i % 10 ? L"" : std::wstring(80, L'w')));
+        memo.flush();
+        EXPECT_EQ(shownLines(), c.shown);
+        EXPECT_EQ(line(0).substr(0, c.first.size()), c.first);
+        EXPECT_EQ(line(c.shown - 1).substr(0, 4), L"new ");
+        // The count stays true afterwards: the next lines trim at the same place.
+        for (int i = 0; i < 30; ++i) memo.queue(L"next " + std::to_wstring(i));
+        memo.flush();
+        EXPECT_EQ(line(shownLines() - 1), L"next 29");
+        EXPECT_LE(shownLines(), 125);
+    }
+}
+
+TEST(MemoFlushDelay, IsTheLeastOrNineTimesTheLastFlush) {
+    using std::chrono::microseconds;
+    EXPECT_EQ(memoFlushDelayMs(microseconds(0), 100), 100u);
+    EXPECT_EQ(memoFlushDelayMs(microseconds(11111), 100), 100u);  // 99.999 ms
+    EXPECT_EQ(memoFlushDelayMs(microseconds(11112), 100), 101u);  // 100.008 ms, rounded up
+    EXPECT_EQ(memoFlushDelayMs(microseconds(70000), 100), 630u);
+}
+
 TEST_F(MemoLogTest, HoldsMoreThanTheDefaultEditLimit) {
     MemoLog memo(edit, 5000);
     const std::wstring text(90, L'x');

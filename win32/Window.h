@@ -56,6 +56,8 @@ class Timer {
 
     void setEnabled(bool enabled);
     bool enabled() const noexcept { return m_enabled; }
+    // The interval from the next time it is enabled.
+    void setInterval(UINT intervalMs) noexcept { m_interval = intervalMs; }
     UINT interval() const noexcept { return m_interval; }
 
     // Runs the tick of the owner's timer with this WM_TIMER id; false when no live timer has it.

@@ -16,6 +16,7 @@ void ServerLog::attach(HWND memo, HWND owner) {
     m_flushTimer = std::make_unique<win32::Timer>(owner, kMemoFlushMs, [this] {
         m_flushTimer->setEnabled(false);
         m_memo->flush();
+        m_flushTimer->setInterval(win32::memoFlushDelayMs(m_memo->lastFlushTime(), kMemoFlushMs));
     });
 }
 
