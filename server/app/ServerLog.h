@@ -3,7 +3,7 @@
 // nothing is written while the window handles a message: a remote request is answered first.
 // deliver(), at the end of each of the window's messages, hands the queued lines to the debugger
 // output's writer thread (win32/DebugOutput.h) and arms the memo's timer, which appends them in one
-// go: 100 ms, or longer after a long append (win32::memoFlushDelayMs).
+// go (its interval grows after a long append: win32::memoFlushDelayMs).
 
 #include <windows.h>
 
