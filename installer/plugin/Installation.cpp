@@ -73,22 +73,20 @@ struct Step {
 
 void undo(const std::vector<Step>& done, ProgramFolder& folder, std::vector<std::wstring>& log) {
     bool whole = true;
+    // A step that could not be taken back is said, and the folder is then not whole.
+    const auto takenBack = [&](bool taken, const wchar_t* what, const std::wstring& name) {
+        if (taken) return;
+        log.push_back(std::wstring(L"Could not ") + what + folder.shown(name) + L": " + folder.lastProblem());
+        whole = false;
+    };
     for (std::size_t at = done.size(); at-- > 0;) {
         const Step& step = done[at];
         switch (step.kind) {
             case Step::Kind::Placed:
-                if (!folder.unplace(step.name)) {
-                    log.push_back(L"Could not take back the new " + folder.shown(step.name) + L": " +
-                                  folder.lastProblem());
-                    whole = false;
-                }
+                takenBack(folder.unplace(step.name), L"take back the new ", step.name);
                 break;
             case Step::Kind::MovedPrevious:
-                if (!folder.restorePrevious(step.name)) {
-                    log.push_back(L"Could not put back the previous " + folder.shown(step.name) + L": " +
-                                  folder.lastProblem());
-                    whole = false;
-                }
+                takenBack(folder.restorePrevious(step.name), L"put back the previous ", step.name);
                 break;
             case Step::Kind::MadeFolder:
                 folder.removeEmptyFolder(step.name);
