@@ -3,7 +3,8 @@
 own, and once every board is up (its log says so) it gets a signal, as a user's Ctrl-C, a `kill` or a
 closed terminal would send it. Then it must end with 128 + the signal's number, and none of its
 processes may be left: nothing of its session (boards, CTest, test programs, displays) and no
-process of its wine prefixes (the wineservers, which leave the session, and what they serve).
+process of its wine prefixes (the wineservers, which leave the session, and what they serve); nor
+any temporary file of ours (the run gets a temporary folder of its own to look in).
 
   scripts/interrupt_test.py WIDTH [SIGNAL...]    (default: INT TERM HUP)
 """
@@ -70,8 +71,11 @@ class InterruptTest(unittest.TestCase):
     def interrupt(self, number):
         out = ROOT / "build" / f"interrupt-test-{self.width}"
         shutil.rmtree(out, ignore_errors=True)
+        temporary = out / "tmp"
+        temporary.mkdir(parents=True)
         run = subprocess.Popen([str(ROOT / "scripts" / "wine-tests"), "--out", str(out), self.width, SUITES],
                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                               env=dict(os.environ, TMPDIR=str(temporary)),
                                start_new_session=True, preexec_fn=default_signals)
         def left():
             return {pid: command for pid, (session, prefix, command) in processes().items()
@@ -89,6 +93,9 @@ class InterruptTest(unittest.TestCase):
                 wait_for("every process of the run ended", lambda: not left())
             except AssertionError:
                 self.fail(f"left running: {left()}")
+            # wine keeps its servers' socket folders (wine-XXXXXX) after every run, interrupted or not
+            ours = sorted(entry.name for entry in temporary.iterdir() if not entry.name.startswith("wine-"))
+            self.assertEqual(ours, [], "temporary files left")
         finally:
             for pid in left():  # a failed run's leftovers go, so that the next test finds none
                 with contextlib.suppress(OSError):

@@ -95,11 +95,14 @@ kv_winepath() { "$KV_WINE" winepath "$@" 2>/dev/null | tr -d '\r'; }
 # now and then (3 in 24,000 starts of 64-bit programs on a loaded machine) something is there
 # already, and wine ends the process with 1. Its error channel is on for that line, which is then
 # all the program wrote. A test program writes from the first line of its main, so one that ended
-# with 0 having written nothing never ran: that is a failure (1), never a pass.
-kv_run_test_program() {
+# with 0 having written nothing never ran: that is a failure (1), never a pass. Its body is a
+# process of its own, whose exit removes its pipes also when a signal ends it (an interrupted run).
+kv_run_test_program() (
   local outputs attempt status out_copy err_copy
-  outputs=$(mktemp -d "${TMPDIR:-/tmp}/kelvane-run.XXXXXX") || return 1
-  mkfifo "$outputs/out" "$outputs/err" || { rm -rf "$outputs"; return 1; }
+  outputs=$(mktemp -d "${TMPDIR:-/tmp}/kelvane-run.XXXXXX") || exit 1
+  # shellcheck disable=SC2064
+  trap "rm -rf $(printf %q "$outputs")" EXIT
+  mkfifo "$outputs/out" "$outputs/err" || exit 1
   for attempt in 1 2 3; do
     tee "$outputs/out.copy" <"$outputs/out" &
     out_copy=$!
@@ -116,9 +119,8 @@ kv_run_test_program() {
     kv_wine_start_aborted "$status" "$outputs/out.copy" "$outputs/err.copy" || break
     echo "wine aborted $1 in its own start-up (attempt $attempt of 3)" >&2
   done
-  rm -rf "$outputs"
-  return "$status"
-}
+  exit "$status"
+)
 
 # kv_wine_start_aborted STATUS OUT ERR: whether a start that ended with STATUS, having written the
 # files OUT and ERR, is one that wine aborted in its own start-up.
