@@ -27,7 +27,8 @@ import authenticode  # noqa: E402
 BUILD = ""
 TREE_CONFIG = {}  # the tree's signing.json: its key, and the osslsigncode its build signs with
 MAKER = "Kelvane Software"
-SHIPPED = ["bin/kelvane.exe", "bin/tiktor.exe", "kelvane-setup.exe", "installer/kelvane-uninstall.exe"]
+SHIPPED = ["bin/kelvane.exe", "bin/tiktor.exe", "kelvane-setup.exe", "installer/kelvane-uninstall.exe",
+           "installer/plugin/KelvaneSetup.dll"]
 
 
 def pe_fields(data):
@@ -214,7 +215,7 @@ class ReleaseKeys(Scratch):
             authenticode.sign(self.path("tree", authenticode.CONFIG_FILE), program)
         self.assertFalse(os.path.exists(program))
 
-    def test_a_key_from_a_pkcs12_file_signs_with_a_time_stamp(self):
+    def test_a_key_from_a_pkcs12_file_signs_with_a_time_stamp_and_the_products_url(self):
         maker = self.authority("maker")
         with open(self.path("password"), "w", encoding="utf-8") as text:
             text.write("correct horse\n")
@@ -230,12 +231,14 @@ class ReleaseKeys(Scratch):
         self.assertIn("needs a time stamp", configure(self.path("tree"), *key))
 
         stamps = self.time_stamp_server()
-        self.assertEqual(configure(self.path("tree"), *key, f"--timestamp-url={stamps}"), "")
+        self.assertEqual(configure(self.path("tree"), *key, f"--timestamp-url={stamps}",
+                                   "--url=https://kelvane.example/"), "")
         program = self.program_copy()
         authenticode.sign(self.path("tree", authenticode.CONFIG_FILE), program)
         ok, said = verify(program, maker, "-TSA-CAfile", self.path("stamps", authenticode.AUTHORITY_PEM))
         self.assertTrue(ok, said)
         self.assertIn("Timestamp Server Signature verification: ok", said)
+        self.assertIn("URL description: https://kelvane.example/", said)
 
     def time_stamp_server(self):
         os.makedirs(self.path("stamps"))
