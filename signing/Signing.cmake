@@ -48,8 +48,13 @@ if(refused)
 endif()
 if(KELVANE_SIGNING STREQUAL "test")
     message(STATUS "Signing: test signatures, by this tree's throwaway authority (${KELVANE_SIGNING_DIR}/test-authority)")
+elseif(KELVANE_SIGN_TIMESTAMP_URL)
+    message(STATUS "Signing: release, with the maker's key, time-stamped by ${KELVANE_SIGN_TIMESTAMP_URL}")
 else()
-    message(STATUS "Signing: release, with the maker's key")
+    # The waiver stays in the cache: a later release build must not take it for a shipping one.
+    message(WARNING "Signing: release, with the maker's key but without a time stamp "
+                    "(KELVANE_SIGN_WITHOUT_TIMESTAMP): a trial that must not ship, as its signatures stop being "
+                    "valid when the certificate expires")
 endif()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${KELVANE_AUTHENTICODE})
 
