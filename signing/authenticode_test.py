@@ -154,8 +154,7 @@ class KeyChoice(Scratch):
                 self.assertIn(reason, configure(self.path("tree"), *arguments))
                 self.assertFalse(os.path.exists(self.path("tree")))
 
-    def test_cmake_makes_each_tree_an_authority_of_its_own_stops_a_release_without_a_key_and_warns_without_a_stamp(
-            self):
+    def test_cmake_gives_each_tree_its_authority_stops_a_keyless_release_and_warns_of_a_trial(self):
         with open(self.path("CMakeLists.txt"), "w", encoding="utf-8") as project:
             project.write(f'cmake_minimum_required(VERSION 3.25)\nproject(signing_check NONE)\n'
                           f'set(KELVANE_COMPANY "{MAKER}")\nset(KELVANE_PRODUCT "Kelvane Server")\n'
