@@ -1,6 +1,6 @@
-# Authenticode signatures on what ships: kelvane.exe and tiktor.exe as they are linked
-# (kelvane_sign_program), kelvane-setup.exe and the uninstaller it writes as makensis makes them
-# (installer/). authenticode.py is the one place that says how; this file chooses the key.
+# Authenticode signatures on what ships: kelvane.exe, tiktor.exe and Setup's plug-in KelvaneSetup.dll
+# as they are linked (kelvane_sign_binary), kelvane-setup.exe and the uninstaller it writes as makensis
+# makes them (installer/). authenticode.py is the one place that says how; this file chooses the key.
 #
 # KELVANE_SIGNING chooses whose key, not the build type (every Windows preset builds Release):
 #   test     (default) a throwaway authority of this build tree, made at the first configure in
@@ -48,16 +48,22 @@ if(refused)
 endif()
 if(KELVANE_SIGNING STREQUAL "test")
     message(STATUS "Signing: test signatures, by this tree's throwaway authority (${KELVANE_SIGNING_DIR}/test-authority)")
+elseif(KELVANE_SIGN_TIMESTAMP_URL)
+    message(STATUS "Signing: release, with the maker's key, time-stamped by ${KELVANE_SIGN_TIMESTAMP_URL}")
 else()
-    message(STATUS "Signing: release, with the maker's key")
+    # The waiver stays in the cache: a later release build must not take it for a shipping one.
+    message(WARNING "Signing: release, with the maker's key but without a time stamp "
+                    "(KELVANE_SIGN_WITHOUT_TIMESTAMP): a trial that must not ship, as its signatures stop being "
+                    "valid when the certificate expires")
 endif()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${KELVANE_AUTHENTICODE})
 
 # The command that signs a file in place, the file's path to follow.
 set(KELVANE_SIGN_COMMAND ${KELVANE_PYTHON} ${KELVANE_AUTHENTICODE} sign ${KELVANE_SIGNING_CONFIG})
 
-# kelvane_sign_program(TARGET): the program is signed as it is linked, and linked again when the key changes.
-function(kelvane_sign_program target)
+# kelvane_sign_binary(TARGET): the program or library is signed as it is linked, and linked again when
+# the key changes.
+function(kelvane_sign_binary target)
     add_custom_command(TARGET ${target} POST_BUILD COMMAND ${KELVANE_SIGN_COMMAND} $<TARGET_FILE:${target}> VERBATIM)
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${KELVANE_SIGNING_CONFIG} ${KELVANE_AUTHENTICODE})
 endfunction()

@@ -27,7 +27,8 @@ import authenticode  # noqa: E402
 BUILD = ""
 TREE_CONFIG = {}  # the tree's signing.json: its key, and the osslsigncode its build signs with
 MAKER = "Kelvane Software"
-SHIPPED = ["bin/kelvane.exe", "bin/tiktor.exe", "kelvane-setup.exe", "installer/kelvane-uninstall.exe"]
+SHIPPED = ["bin/kelvane.exe", "bin/tiktor.exe", "kelvane-setup.exe", "installer/kelvane-uninstall.exe",
+           "installer/plugin/KelvaneSetup.dll"]
 
 
 def pe_fields(data):
@@ -71,6 +72,16 @@ class Scratch(unittest.TestCase):
     def authority(self, name):
         authenticode.make_test_authority(self.path(name), MAKER)
         return self.path(name, authenticode.AUTHORITY_PEM)
+
+    def maker_pkcs12(self):
+        """The maker's key and certificates in a PKCS#12 file, its password in a file: (authority, file, password)."""
+        maker = self.authority("maker")
+        with open(self.path("password"), "w", encoding="utf-8") as text:
+            text.write("correct horse\n")
+        authenticode.openssl("pkcs12", "-export", "-inkey", authenticode.SIGNER_KEY,
+                             "-in", authenticode.SIGNER_CHAIN, "-out", "../maker.p12",
+                             "-passout", f"file:{self.path('password')}", cwd=self.path("maker"))
+        return maker, self.path("maker.p12"), self.path("password")
 
     def program_copy(self):
         copy = self.path("tiktor.exe")
@@ -143,7 +154,7 @@ class KeyChoice(Scratch):
                 self.assertIn(reason, configure(self.path("tree"), *arguments))
                 self.assertFalse(os.path.exists(self.path("tree")))
 
-    def test_cmake_makes_each_tree_an_authority_of_its_own_and_stops_a_release_without_a_key(self):
+    def test_cmake_gives_each_tree_its_authority_stops_a_keyless_release_and_warns_of_a_trial(self):
         with open(self.path("CMakeLists.txt"), "w", encoding="utf-8") as project:
             project.write(f'cmake_minimum_required(VERSION 3.25)\nproject(signing_check NONE)\n'
                           f'set(KELVANE_COMPANY "{MAKER}")\nset(KELVANE_PRODUCT "Kelvane Server")\n'
@@ -161,6 +172,14 @@ class KeyChoice(Scratch):
         self.assertNotEqual(refused.returncode, 0)
         self.assertIn("A release is never signed with a test key", " ".join(refused.stderr.split()))
         self.assertFalse(os.path.exists(self.path("release-tree", "signing")))
+
+        # A trial's waiver left in a release tree's cache is said at every configure.
+        _, p12, password = self.maker_pkcs12()
+        trial = subprocess.run([*cmake, self.path("release-tree"), f"-DKELVANE_SIGN_PKCS12={p12}",
+                                f"-DKELVANE_SIGN_PASSWORD_FILE={password}", "-DKELVANE_SIGN_WITHOUT_TIMESTAMP=ON"],
+                               capture_output=True, text=True)
+        self.assertEqual(trial.returncode, 0, trial.stderr)
+        self.assertIn("without a time stamp", " ".join(trial.stderr.split()))
 
 
 class TimeStampServer(http.server.BaseHTTPRequestHandler):
@@ -214,28 +233,25 @@ class ReleaseKeys(Scratch):
             authenticode.sign(self.path("tree", authenticode.CONFIG_FILE), program)
         self.assertFalse(os.path.exists(program))
 
-    def test_a_key_from_a_pkcs12_file_signs_with_a_time_stamp(self):
-        maker = self.authority("maker")
-        with open(self.path("password"), "w", encoding="utf-8") as text:
-            text.write("correct horse\n")
-        authenticode.openssl("pkcs12", "-export", "-inkey", authenticode.SIGNER_KEY,
-                             "-in", authenticode.SIGNER_CHAIN, "-out", "../maker.p12",
-                             "-passout", f"file:{self.path('password')}", cwd=self.path("maker"))
+    def test_a_key_from_a_pkcs12_file_signs_with_a_time_stamp_and_the_products_url(self):
+        maker, p12, password = self.maker_pkcs12()
         with open(self.path("wrong"), "w", encoding="utf-8") as text:
             text.write("wrong horse\n")
-        key = ["--signing=release", f"--pkcs12={self.path('maker.p12')}"]
+        key = ["--signing=release", f"--pkcs12={p12}"]
         wrong = f"--password-file={self.path('wrong')}"
         self.assertIn("does not open", configure(self.path("tree"), *key, wrong))
-        key.append(f"--password-file={self.path('password')}")
+        key.append(f"--password-file={password}")
         self.assertIn("needs a time stamp", configure(self.path("tree"), *key))
 
         stamps = self.time_stamp_server()
-        self.assertEqual(configure(self.path("tree"), *key, f"--timestamp-url={stamps}"), "")
+        self.assertEqual(configure(self.path("tree"), *key, f"--timestamp-url={stamps}",
+                                   "--url=https://kelvane.example/"), "")
         program = self.program_copy()
         authenticode.sign(self.path("tree", authenticode.CONFIG_FILE), program)
         ok, said = verify(program, maker, "-TSA-CAfile", self.path("stamps", authenticode.AUTHORITY_PEM))
         self.assertTrue(ok, said)
         self.assertIn("Timestamp Server Signature verification: ok", said)
+        self.assertIn("URL description: https://kelvane.example/", said)
 
     def time_stamp_server(self):
         os.makedirs(self.path("stamps"))

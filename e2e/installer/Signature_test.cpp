@@ -1,7 +1,7 @@
 // The build's Authenticode signatures as Windows' own check sees them (WinVerifyTrust), with the
-// tree's test authority in the machine's root store: every program the installer writes passes, a
-// copy with one byte of its code changed fails on its digest, and the simulated mainboard's files
-// carry no signature. Wine checks the digest and the signature but not whose it is
+// tree's test authority in the machine's root store: every program the installer writes, and Setup's
+// plug-in, passes, a copy with one byte of its code changed fails on its digest, and the simulated
+// mainboard's files carry no signature. Wine checks the digest and the signature but not whose it is
 // (docs/reliability.md); osslsigncode checks the rest (signing/authenticode_test.py).
 
 #include <windows.h>
@@ -47,10 +47,13 @@ TEST(Signatures, EveryProgramOfTheInstallationPassesAndACopyWithAByteOfCodeChang
         const wchar_t* file;
         LONG trust;
     };
-    const Row table[] = {
-        {L"bin\\kelvane.exe", ERROR_SUCCESS},       {L"bin\\tiktor.exe", ERROR_SUCCESS},
-        {L"kelvane-setup.exe", ERROR_SUCCESS},      {L"installer\\kelvane-uninstall.exe", ERROR_SUCCESS},
-        {L"bin\\linkctl.exe", TRUST_E_NOSIGNATURE}, {L"standins\\nuacpi.dll", TRUST_E_NOSIGNATURE}};
+    const Row table[] = {{L"bin\\kelvane.exe", ERROR_SUCCESS},
+                         {L"bin\\tiktor.exe", ERROR_SUCCESS},
+                         {L"kelvane-setup.exe", ERROR_SUCCESS},
+                         {L"installer\\kelvane-uninstall.exe", ERROR_SUCCESS},
+                         {L"installer\\plugin\\KelvaneSetup.dll", ERROR_SUCCESS},
+                         {L"bin\\linkctl.exe", TRUST_E_NOSIGNATURE},
+                         {L"standins\\nuacpi.dll", TRUST_E_NOSIGNATURE}};
     for (const Row& row : table)
         EXPECT_EQ(e2e::authenticodeTrust(e2e::builtFile(row.file)), row.trust) << win32::narrow(row.file);
 
