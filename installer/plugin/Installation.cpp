@@ -252,17 +252,20 @@ std::vector<Finding> Removal::prepare() {
     return findings;
 }
 
-std::vector<Finding> Removal::finish() {
+std::vector<Finding> Removal::finish(bool wholeWhileServerStays) {
     std::stable_partition(m_doomed.begin(), m_doomed.end(),
                           [&](const Doomed& d) { return sameName(d.name, m_lists.serverProgram); });
     std::vector<Finding> findings;
     for (Doomed& doomed : m_doomed) {
         if (doomed.file->markDeleted()) {
             m_remaining.erase(doomed.name);
+            m_deletedAny = true;
         } else {
             findings.push_back({Problem::InUse, doomed.name, m_folder.lastProblem()});
             m_log.push_back(L"Could not delete " + m_folder.shown(doomed.name) + L": " +
                             m_folder.lastProblem());
+            // Were the rest to go, the server that stays would start without its card database.
+            if (wholeWhileServerStays && sameName(doomed.name, m_lists.serverProgram)) break;
         }
         doomed.file.reset();
     }

@@ -94,16 +94,20 @@ Outcome commit(const std::vector<PlannedFile>& planned, ProgramFolder& folder, c
 // Removes an installation's recorded files that are still as Setup wrote them (and the card database
 // that only the server has written to); the others are kept and logged. prepare holds every such file
 // and, when one cannot be held or read, lets go of all of them: nothing is deleted. finish deletes
-// them, the server's program first.
+// them, the server's program first. Should that one still not go (a program started from it after
+// all), an uninstall keeps the rest too (wholeWhileServerStays): the installation stays whole; a
+// move to another folder, whose new installation is already in, deletes what it can.
 class Removal {
   public:
     // keepUninstaller: the uninstaller that runs removes itself at its end.
     Removal(ProgramFolder& folder, const FileLists& lists, Record record, bool keepUninstaller);
 
     std::vector<Finding> prepare();
-    std::vector<Finding> finish();
+    std::vector<Finding> finish(bool wholeWhileServerStays);
 
     const std::vector<std::wstring>& log() const { return m_log; }
+    // Whether finish deleted any file.
+    bool deletedAny() const { return m_deletedAny; }
     // What is still Setup's afterwards: the files that could not be deleted after all (and the
     // uninstaller, when kept).
     const Record& remaining() const { return m_remaining; }
@@ -116,6 +120,7 @@ class Removal {
     ProgramFolder& m_folder;
     const FileLists& m_lists;
     bool m_keepUninstaller;
+    bool m_deletedAny = false;
     Record m_remaining;
     std::vector<Doomed> m_doomed;
     std::vector<std::wstring> m_log;

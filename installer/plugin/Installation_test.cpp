@@ -45,7 +45,8 @@ class FakeFolder : public ProgramFolder {
     std::set<std::wstring, NameLess> folders;
     std::map<std::wstring, std::string, NameLess> staged, previous;
     std::set<std::wstring, NameLess> inUse;
-    std::vector<std::wstring> deleted;  // in the order the holds were let go
+    std::set<std::wstring, NameLess> undeletable;  // held, yet not deleted (a program started from it)
+    std::vector<std::wstring> deleted;             // in the order the holds were let go
     int failingStep = -1;
     int steps = 0;
 
@@ -70,7 +71,9 @@ class FakeFolder : public ProgramFolder {
             m_folder.files.erase(m_name);
             return true;
         }
-        bool markDeleted() override { return m_deleted = m_folder.stepSucceeds(); }
+        bool markDeleted() override {
+            return m_deleted = !m_folder.undeletable.count(m_name) && m_folder.stepSucceeds();
+        }
 
       private:
         FakeFolder& m_folder;
@@ -292,10 +295,28 @@ TEST(InstallRemoval, DeletesWhatIsStillSetupsServerFirstOrNothingWhenOneIsHeld) 
     }
     here.folder.inUse.clear();
 
+    // Held, and then still not deleted: the server's program keeps everything at an uninstall (not at
+    // a move, whose new installation is in); another file only itself.
+    const auto deletedWhen = [&](const wchar_t* undeletable, bool wholeWhileServerStays) {
+        Installed again;
+        again.folder.undeletable.insert(undeletable);
+        Removal removal(again.folder, kLists, again.record, true);
+        EXPECT_TRUE(removal.prepare().empty());
+        EXPECT_EQ(removal.finish(wholeWhileServerStays),
+                  (std::vector<Finding>{{Problem::InUse, undeletable, L"made to fail"}}));
+        EXPECT_EQ(removal.remaining().count(undeletable), 1u);
+        EXPECT_EQ(removal.deletedAny(), !again.folder.deleted.empty());
+        return again.folder.deleted.size();
+    };
+    EXPECT_EQ(deletedWhen(L"kelvane.exe", true), 0u);
+    EXPECT_EQ(deletedWhen(L"kelvane.exe", false), 5u);
+    EXPECT_EQ(deletedWhen(L"tiktor.exe", true), 5u);
+
     Removal removal(here.folder, kLists, here.record, true);
     ASSERT_TRUE(removal.prepare().empty());
     EXPECT_TRUE(here.folder.deleted.empty()) << "held, not yet deleted";
-    EXPECT_TRUE(removal.finish().empty());
+    EXPECT_TRUE(removal.finish(true).empty());
+    EXPECT_TRUE(removal.deletedAny());
     EXPECT_EQ(here.folder.deleted.front(), L"kelvane.exe");
     EXPECT_EQ(std::set<std::wstring>(here.folder.deleted.begin(), here.folder.deleted.end()),
               (std::set<std::wstring>{L"kelvane.exe", L"tiktor.exe", L"Info.ini", L"resource\\connect.ico",

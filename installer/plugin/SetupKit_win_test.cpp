@@ -170,7 +170,7 @@ TEST_F(Folder, FilesAreHeldReplacedAndDeletedAllOrNothing) {
     reader.reset();
     Removal removal(folder, kLists, outcome.record, false);
     ASSERT_TRUE(removal.prepare().empty());
-    EXPECT_TRUE(removal.finish().empty());
+    EXPECT_TRUE(removal.finish(true).empty());
     for (const std::wstring& name : kLists.server)
         EXPECT_EQ(::GetFileAttributesW((path + L'\\' + name).c_str()), INVALID_FILE_ATTRIBUTES)
             << win32::narrow(name);
