@@ -153,7 +153,7 @@ std::vector<Finding> survey(const std::vector<PlannedFile>& planned, ProgramFold
 }
 
 Outcome commit(const std::vector<PlannedFile>& planned, ProgramFolder& folder, const FileLists& lists,
-               Record record) {
+               Record record, const RecordKeeper& keepRecord) {
     Outcome out;
     std::vector<Step> done;
     const auto fail = [&](Finding finding) {
@@ -196,6 +196,7 @@ Outcome commit(const std::vector<PlannedFile>& planned, ProgramFolder& folder, c
         done.push_back({Step::Kind::Placed, file.name});
         record[file.name] = written[file.name];
     }
+    if (const std::optional<Finding> notKept = keepRecord(record)) return fail(*notKept);
     for (const Step& step : done)
         if (step.kind == Step::Kind::MovedPrevious && !folder.dropPrevious(step.name))
             out.log.push_back(L"The previous " + folder.shown(step.name) + L" " + folder.lastProblem());

@@ -47,6 +47,8 @@ class FakeFolder : public ProgramFolder {
     std::set<std::wstring, NameLess> inUse;
     std::set<std::wstring, NameLess> undeletable;  // held, yet not deleted (a program started from it)
     std::vector<std::wstring> deleted;             // in the order the holds were let go
+    std::optional<Record> kept;                    // the record as commit kept it
+    std::size_t previousWhenKept = 0;              // the previous files still in the stage then
     int failingStep = -1;
     int steps = 0;
 
@@ -122,6 +124,16 @@ class FakeFolder : public ProgramFolder {
     std::wstring lastProblem() const override { return L"made to fail"; }
 
     auto live() const { return std::make_tuple(files, folders); }
+
+    // Keeping the record is a step that can fail too.
+    RecordKeeper keeper() {
+        return [this](const Record& record) -> std::optional<Finding> {
+            if (!stepSucceeds()) return Finding{Problem::NotWritten, L"the record", L"made to fail"};
+            kept = record;
+            previousWhenKept = previous.size();
+            return std::nullopt;
+        };
+    }
 };
 
 Record recordOf(const FakeFolder& folder, std::initializer_list<std::wstring> names) {
@@ -214,8 +226,10 @@ TEST(InstallSurvey, NamesWhatStandsInTheWay) {
 TEST(InstallCommit, AFailureAtAnyStepLeavesTheFolderAsItWas) {
     Installed clean;
     const auto planned = plan(kLists, true, clean.record, true);
-    const Outcome done = commit(planned, clean.folder, kLists, clean.record);
+    const Outcome done = commit(planned, clean.folder, kLists, clean.record, clean.folder.keeper());
     ASSERT_TRUE(done.findings.empty());
+    EXPECT_EQ(clean.folder.kept, done.record);
+    EXPECT_EQ(clean.folder.previousWhenKept, clean.record.size()) << "every previous file kept till then";
     const int steps = clean.folder.steps;
     ASSERT_GT(steps, 20);
     for (const std::wstring& name : kLists.server)
@@ -228,10 +242,11 @@ TEST(InstallCommit, AFailureAtAnyStepLeavesTheFolderAsItWas) {
         Installed here;
         here.folder.failingStep = failing;
         const auto before = here.folder.live();
-        const Outcome failed = commit(planned, here.folder, kLists, here.record);
+        const Outcome failed = commit(planned, here.folder, kLists, here.record, here.folder.keeper());
         ASSERT_EQ(failed.findings.size(), 1u) << "step " << failing;
         EXPECT_EQ(here.folder.live(), before) << "step " << failing;
         EXPECT_TRUE(failed.record.empty());
+        EXPECT_FALSE(here.folder.kept) << "step " << failing;
     }
 }
 
@@ -240,7 +255,7 @@ TEST(InstallCommit, ActsOnWhatStandsAtEachNameAsItActs) {
     FakeFolder fresh;
     fresh.files[L"Info.ini"] = {Standing::File, "the platform's database"};
     for (const std::wstring& name : kLists.server) fresh.staged[name] = "new";
-    Outcome done = commit(plan(kLists, false, {}, false), fresh, kLists, {});
+    Outcome done = commit(plan(kLists, false, {}, false), fresh, kLists, {}, fresh.keeper());
     ASSERT_TRUE(done.findings.empty());
     EXPECT_TRUE(done.madeResourceFolder);
     EXPECT_EQ(fresh.files.at(L"Info.ini").bytes, "the platform's database");
@@ -255,7 +270,7 @@ TEST(InstallCommit, ActsOnWhatStandsAtEachNameAsItActs) {
         const auto planned = plan(kLists, true, withoutTiktor, true);
         here.folder.files[L"tiktor.exe"] = {Standing::File, "another program's"};
         const auto before = here.folder.live();
-        EXPECT_EQ(commit(planned, here.folder, kLists, withoutTiktor).findings,
+        EXPECT_EQ(commit(planned, here.folder, kLists, withoutTiktor, here.folder.keeper()).findings,
                   (std::vector<Finding>{{Problem::NotWrittenBySetup, L"tiktor.exe", L""}}));
         EXPECT_EQ(here.folder.live(), before);
     }
@@ -265,14 +280,15 @@ TEST(InstallCommit, ActsOnWhatStandsAtEachNameAsItActs) {
         const auto planned = plan(kLists, true, here.record, true);
         here.folder.files[L"nuacpi.dll"].bytes = "the platform's own";
         const auto before = here.folder.live();
-        EXPECT_EQ(commit(planned, here.folder, kLists, here.record).findings,
+        EXPECT_EQ(commit(planned, here.folder, kLists, here.record, here.folder.keeper()).findings,
                   (std::vector<Finding>{{Problem::ChangedSinceWritten, L"nuacpi.dll", L""}}));
         EXPECT_EQ(here.folder.live(), before);
     }
 
     // An update without the board keeps the board's entries on the record.
     Installed here;
-    done = commit(plan(kLists, false, here.record, true), here.folder, kLists, here.record);
+    done = commit(plan(kLists, false, here.record, true), here.folder, kLists, here.record,
+                  here.folder.keeper());
     ASSERT_TRUE(done.findings.empty());
     EXPECT_EQ(done.record.at(L"nuacpi.dll"), here.record.at(L"nuacpi.dll"));
     EXPECT_EQ(here.folder.files.at(L"nuacpi.dll").bytes, "old nuacpi.dll");

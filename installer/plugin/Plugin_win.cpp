@@ -211,8 +211,18 @@ Reply commitStaged(const std::wstring& folder, const std::wstring& stage, const 
     }
 
     WindowsProgramFolder here(folder, stage, lists());
+    // The record is stored while the previous files can still be put back: an installation is never
+    // left without it. One that could not be stored is put back as it was.
+    const RecordKeeper keepRecord = [&](const Record& kept) -> std::optional<Finding> {
+        DWORD error = 0;
+        if (writeRecord(kept, error)) return std::nullopt;
+        const Finding notKept{Problem::NotWritten, L"HKEY_LOCAL_MACHINE\\" + std::wstring(facts::kRecordKey),
+                              win32::systemMessage(error)};
+        writeRecord(record, error);
+        return notKept;
+    };
     const Outcome outcome = commit(plan(lists(), withBoard, installedHere ? record : Record{}, installedHere),
-                                   here, lists(), installedHere ? record : Record{});
+                                   here, lists(), installedHere ? record : Record{}, keepRecord);
     std::vector<std::wstring> log = outcome.log;
     const auto finish = [&](Reply reply) {
         for (const std::wstring& line : removeStage(stage, lists())) log.push_back(line);
@@ -222,8 +232,6 @@ Reply commitStaged(const std::wstring& folder, const std::wstring& stage, const 
     if (!outcome.findings.empty()) return finish(findingsReply(outcome.findings, false));
 
     DWORD error = 0;
-    if (!writeRecord(outcome.record, error))
-        log.push_back(L"Could not write the record of the files: " + win32::systemMessage(error));
     std::vector<std::wstring> folders =
         installedHere ? createdFolders(folder, lists()) : std::vector<std::wstring>{};
     for (const std::wstring& made : splitFolders(created)) folders.push_back(made);
