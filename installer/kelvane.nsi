@@ -14,7 +14,8 @@
 ; or hash failed (what it replaced is back); 10 kelvane.exe, tiktor.exe or another of the server's
 ; names in the folder was not written by Setup; 11 the installation in another folder, which this one
 ; replaces, has files in use. The uninstaller: 0 removed; 3 as above; 4 a file of ours cannot be
-; deleted (nothing deleted); 5 its folder is not the registered installation's (nothing removed).
+; deleted (nothing deleted; should a file that was checked still not go once kelvane.exe has gone,
+; only it stays); 5 its folder is not the registered installation's (nothing removed).
 ; Every refusal and failure leaves everything as it was, and starts again the server it closed.
 ; Every run writes what it did to %TEMP%\kelvane-setup.log (kelvane-uninstall.log).
 ;
@@ -814,6 +815,13 @@ Section "Uninstall"
     ${If} $0 != "ok"
         ${If} $0 == "not-registered"
             SetErrorLevel ${EXIT_NOT_REGISTERED}
+        ${ElseIf} $0 == "partly"
+            ; Checked, held, and still not deleted (a program started from one after all): the rest
+            ; has gone, and the entry stays for a second run.
+            Push "${PRODUCT} was removed only in part: the files above could not be deleted after all. Run the uninstaller again once they are free."
+            Call un.WriteLog
+            MessageBox MB_OK|MB_ICONEXCLAMATION "${PRODUCT} was removed only in part: these files in $INSTDIR could not be deleted after all (a program may hold them open):$\r$\n$\r$\n$Lines$\r$\nClose the program that holds them, then run the uninstaller again." /SD IDOK
+            SetErrorLevel ${EXIT_NOT_REMOVED}
         ${Else}
             Push "${PRODUCT} was not removed: nothing was deleted, since the files above cannot be deleted now (a program may hold them open). Run the uninstaller again once they are free."
             Call un.WriteLog

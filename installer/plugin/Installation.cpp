@@ -153,7 +153,7 @@ std::vector<Finding> survey(const std::vector<PlannedFile>& planned, ProgramFold
 }
 
 Outcome commit(const std::vector<PlannedFile>& planned, ProgramFolder& folder, const FileLists& lists,
-               Record record) {
+               Record record, const RecordKeeper& keepRecord) {
     Outcome out;
     std::vector<Step> done;
     const auto fail = [&](Finding finding) {
@@ -196,6 +196,7 @@ Outcome commit(const std::vector<PlannedFile>& planned, ProgramFolder& folder, c
         done.push_back({Step::Kind::Placed, file.name});
         record[file.name] = written[file.name];
     }
+    if (const std::optional<Finding> notKept = keepRecord(record)) return fail(*notKept);
     for (const Step& step : done)
         if (step.kind == Step::Kind::MovedPrevious && !folder.dropPrevious(step.name))
             out.log.push_back(L"The previous " + folder.shown(step.name) + L" " + folder.lastProblem());
@@ -252,17 +253,20 @@ std::vector<Finding> Removal::prepare() {
     return findings;
 }
 
-std::vector<Finding> Removal::finish() {
+std::vector<Finding> Removal::finish(bool wholeWhileServerStays) {
     std::stable_partition(m_doomed.begin(), m_doomed.end(),
                           [&](const Doomed& d) { return sameName(d.name, m_lists.serverProgram); });
     std::vector<Finding> findings;
     for (Doomed& doomed : m_doomed) {
         if (doomed.file->markDeleted()) {
             m_remaining.erase(doomed.name);
+            m_deletedAny = true;
         } else {
             findings.push_back({Problem::InUse, doomed.name, m_folder.lastProblem()});
             m_log.push_back(L"Could not delete " + m_folder.shown(doomed.name) + L": " +
                             m_folder.lastProblem());
+            // Were the rest to go, the server that stays would start without its card database.
+            if (wholeWhileServerStays && sameName(doomed.name, m_lists.serverProgram)) break;
         }
         doomed.file.reset();
     }

@@ -4,8 +4,10 @@
 // all or nothing (commit), and the removal of an installation's recorded files (the uninstaller's,
 // and that of an installation moving to another folder).
 
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,26 +86,34 @@ struct Outcome {
     bool madeResourceFolder = false;
 };
 
+// Stores the record once every new file is in; a finding when it cannot.
+using RecordKeeper = std::function<std::optional<Finding>(const Record&)>;
+
 // Puts the staged files in place, all or nothing. Every staged file is hashed first; then each name
 // is judged again as it is acted on, held so that nothing changes between the judgement and the act,
-// its previous file moved into the stage and the new one put in. A failure puts everything back. When
-// done, the previous files are let go of, and the outcome's record is `record` with what was written.
+// its previous file moved into the stage and the new one put in. The record, `record` with what was
+// written, is then kept (keepRecord). A failure at any step, the record's among them, puts everything
+// back; only when done are the previous files let go of.
 Outcome commit(const std::vector<PlannedFile>& planned, ProgramFolder& folder, const FileLists& lists,
-               Record record);
+               Record record, const RecordKeeper& keepRecord);
 
 // Removes an installation's recorded files that are still as Setup wrote them (and the card database
 // that only the server has written to); the others are kept and logged. prepare holds every such file
 // and, when one cannot be held or read, lets go of all of them: nothing is deleted. finish deletes
-// them, the server's program first.
+// them, the server's program first. Should that one still not go (a program started from it after
+// all), an uninstall keeps the rest too (wholeWhileServerStays): the installation stays whole; a
+// move to another folder, whose new installation is already in, deletes what it can.
 class Removal {
   public:
     // keepUninstaller: the uninstaller that runs removes itself at its end.
     Removal(ProgramFolder& folder, const FileLists& lists, Record record, bool keepUninstaller);
 
     std::vector<Finding> prepare();
-    std::vector<Finding> finish();
+    std::vector<Finding> finish(bool wholeWhileServerStays);
 
     const std::vector<std::wstring>& log() const { return m_log; }
+    // Whether finish deleted any file.
+    bool deletedAny() const { return m_deletedAny; }
     // What is still Setup's afterwards: the files that could not be deleted after all (and the
     // uninstaller, when kept).
     const Record& remaining() const { return m_remaining; }
@@ -116,6 +126,7 @@ class Removal {
     ProgramFolder& m_folder;
     const FileLists& m_lists;
     bool m_keepUninstaller;
+    bool m_deletedAny = false;
     Record m_remaining;
     std::vector<Doomed> m_doomed;
     std::vector<std::wstring> m_log;

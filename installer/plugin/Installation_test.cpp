@@ -45,7 +45,10 @@ class FakeFolder : public ProgramFolder {
     std::set<std::wstring, NameLess> folders;
     std::map<std::wstring, std::string, NameLess> staged, previous;
     std::set<std::wstring, NameLess> inUse;
-    std::vector<std::wstring> deleted;  // in the order the holds were let go
+    std::set<std::wstring, NameLess> undeletable;  // held, yet not deleted (a program started from it)
+    std::vector<std::wstring> deleted;             // in the order the holds were let go
+    std::optional<Record> kept;                    // the record as commit kept it
+    std::size_t previousWhenKept = 0;              // the previous files still in the stage then
     int failingStep = -1;
     int steps = 0;
 
@@ -70,7 +73,9 @@ class FakeFolder : public ProgramFolder {
             m_folder.files.erase(m_name);
             return true;
         }
-        bool markDeleted() override { return m_deleted = m_folder.stepSucceeds(); }
+        bool markDeleted() override {
+            return m_deleted = !m_folder.undeletable.count(m_name) && m_folder.stepSucceeds();
+        }
 
       private:
         FakeFolder& m_folder;
@@ -119,6 +124,16 @@ class FakeFolder : public ProgramFolder {
     std::wstring lastProblem() const override { return L"made to fail"; }
 
     auto live() const { return std::make_tuple(files, folders); }
+
+    // Keeping the record is a step that can fail too.
+    RecordKeeper keeper() {
+        return [this](const Record& record) -> std::optional<Finding> {
+            if (!stepSucceeds()) return Finding{Problem::NotWritten, L"the record", L"made to fail"};
+            kept = record;
+            previousWhenKept = previous.size();
+            return std::nullopt;
+        };
+    }
 };
 
 Record recordOf(const FakeFolder& folder, std::initializer_list<std::wstring> names) {
@@ -211,8 +226,10 @@ TEST(InstallSurvey, NamesWhatStandsInTheWay) {
 TEST(InstallCommit, AFailureAtAnyStepLeavesTheFolderAsItWas) {
     Installed clean;
     const auto planned = plan(kLists, true, clean.record, true);
-    const Outcome done = commit(planned, clean.folder, kLists, clean.record);
+    const Outcome done = commit(planned, clean.folder, kLists, clean.record, clean.folder.keeper());
     ASSERT_TRUE(done.findings.empty());
+    EXPECT_EQ(clean.folder.kept, done.record);
+    EXPECT_EQ(clean.folder.previousWhenKept, clean.record.size()) << "every previous file kept till then";
     const int steps = clean.folder.steps;
     ASSERT_GT(steps, 20);
     for (const std::wstring& name : kLists.server)
@@ -225,10 +242,11 @@ TEST(InstallCommit, AFailureAtAnyStepLeavesTheFolderAsItWas) {
         Installed here;
         here.folder.failingStep = failing;
         const auto before = here.folder.live();
-        const Outcome failed = commit(planned, here.folder, kLists, here.record);
+        const Outcome failed = commit(planned, here.folder, kLists, here.record, here.folder.keeper());
         ASSERT_EQ(failed.findings.size(), 1u) << "step " << failing;
         EXPECT_EQ(here.folder.live(), before) << "step " << failing;
         EXPECT_TRUE(failed.record.empty());
+        EXPECT_FALSE(here.folder.kept) << "step " << failing;
     }
 }
 
@@ -237,7 +255,7 @@ TEST(InstallCommit, ActsOnWhatStandsAtEachNameAsItActs) {
     FakeFolder fresh;
     fresh.files[L"Info.ini"] = {Standing::File, "the platform's database"};
     for (const std::wstring& name : kLists.server) fresh.staged[name] = "new";
-    Outcome done = commit(plan(kLists, false, {}, false), fresh, kLists, {});
+    Outcome done = commit(plan(kLists, false, {}, false), fresh, kLists, {}, fresh.keeper());
     ASSERT_TRUE(done.findings.empty());
     EXPECT_TRUE(done.madeResourceFolder);
     EXPECT_EQ(fresh.files.at(L"Info.ini").bytes, "the platform's database");
@@ -252,7 +270,7 @@ TEST(InstallCommit, ActsOnWhatStandsAtEachNameAsItActs) {
         const auto planned = plan(kLists, true, withoutTiktor, true);
         here.folder.files[L"tiktor.exe"] = {Standing::File, "another program's"};
         const auto before = here.folder.live();
-        EXPECT_EQ(commit(planned, here.folder, kLists, withoutTiktor).findings,
+        EXPECT_EQ(commit(planned, here.folder, kLists, withoutTiktor, here.folder.keeper()).findings,
                   (std::vector<Finding>{{Problem::NotWrittenBySetup, L"tiktor.exe", L""}}));
         EXPECT_EQ(here.folder.live(), before);
     }
@@ -262,14 +280,15 @@ TEST(InstallCommit, ActsOnWhatStandsAtEachNameAsItActs) {
         const auto planned = plan(kLists, true, here.record, true);
         here.folder.files[L"nuacpi.dll"].bytes = "the platform's own";
         const auto before = here.folder.live();
-        EXPECT_EQ(commit(planned, here.folder, kLists, here.record).findings,
+        EXPECT_EQ(commit(planned, here.folder, kLists, here.record, here.folder.keeper()).findings,
                   (std::vector<Finding>{{Problem::ChangedSinceWritten, L"nuacpi.dll", L""}}));
         EXPECT_EQ(here.folder.live(), before);
     }
 
     // An update without the board keeps the board's entries on the record.
     Installed here;
-    done = commit(plan(kLists, false, here.record, true), here.folder, kLists, here.record);
+    done = commit(plan(kLists, false, here.record, true), here.folder, kLists, here.record,
+                  here.folder.keeper());
     ASSERT_TRUE(done.findings.empty());
     EXPECT_EQ(done.record.at(L"nuacpi.dll"), here.record.at(L"nuacpi.dll"));
     EXPECT_EQ(here.folder.files.at(L"nuacpi.dll").bytes, "old nuacpi.dll");
@@ -292,10 +311,28 @@ TEST(InstallRemoval, DeletesWhatIsStillSetupsServerFirstOrNothingWhenOneIsHeld) 
     }
     here.folder.inUse.clear();
 
+    // Held, and then still not deleted: the server's program keeps everything at an uninstall (not at
+    // a move, whose new installation is in); another file only itself.
+    const auto deletedWhen = [&](const wchar_t* undeletable, bool wholeWhileServerStays) {
+        Installed again;
+        again.folder.undeletable.insert(undeletable);
+        Removal removal(again.folder, kLists, again.record, true);
+        EXPECT_TRUE(removal.prepare().empty());
+        EXPECT_EQ(removal.finish(wholeWhileServerStays),
+                  (std::vector<Finding>{{Problem::InUse, undeletable, L"made to fail"}}));
+        EXPECT_EQ(removal.remaining().count(undeletable), 1u);
+        EXPECT_EQ(removal.deletedAny(), !again.folder.deleted.empty());
+        return again.folder.deleted.size();
+    };
+    EXPECT_EQ(deletedWhen(L"kelvane.exe", true), 0u);
+    EXPECT_EQ(deletedWhen(L"kelvane.exe", false), 5u);
+    EXPECT_EQ(deletedWhen(L"tiktor.exe", true), 5u);
+
     Removal removal(here.folder, kLists, here.record, true);
     ASSERT_TRUE(removal.prepare().empty());
     EXPECT_TRUE(here.folder.deleted.empty()) << "held, not yet deleted";
-    EXPECT_TRUE(removal.finish().empty());
+    EXPECT_TRUE(removal.finish(true).empty());
+    EXPECT_TRUE(removal.deletedAny());
     EXPECT_EQ(here.folder.deleted.front(), L"kelvane.exe");
     EXPECT_EQ(std::set<std::wstring>(here.folder.deleted.begin(), here.folder.deleted.end()),
               (std::set<std::wstring>{L"kelvane.exe", L"tiktor.exe", L"Info.ini", L"resource\\connect.ico",

@@ -211,8 +211,18 @@ Reply commitStaged(const std::wstring& folder, const std::wstring& stage, const 
     }
 
     WindowsProgramFolder here(folder, stage, lists());
+    // The record is stored while the previous files can still be put back: an installation is never
+    // left without it. One that could not be stored is put back as it was.
+    const RecordKeeper keepRecord = [&](const Record& kept) -> std::optional<Finding> {
+        DWORD error = 0;
+        if (writeRecord(kept, error)) return std::nullopt;
+        const Finding notKept{Problem::NotWritten, L"HKEY_LOCAL_MACHINE\\" + std::wstring(facts::kRecordKey),
+                              win32::systemMessage(error)};
+        writeRecord(record, error);
+        return notKept;
+    };
     const Outcome outcome = commit(plan(lists(), withBoard, installedHere ? record : Record{}, installedHere),
-                                   here, lists(), installedHere ? record : Record{});
+                                   here, lists(), installedHere ? record : Record{}, keepRecord);
     std::vector<std::wstring> log = outcome.log;
     const auto finish = [&](Reply reply) {
         for (const std::wstring& line : removeStage(stage, lists())) log.push_back(line);
@@ -222,8 +232,6 @@ Reply commitStaged(const std::wstring& folder, const std::wstring& stage, const 
     if (!outcome.findings.empty()) return finish(findingsReply(outcome.findings, false));
 
     DWORD error = 0;
-    if (!writeRecord(outcome.record, error))
-        log.push_back(L"Could not write the record of the files: " + win32::systemMessage(error));
     std::vector<std::wstring> folders =
         installedHere ? createdFolders(folder, lists()) : std::vector<std::wstring>{};
     for (const std::wstring& made : splitFolders(created)) folders.push_back(made);
@@ -232,7 +240,7 @@ Reply commitStaged(const std::wstring& folder, const std::wstring& stage, const 
         log.push_back(L"Could not write the list of folders Setup created: " + win32::systemMessage(error));
 
     if (previous) {
-        previous->finish();
+        previous->finish(false);
         for (const std::wstring& line : previous->log()) log.push_back(line);
         for (auto made = previousCreated.rbegin(); made != previousCreated.rend(); ++made)
             ::RemoveDirectoryW(made->c_str());
@@ -252,21 +260,31 @@ Reply removeInstallation(const std::wstring& folder) {
     if (!isRegisteredFolder(folder)) return {L"not-registered", {registeredFolder().value_or(L""), L""}, {}};
     WindowsProgramFolder here(folder, L"", lists());
     Removal removal(here, lists(), readRecord(), true);
-    const std::vector<Finding> held = removal.prepare();
-    if (!held.empty()) {
-        Reply reply = findingsReply(held, false);
+    // Nothing deleted: what stands in the way, after what the removal logged.
+    const auto nothingRemoved = [&](const std::vector<Finding>& findings) {
+        Reply reply = findingsReply(findings, false);
         reply.values = {L"", L""};
         reply.lines.insert(reply.lines.begin(), removal.log().begin(), removal.log().end());
         return reply;
-    }
+    };
+    const std::vector<Finding> held = removal.prepare();
+    if (!held.empty()) return nothingRemoved(held);
     // The Run value first: no logon starts a server that is going.
+    const std::optional<std::wstring> runValue = readRunValue();
     DWORD error = 0;
     if (!deleteRunValue(error))
         return {L"failed", {L"", L""}, {L"Could not delete the Run value: " + win32::systemMessage(error)}};
-    const bool whole = removal.finish().empty();
+    const std::vector<Finding> notDeleted = removal.finish(true);
+    if (!notDeleted.empty() && !removal.deletedAny()) {
+        // The server's program stayed, and with it everything: the installation is whole again.
+        Reply reply = nothingRemoved(notDeleted);
+        if (runValue && !writeRunValue(*runValue, error))
+            reply.lines.push_back(L"Could not put back the Run value: " + win32::systemMessage(error));
+        return reply;
+    }
     writeRecord(removal.remaining(), error);
     const std::vector<std::wstring> folders = createdFolders(folder, lists());
-    return {whole ? L"ok" : L"failed", {L"", joinedFolders(folders)}, removal.log()};
+    return {notDeleted.empty() ? L"ok" : L"partly", {L"", joinedFolders(folders)}, removal.log()};
 }
 
 Reply startServer(const std::wstring& program, const std::wstring& folder) {

@@ -38,6 +38,16 @@ bool setText(HKEY key, const wchar_t* value, const std::wstring& text, DWORD& er
     return error == ERROR_SUCCESS;
 }
 
+// The value under the key of HKEY_LOCAL_MACHINE, the key made when it is not there.
+bool setTextUnder(const wchar_t* subkey, const wchar_t* value, const std::wstring& text, DWORD& error) {
+    HKEY key = nullptr;
+    error = static_cast<DWORD>(
+        ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, subkey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr));
+    if (error != ERROR_SUCCESS) return false;
+    const win32::UniqueRegistryKey owned(key);
+    return setText(key, value, text, error);
+}
+
 // "C:\a" is "C:\a\b"'s parent.
 bool isParentOf(const std::wstring& parent, const std::wstring& path) {
     return path.size() > parent.size() && path[parent.size()] == L'\\' &&
@@ -120,17 +130,20 @@ std::vector<std::wstring> createdFolders(const std::wstring& programFolder, cons
 }
 
 bool writeCreatedFolders(const std::vector<std::wstring>& folders, DWORD& error) {
-    HKEY key = nullptr;
-    error = static_cast<DWORD>(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, facts::kUninstallKey, 0, nullptr, 0,
-                                                 KEY_SET_VALUE, nullptr, &key, nullptr));
-    if (error != ERROR_SUCCESS) return false;
-    const win32::UniqueRegistryKey owned(key);
-    return setText(key, kCreatedFoldersValue, joinedFolders(folders), error);
+    return setTextUnder(facts::kUninstallKey, kCreatedFoldersValue, joinedFolders(folders), error);
+}
+
+std::optional<std::wstring> readRunValue() {
+    return readText(HKEY_LOCAL_MACHINE, facts::kRunKey, facts::kRunValue);
 }
 
 bool deleteRunValue(DWORD& error) {
     error = static_cast<DWORD>(::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, facts::kRunKey, facts::kRunValue));
     return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND;
+}
+
+bool writeRunValue(const std::wstring& text, DWORD& error) {
+    return setTextUnder(facts::kRunKey, facts::kRunValue, text, error);
 }
 
 std::wstring joinedFolders(const std::vector<std::wstring>& folders) {

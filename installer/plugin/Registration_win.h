@@ -36,7 +36,10 @@ bool writeRecord(const Record& record, DWORD& error);
 std::vector<std::wstring> createdFolders(const std::wstring& programFolder, const FileLists& lists);
 bool writeCreatedFolders(const std::vector<std::wstring>& folders, DWORD& error);
 
+// The value that starts the server at logon: its text, if there is one; deleted; put back.
+std::optional<std::wstring> readRunValue();
 bool deleteRunValue(DWORD& error);
+bool writeRunValue(const std::wstring& text, DWORD& error);
 
 // Folders kept in one text, "|" between them (a character no path holds).
 std::wstring joinedFolders(const std::vector<std::wstring>& folders);

@@ -146,8 +146,6 @@ class Text {
     BSTR m_text;
 };
 
-// A primary token made from the desktop shell's process token: the signed-in user's, as the user
-// runs programs from the desktop (unelevated). Empty, with why, when there is none to take.
 // The desktop shell's process: the owner of the shell's window, else the shell's program running in
 // Setup's session (a shell that has not announced its window yet). 0 when there is none.
 DWORD shellProcessId() {
@@ -169,6 +167,8 @@ DWORD shellProcessId() {
     return 0;
 }
 
+// A primary token made from the desktop shell's process token: the signed-in user's, as the user
+// runs programs from the desktop (unelevated). Empty, with why, when there is none to take.
 win32::UniqueHandle shellProcessToken(std::wstring& problem) {
     const DWORD processId = shellProcessId();
     if (processId == 0) {

@@ -136,6 +136,7 @@ TEST_F(Folder, FilesAreHeldReplacedAndDeletedAllOrNothing) {
                   {L"resource\\connect.ico",
                    recordValue(*folder.hold(L"resource\\connect.ico", false).file->content())}};
     const auto planned = plan(kLists, false, record, true);
+    const RecordKeeper kept = [](const Record&) { return std::optional<Finding>(); };
 
     // Another program reads the icon without letting it be deleted: nothing changes.
     win32::UniqueHandle reader(::CreateFileW((path + L"\\resource\\connect.ico").c_str(), GENERIC_READ,
@@ -143,7 +144,7 @@ TEST_F(Folder, FilesAreHeldReplacedAndDeletedAllOrNothing) {
     ASSERT_TRUE(reader);
     EXPECT_EQ(folder.hold(L"resource\\connect.ico", true).standing, Standing::InUse);
     EXPECT_EQ(folder.hold(L"resource\\connect.ico", false).standing, Standing::File);
-    Outcome outcome = commit(planned, folder, kLists, record);
+    Outcome outcome = commit(planned, folder, kLists, record, kept);
     ASSERT_EQ(outcome.findings.size(), 1u);
     EXPECT_EQ(outcome.findings[0].problem, Problem::InUse);
     EXPECT_EQ(outcome.findings[0].name, L"resource\\connect.ico");
@@ -151,7 +152,7 @@ TEST_F(Folder, FilesAreHeldReplacedAndDeletedAllOrNothing) {
     EXPECT_EQ(::GetFileAttributesW((path + L"\\Info.ini").c_str()), INVALID_FILE_ATTRIBUTES);
     reader.reset();
 
-    outcome = commit(planned, folder, kLists, record);
+    outcome = commit(planned, folder, kLists, record, kept);
     ASSERT_TRUE(outcome.findings.empty());
     EXPECT_EQ(contentOfPath(path + L"\\kelvane.exe"), "new kelvane.exe");
     EXPECT_EQ(contentOfPath(path + L"\\resource\\connect.ico"), "new resource\\connect.ico");
@@ -170,7 +171,7 @@ TEST_F(Folder, FilesAreHeldReplacedAndDeletedAllOrNothing) {
     reader.reset();
     Removal removal(folder, kLists, outcome.record, false);
     ASSERT_TRUE(removal.prepare().empty());
-    EXPECT_TRUE(removal.finish().empty());
+    EXPECT_TRUE(removal.finish(true).empty());
     for (const std::wstring& name : kLists.server)
         EXPECT_EQ(::GetFileAttributesW((path + L'\\' + name).c_str()), INVALID_FILE_ATTRIBUTES)
             << win32::narrow(name);
