@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -538,6 +539,56 @@ TEST_F(KitAgainstServer, OneLateNotificationAnywhereNeverPassesForAnAnswer) {
                 ASSERT_TRUE(run.status == KVR_ANSWERED || run.status == KVR_ERROR_ANSWER)
                     << kvr_status_text(run.status);
                 if (run.status == KVR_ANSWERED) expectTruth(command);
+            }
+        }
+    }
+}
+
+// A server stopped past the bound: the kit withdrew its request, and the three notifications it
+// announced are handled while the next request is under way, from any one of its register accesses
+// on. The next request ends within its bound; a set is taken as answered only when the server carried
+// it out as sent; a read takes its own answer, or 0 0 0 (what remains: two error answers rewrote its
+// staged word 0, once in each of its two attempts).
+TEST_F(KitAgainstServer, QueuedNotificationsAfterAWithdrawalNeverPassForASetsAnswer) {
+    const kvr_values values = {800, 900, 1100, 44};
+    for (kvr_command command : {KVR_CMD_SET_CORE, KVR_CMD_SET_ALL, KVR_CMD_READ_CORE, KVR_CMD_READ_ALL}) {
+        for (bool spread : {false, true}) {
+            for (int start = 0; start < 30; ++start) {
+                SCOPED_TRACE("command " + std::to_string(command) + (spread ? " spread" : " whole") +
+                             " from access " + std::to_string(start));
+                server = ServerSide{};
+                port = Port(server);
+                serverTick = [] {};  // stopped
+                init();
+                ASSERT_EQ(request(KVR_CMD_READ_VOLTAGE).status, KVR_TIMED_OUT_WITHDRAWN);
+                ASSERT_EQ(server.pending(), 3);
+                const int first = port.accesses + start;
+                port.beforeAccess = [&, first, spread](int access) {
+                    if (access < first) return;
+                    if (spread)
+                        server.advance();
+                    else
+                        server.runAll();
+                };
+                serverTick = [&] { server.runAll(); };
+                const RunResult run = request(command, 0, values);
+                const Words sent = {run.outcome.request[0], run.outcome.request[1], run.outcome.request[2]};
+                if (command == KVR_CMD_SET_CORE || command == KVR_CMD_SET_ALL) {
+                    ASSERT_TRUE(run.status == KVR_ANSWERED || run.status == KVR_ERROR_ANSWER ||
+                                run.status == KVR_MISMATCHED_ANSWER)
+                        << kvr_status_text(run.status);
+                    if (run.status == KVR_ANSWERED) {
+                        EXPECT_NE(std::find(server.carriedOut.begin(), server.carriedOut.end(), sent),
+                                  server.carriedOut.end())
+                            << "answered, but never carried out as sent";
+                    }
+                } else {
+                    ASSERT_TRUE(run.status == KVR_ANSWERED || run.status == KVR_ERROR_ANSWER)
+                        << kvr_status_text(run.status);
+                    const Words answer = {run.outcome.answer[0], run.outcome.answer[1],
+                                          run.outcome.answer[2]};
+                    if (run.status == KVR_ANSWERED && answer != Words{0, 0, 0}) expectTruth(command);
+                }
             }
         }
     }

@@ -11,6 +11,7 @@
 #include "mainboard/machine/Hardware.h"
 #include "mainboard/machine/Machine.h"
 #include "mainboard/tools/common/ServerStartup.h"
+#include "protocol/RemoteLink.h"
 #include "win32/Text.h"
 
 namespace board_e2e {
@@ -99,7 +100,7 @@ TEST_F(Simctl, FaultsAreAimedAndShownWithTheirAim) {
 }
 
 // The journal is fed here as the server's card back end writes it: one fan setting per card index
-// and run, with other calls between them.
+// and run, with other calls between them, and a set-all's fan settings, which are no default's.
 TEST_F(Simctl, WaitDefaultsEndsOnceEveryDefaultFanSettingIsOnTheJournalAndNotBefore) {
     using namespace server_startup;
     const auto waitDefaults = [&] { return simctl({L"wait-defaults", L"--timeout-ms", L"300"}); };
@@ -118,6 +119,11 @@ TEST_F(Simctl, WaitDefaultsEndsOnceEveryDefaultFanSettingIsOnTheJournalAndNotBef
         journalSetting("Nv_SetGPUClockInfoPStates", setting);
         journalSetting(kDefaultFanEntry, setting);
     }
+    // A set-all handled between two runs: its four fan settings lie between the server's flag read
+    // of 1 and its flag write.
+    machine.journal("nuacpi", "Read", {wire::kFlagRegister, wire::kFlagRequestWaiting}, 1);
+    for (std::size_t card = 0; card < kCardIndices; ++card) journalSetting(kDefaultFanEntry, card);
+    machine.journal("nuacpi", "Write", {wire::kFlagRegister, 0, 1}, 1);
     const ToolResult oneShort = waitDefaults();
     EXPECT_EQ(oneShort.exitCode, 1u);
     EXPECT_NE(oneShort.out.find("holds " + std::to_string(kDefaultFanSettings - 1) + " of"),

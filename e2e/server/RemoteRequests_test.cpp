@@ -183,7 +183,7 @@ TEST_F(RemoteRequests, RequestIsLoggedToTheMemo) {
 }
 
 TEST_F(RemoteRequests, MemoKeepsTheMostRecentLinesOfALongRun) {
-    constexpr int kRequests = 250;  // 14 lines each: well past the memo's 2,000
+    constexpr int kRequests = 250;  // 15 lines each (a read logs its row): well past the memo's 2,000
     for (int i = 0; i < kRequests; ++i)
         ASSERT_TRUE(request({0x10010000, static_cast<std::uint32_t>(i), 0}).ok());
     ASSERT_TRUE(request({0x10010000, 777777, 0}).ok());

@@ -17,6 +17,7 @@
 #include "mainboard/tools/common/LinkVerbs.h"
 #include "mainboard/tools/common/ServerStartup.h"
 #include "protocol/Broadcast.h"
+#include "protocol/RemoteLink.h"
 #include "win32/Handles.h"
 #include "win32/Text.h"
 #include "win32/WindowWord.h"
@@ -121,7 +122,9 @@ int journal(Machine& m, int argc, char** argv) {
 }
 
 // Counts the fan settings on the journal since the board's reset as they come, polling it: after a
-// reset, the first ones are the server's start-up defaults.
+// reset, the first ones are the server's start-up defaults. A set-all makes fan settings too, while
+// the server handles its request (from its flag read of 1 to its flag write): those are not counted,
+// or a set-all sent during the defaults would end the wait a run early.
 int waitDefaults(Machine& m, int argc, char** argv) {
     constexpr DWORD kPollMs = 50;
     std::uint32_t timeoutMs = 60000;  // as the usage says
@@ -135,10 +138,15 @@ int waitDefaults(Machine& m, int argc, char** argv) {
     using namespace server_startup;
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     std::size_t settings = 0;
+    bool handlingRequest = false;
     for (std::uint64_t seen = 0;;) {
         for (const JournalRecord& e : readJournal(m.state(), seen)) {
             seen = e.seq;
-            if (e.entry == kDefaultFanEntry) ++settings;
+            if (e.library == "nuacpi" && e.args.size() >= 2 && e.args[0] == wire::kFlagRegister) {
+                if (e.entry == "Read") handlingRequest = e.args[1] == wire::kFlagRequestWaiting;
+                if (e.entry == "Write") handlingRequest = false;
+            }
+            if (e.entry == kDefaultFanEntry && !handlingRequest) ++settings;
         }
         if (settings >= kDefaultFanSettings) {
             std::printf("defaults applied: %zu fan settings (%zu runs x %zu card indices)\n",
