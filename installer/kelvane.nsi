@@ -238,9 +238,27 @@ Function ${UN}ServerRunning
     Pop $1
 FunctionEnd
 
-; $0 = 1 while a kelvane.exe of $INSTDIR runs in any session (by its image path), else 0. Setup runs
-; elevated and may query the processes of every session; one it may not query is not counted.
-Function ${UN}ServerOfThisFolderRunning
+; Push path, Call LongPath, Pop: the path in full and long form, as QueryFullProcessImageNameW
+; gives a process's image.
+Function ${UN}LongPath
+    Exch $0
+    Push $1
+    Push $2
+    GetFullPathName $0 $0
+    System::Call 'kernel32::GetLongPathNameW(w r0, w .r1, i ${NSIS_MAX_STRLEN}) i .r2'
+    ${If} $2 <> 0
+        StrCpy $0 $1
+    ${EndIf}
+    Pop $2
+    Pop $1
+    Exch $0
+FunctionEnd
+
+; $0 = 1 while the server of $INSTDIR, or of the registered installation (which an install into
+; another folder replaces), runs in any session (by its image path), else 0. Setup runs elevated and
+; may query the processes of every session; one it may not query is not counted. Only those folders
+; count: a program of that name elsewhere may be anyone's.
+Function ${UN}ServerOfTheInstallationRunning
     Push $1
     Push $2
     Push $3
@@ -248,11 +266,17 @@ Function ${UN}ServerOfThisFolderRunning
     Push $5
     Push $6
     Push $7
+    Push $8
     StrCpy $0 0
-    GetFullPathName $5 "$INSTDIR\kelvane.exe"
-    System::Call 'kernel32::GetLongPathNameW(w r5, w .r6, i ${NSIS_MAX_STRLEN}) i .r1'
-    ${If} $1 <> 0
-        StrCpy $5 $6
+    Push "$INSTDIR\${SERVER_PROGRAM}"
+    Call ${UN}LongPath
+    Pop $5
+    StrCpy $8 $5
+    ReadRegStr $1 HKLM "${UNINSTALL_KEY}" "${INSTALL_LOCATION}"
+    ${If} $1 != ""
+        Push "$1\${SERVER_PROGRAM}"
+        Call ${UN}LongPath
+        Pop $8
     ${EndIf}
     System::Alloc 65536  ; room for 16,384 process ids
     Pop $1
@@ -273,6 +297,7 @@ Function ${UN}ServerOfThisFolderRunning
                 ${If} $7 <> 0
                     System::Call 'kernel32::GetLongPathNameW(w r6, w .r6, i ${NSIS_MAX_STRLEN})'
                     ${If} $6 == $5  ; as Windows compares paths, without regard to case
+                    ${OrIf} $6 == $8
                         StrCpy $0 1
                         ${Break}
                     ${EndIf}
@@ -282,6 +307,7 @@ Function ${UN}ServerOfThisFolderRunning
         ${Loop}
     ${EndIf}
     System::Free $1
+    Pop $8
     Pop $7
     Pop $6
     Pop $5
@@ -308,9 +334,10 @@ Function ${UN}CloseRunningServer
     ${If} $0 = 0
         Goto done
     ${ElseIf} $0 = 2
-        ; Any program may hold the machine's mutex. Only a server of this folder holds files that
-        ; Setup would replace; a squatter keeps the server from starting, which the log says.
-        Call ${UN}ServerOfThisFolderRunning
+        ; Any program may hold the machine's mutex. Only a server of this folder, or of the
+        ; installation that an install elsewhere replaces, holds files that Setup would replace or
+        ; delete; a squatter keeps the server from starting, which the log says.
+        Call ${UN}ServerOfTheInstallationRunning
         ${If} $0 = 0
             Push "The machine-wide claim ${MACHINE_SERVER_MUTEX} is held by a program that is not ${PRODUCT}: the server cannot start while that program runs"
             Call ${UN}WriteLog

@@ -8,15 +8,21 @@ namespace win32 {
 
 namespace {
 
-// A line cut to the cap keeps whole characters: never the first half of a surrogate pair.
-void cutToCap(std::wstring& line) noexcept {
+// The line as the backlog keeps it: one longer than the cap is cut, keeping whole characters (never
+// the first half of a surrogate pair), and says so. A cut line is copied, not shortened in place,
+// and so is one whose storage exceeds the cap: what the backlog holds is bounded in bytes, not only
+// in lines. Throws std::bad_alloc when the copy cannot be made.
+std::wstring capped(std::wstring line) {
     constexpr std::size_t kMostUnits = kDebugOutputLineBytes / sizeof(wchar_t);
-    if (line.size() <= kMostUnits) return;
+    if (line.capacity() <= kMostUnits) return line;
+    if (line.size() <= kMostUnits) return std::wstring(line.begin(), line.end());
     constexpr std::wstring_view mark = kDebugOutputCutMark;
     std::size_t kept = kMostUnits - mark.size();
     if (line[kept - 1] >= 0xD800 && line[kept - 1] <= 0xDBFF) --kept;
-    line.resize(kept);
-    line.append(mark);  // within the capacity the line already had: nothing to allocate
+    std::wstring cut;
+    cut.reserve(kept + mark.size());
+    cut.append(line, 0, kept).append(mark);
+    return cut;
 }
 
 }  // namespace
@@ -39,9 +45,8 @@ void DebugOutputBacklog::countLost(std::uint64_t lines) noexcept {
 
 void DebugOutputBacklog::add(std::wstring line) noexcept {
     if (m_lines.size() >= m_capacity) return countLost(1);
-    cutToCap(line);
     try {
-        m_lines.push_back({m_lostAtEnd, std::move(line)});
+        m_lines.push_back({m_lostAtEnd, capped(std::move(line))});
     } catch (const std::bad_alloc&) {
         return countLost(1);  // the deque is as it was
     }

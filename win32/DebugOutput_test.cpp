@@ -4,6 +4,7 @@
 
 #include <memory_resource>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -101,29 +102,38 @@ TEST(DebugOutputBacklog, AQueueHandedOverKeepsItsCountsInPlaceAndWhatDoesNotFitI
     EXPECT_EQ(drain(backlog), (Lines{L"a", L"q1", L"q2", lostDebugOutputLine(2)}));
 }
 
-// Lines at the byte cap, one unit below and above it; the cut keeps whole characters.
-TEST(DebugOutputBacklog, ALineLongerThanTheCapIsCutAndSaysSo) {
+// Lines at the byte cap, one unit below and above it, and far above it; the cut keeps whole
+// characters. What the backlog holds of a line is bounded by the cap in memory too, however long the
+// line or large its storage was.
+TEST(DebugOutputBacklog, ALineLongerThanTheCapIsCutAndSaysSoAndHoldsNoMoreThanTheCap) {
     constexpr std::size_t kUnits = kDebugOutputLineBytes / sizeof(wchar_t);
     const std::wstring mark = kDebugOutputCutMark;
     const std::size_t kept = kUnits - mark.size();
     const std::wstring pair = L"\xD83D\xDE00";  // one character, two units
     const struct {
         std::wstring line;
+        std::size_t storage;  // units reserved for the line as it comes (0: as much as it needs)
         std::wstring written;
     } cases[] = {
-        {std::wstring(kUnits - 1, L'x'), std::wstring(kUnits - 1, L'x')},
-        {std::wstring(kUnits, L'x'), std::wstring(kUnits, L'x')},
-        {std::wstring(kUnits + 1, L'x'), std::wstring(kept, L'x') + mark},
-        {std::wstring(kept - 1, L'x') + pair + std::wstring(kUnits, L'y'),
+        {std::wstring(kUnits - 1, L'x'), 0, std::wstring(kUnits - 1, L'x')},
+        {std::wstring(kUnits, L'x'), 0, std::wstring(kUnits, L'x')},
+        {std::wstring(kUnits + 1, L'x'), 0, std::wstring(kept, L'x') + mark},
+        {std::wstring(100 * kUnits, L'x'), 0, std::wstring(kept, L'x') + mark},
+        {std::wstring(kept - 1, L'x') + pair + std::wstring(kUnits, L'y'), 0,
          std::wstring(kept - 1, L'x') + mark},
+        {L"short", 100 * kUnits, L"short"},
     };
     for (const auto& c : cases) {
         DebugOutputBacklog backlog(1);
-        backlog.add(c.line);
-        const Lines written = drain(backlog);
-        ASSERT_EQ(written.size(), 1u);
-        EXPECT_EQ(written[0], c.written) << c.line.size() << " units";
-        EXPECT_LE(written[0].size() * sizeof(wchar_t), kDebugOutputLineBytes);
+        std::wstring line;
+        line.reserve(c.storage);
+        line = c.line;
+        backlog.add(std::move(line));
+        const std::optional<DebugOutputWrite> taken = backlog.take();
+        ASSERT_TRUE(taken);
+        EXPECT_EQ(taken->line, c.written) << c.line.size() << " units";
+        EXPECT_LE(taken->line.capacity() * sizeof(wchar_t), kDebugOutputLineBytes)
+            << c.line.size() << " units";
     }
 }
 

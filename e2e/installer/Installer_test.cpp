@@ -967,6 +967,23 @@ TEST_F(Installer, MovesBetweenFoldersAsOneInstallationAndLeavesNoFileOrphanedOrF
     std::get<0>(expected).erase(L"nuacpi.dll");
     EXPECT_EQ(after, expected) << "nothing else changed";
 
+    // Another session's server of this installation (OtherSessionServer) while Setup is asked to
+    // install into another folder: the move would delete the files it runs from, so it is no
+    // squatter. Refused at once as an update in place is; nothing is written anywhere.
+    {
+        const std::wstring elsewhere = makeFolder(L"elsewhere");
+        const auto installation = installationIn(first);
+        const OtherSessionServer other(first + L"kelvane.exe");
+        ASSERT_TRUE(other.holdsTheMachinesMutex());
+        EXPECT_EQ(runSetup(L"/S /SIMBOARD /D=" + withoutTrailingSeparator(elsewhere)), kExitServerRunning)
+            << setupLog(L"kelvane-setup.log");
+        const std::string log = setupLog(L"kelvane-setup.log");
+        EXPECT_NE(log.find("Another user's Kelvane Server is running"), std::string::npos) << log;
+        EXPECT_EQ(log.find(kSquatterLine), std::string::npos) << log;
+        EXPECT_TRUE(filesIn(elsewhere).empty());
+        EXPECT_TRUE(installationIn(first) == installation) << "the installation changed";
+    }
+
     // The server writes its one value into Info.ini; the user keeps an Info.ini of their own in the
     // second folder. The install there closes the first folder's server, removes that installation's
     // unchanged files (Info.ini with it), keeps the foreign nuacpi.dll and the user's Info.ini, and
