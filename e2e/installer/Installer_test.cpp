@@ -791,31 +791,45 @@ TEST_F(Installer, AServerThatCannotBeClosedOrAFileThatCannotBeDeletedLeavesTheIn
         EXPECT_EQ(installed(), before);
     }
 
-    // kelvane.exe held open without delete sharing: the uninstaller (run from a copy elsewhere, as
-    // Add/Remove Programs runs it) checks every recorded file first and deletes nothing, keeping the
-    // entry and the Run value; run again once the file is free, it completes. The edited Info.ini
-    // (changed otherwise than by the server's own write) is the user's now, and stays.
+    // kelvane.exe held open without delete sharing, then tiktor.exe mapped as a running program's image
+    // (which lets it be held, never deleted): the uninstaller (run from a copy elsewhere, as Add/Remove
+    // Programs runs it) checks every recorded file first and deletes nothing, keeping the entry and the
+    // Run value; run again once the files are free, it completes. The edited Info.ini (changed
+    // otherwise than by the server's own write) is the user's now, and stays.
     const std::wstring elsewhere = makeFolder(L"uninstaller-copy");
     ASSERT_TRUE(::CopyFileW((folder + L"kelvane-uninstall.exe").c_str(),
                             (elsewhere + L"kelvane-uninstall.exe").c_str(), FALSE));
-    win32::UniqueHandle holder(::CreateFileW((folder + L"kelvane.exe").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(holder);
     const std::wstring uninstall =
         L"\"" + elsewhere + L"kelvane-uninstall.exe\" /S _?=" + withoutTrailingSeparator(folder);
-    ::DeleteFileW(setupLogPath(L"kelvane-uninstall.log").c_str());
-    EXPECT_EQ(runToEnd(uninstall, kSetupTimeoutMs), kExitNotRemoved);
-    std::string log = setupLog(L"kelvane-uninstall.log");
-    EXPECT_NE(log.find("\r\nkelvane.exe: in use"), std::string::npos) << log;
-    EXPECT_NE(log.find("nothing was deleted"), std::string::npos) << log;
-    EXPECT_EQ(log.find("Removed"), std::string::npos) << log;
-    EXPECT_EQ(installed(), before);
-    for (const auto& [name, built] : kInstalledFiles)
-        EXPECT_TRUE(fileExists(folder + name)) << "nothing deleted: " << win32::narrow(name);
-    EXPECT_TRUE(fileExists(folder + e2e::kBoardDeviceTree));
+    std::string log;
+    const auto refusedWhileInUse = [&](const char* name) {
+        ::DeleteFileW(setupLogPath(L"kelvane-uninstall.log").c_str());
+        EXPECT_EQ(runToEnd(uninstall, kSetupTimeoutMs), kExitNotRemoved);
+        log = setupLog(L"kelvane-uninstall.log");
+        EXPECT_NE(log.find(std::string("\r\n") + name + ": in use"), std::string::npos) << log;
+        EXPECT_NE(log.find("nothing was deleted"), std::string::npos) << log;
+        EXPECT_EQ(log.find("Removed"), std::string::npos) << log;
+        EXPECT_EQ(installed(), before);
+        for (const auto& [file, built] : kInstalledFiles)
+            EXPECT_TRUE(fileExists(folder + file)) << "nothing deleted: " << win32::narrow(file);
+        EXPECT_TRUE(fileExists(folder + e2e::kBoardDeviceTree));
+    };
+    {
+        const win32::UniqueHandle holder(::CreateFileW((folder + L"kelvane.exe").c_str(), GENERIC_READ,
+                                                       FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(holder);
+        refusedWhileInUse("kelvane.exe");
+    }
+    {
+        const HMODULE running =
+            ::LoadLibraryExW((folder + L"tiktor.exe").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+        ASSERT_NE(running, nullptr);
+        refusedWhileInUse("tiktor.exe");
+        ::FreeLibrary(running);
+    }
 
-    // Run again once the file is free, with a squatter of the machine's mutex: it completes.
-    holder.reset();
+    // Run again once the files are free, with a squatter of the machine's mutex: it completes.
     server.reset(::CreateMutexW(nullptr, FALSE, wire::kMachineServerMutexName));
     ASSERT_TRUE(server);
     ::DeleteFileW(setupLogPath(L"kelvane-uninstall.log").c_str());

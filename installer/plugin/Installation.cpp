@@ -242,6 +242,10 @@ std::vector<Finding> Removal::prepare() {
             m_remaining.erase(name);
             continue;
         }
+        if (!hold.file->deletable()) {
+            findings.push_back({Problem::InUse, name, m_folder.lastProblem()});
+            continue;
+        }
         if (database)
             m_log.push_back(L"Deleting " + m_folder.shown(name) +
                             (sameness == Sameness::AsWritten

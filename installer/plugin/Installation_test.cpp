@@ -45,7 +45,8 @@ class FakeFolder : public ProgramFolder {
     std::set<std::wstring, NameLess> folders;
     std::map<std::wstring, std::string, NameLess> staged, previous;
     std::set<std::wstring, NameLess> inUse;
-    std::set<std::wstring, NameLess> undeletable;  // held, yet not deleted (a program started from it)
+    std::set<std::wstring, NameLess> running;      // held, but a program runs from it: not deletable
+    std::set<std::wstring, NameLess> undeletable;  // held and deletable, yet not deleted after all
     std::vector<std::wstring> deleted;             // in the order the holds were let go
     std::optional<Record> kept;                    // the record as commit kept it
     std::size_t previousWhenKept = 0;              // the previous files still in the stage then
@@ -73,6 +74,7 @@ class FakeFolder : public ProgramFolder {
             m_folder.files.erase(m_name);
             return true;
         }
+        bool deletable() override { return !m_folder.running.count(m_name); }
         bool markDeleted() override {
             return m_deleted = !m_folder.undeletable.count(m_name) && m_folder.stepSucceeds();
         }
@@ -301,15 +303,16 @@ TEST(InstallRemoval, DeletesWhatIsStillSetupsServerFirstOrNothingWhenOneIsHeld) 
     here.folder.files[L"linkctl.exe"].bytes = "replaced by the platform";
     here.folder.files[L"Info.ini"].bytes += "[Voltage]\nLarge=1075\n";  // the server's write
 
-    here.folder.inUse.insert(L"tiktor.exe");
-    {
+    // Held by a program, or a program runs from it (which does not keep it from being held)
+    for (auto* inUse : {&here.folder.inUse, &here.folder.running}) {
+        inUse->insert(L"tiktor.exe");
         const auto before = here.folder.live();
         Removal refused(here.folder, kLists, here.record, true);
         EXPECT_EQ(refused.prepare(),
                   (std::vector<Finding>{{Problem::InUse, L"tiktor.exe", L"made to fail"}}));
         EXPECT_EQ(here.folder.live(), before) << "nothing deleted";
+        inUse->clear();
     }
-    here.folder.inUse.clear();
 
     // Held, and then still not deleted: the server's program keeps everything at an uninstall (not at
     // a move, whose new installation is in); another file only itself.

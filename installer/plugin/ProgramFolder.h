@@ -23,6 +23,9 @@ class HeldFile {
     virtual std::optional<Content> content() = 0;
     // Into the stage's previous files, under the same name.
     virtual bool moveToPrevious() = 0;
+    // Whether it could be deleted now, left as it was: a running program's file, or a library one has
+    // loaded, can be held and renamed, but not deleted.
+    virtual bool deletable() = 0;
     // Gone once let go.
     virtual bool markDeleted() = 0;
 };

@@ -73,22 +73,42 @@ class WindowsHeldFile final : public HeldFile {
         rename->RootDirectory = nullptr;
         rename->FileNameLength = static_cast<DWORD>(m_previousPath.size() * sizeof(wchar_t));
         std::copy(m_previousPath.begin(), m_previousPath.end(), rename->FileName);
-        if (::SetFileInformationByHandle(m_file.get(), FileRenameInfo, rename,
-                                         static_cast<DWORD>(buffer.size() * 8)))
-            return true;
-        m_problem = win32::systemMessage(::GetLastError());
+        return ::SetFileInformationByHandle(m_file.get(), FileRenameInfo, rename,
+                                            static_cast<DWORD>(buffer.size() * 8)) ||
+               failed();
+    }
+    bool deletable() override {
+        // Only the mark itself tells: the system refuses it for a file that a program runs from or has
+        // loaded. Marked, then unmarked at once (a mark that would not come off again, which the system
+        // never refuses, would delete the file when it is let go); a read-only file gets its
+        // attribute back.
+        FILE_BASIC_INFO was{};
+        if (!::GetFileInformationByHandleEx(m_file.get(), FileBasicInfo, &was, sizeof was) ||
+            !clearReadOnly(m_file.get()))
+            return failed();
+        const DWORD error = !markedForDeletion(true) || !markedForDeletion(false) ? ::GetLastError() : 0;
+        FILE_BASIC_INFO attributes{};  // times of 0 stay as they are
+        attributes.FileAttributes = was.FileAttributes;
+        ::SetFileInformationByHandle(m_file.get(), FileBasicInfo, &attributes, sizeof attributes);
+        if (error == 0) return true;
+        m_problem = win32::systemMessage(error);
         return false;
     }
     bool markDeleted() override {
-        FILE_DISPOSITION_INFO disposition{TRUE};
-        if (clearReadOnly(m_file.get()) &&
-            ::SetFileInformationByHandle(m_file.get(), FileDispositionInfo, &disposition, sizeof disposition))
-            return true;
+        return (clearReadOnly(m_file.get()) && markedForDeletion(true)) || failed();
+    }
+
+  private:
+    bool markedForDeletion(bool deleted) {
+        FILE_DISPOSITION_INFO disposition{deleted};
+        return ::SetFileInformationByHandle(m_file.get(), FileDispositionInfo, &disposition,
+                                            sizeof disposition);
+    }
+    bool failed() {
         m_problem = win32::systemMessage(::GetLastError());
         return false;
     }
 
-  private:
     win32::UniqueHandle m_file;
     bool m_cardDatabase;
     std::wstring m_previousPath;

@@ -177,6 +177,41 @@ TEST_F(Folder, FilesAreHeldReplacedAndDeletedAllOrNothing) {
             << win32::narrow(name);
 }
 
+TEST_F(Folder, AProgramsOwnFileIsHeldYetNotDeletableAndTheProbeLeavesItAsItWas) {
+    // This test program as the server's program, mapped as a running program's image is.
+    wchar_t self[MAX_PATH];
+    ASSERT_NE(::GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    const std::wstring program = path + L"\\kelvane.exe";
+    ASSERT_TRUE(::CopyFileW(self, program.c_str(), FALSE));
+    WindowsProgramFolder folder(path, L"", kLists);
+    const Record record{{L"kelvane.exe", recordValue(*folder.hold(L"kelvane.exe", false).file->content())}};
+    HMODULE image = ::LoadLibraryExW(program.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    ASSERT_NE(image, nullptr);
+    {
+        Hold held = folder.hold(L"kelvane.exe", true);
+        ASSERT_EQ(held.standing, Standing::File)
+            << "a running program does not keep its file from being held";
+        EXPECT_FALSE(held.file->deletable());
+        Removal removal(folder, kLists, record, false);
+        const std::vector<Finding> findings = removal.prepare();
+        ASSERT_EQ(findings.size(), 1u);
+        EXPECT_EQ(findings[0].problem, Problem::InUse);
+        EXPECT_FALSE(findings[0].detail.empty()) << "the system's reason";
+    }
+    ::FreeLibrary(image);
+
+    // Free, read-only or not: deletable, and still there, read-only as before, once let go.
+    for (const bool readOnly : {false, true}) {
+        ASSERT_TRUE(::SetFileAttributesW(program.c_str(),
+                                         readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL));
+        EXPECT_TRUE(folder.hold(L"kelvane.exe", true).file->deletable());
+        const DWORD after = ::GetFileAttributesW(program.c_str());
+        ASSERT_NE(after, INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ((after & FILE_ATTRIBUTE_READONLY) != 0, readOnly);
+    }
+    ::SetFileAttributesW(program.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(Folder, IsKnownByIdentityHoweverSpelt) {
     std::wstring forward = path;
     std::replace(forward.begin(), forward.end(), L'\\', L'/');
