@@ -62,6 +62,12 @@ struct StbFree {
     void operator()(unsigned char* pixels) const { stbi_image_free(pixels); }
 };
 
+// The decoder's reason for a failure; it gives none for some damaged data streams.
+std::string decoderReason() {
+    const char* reason = stbi_failure_reason();
+    return reason ? reason : "the decoder gives no reason";
+}
+
 }  // namespace
 
 bool allocatePng(std::uint32_t width, std::uint32_t height, std::uint32_t colourType, PngRecord& record) {
@@ -98,7 +104,7 @@ bool decodePng(const PngPull& pull, PngRecord& record, std::string& why) {
     const int length = static_cast<int>(bytes.size());
     int width = 0, height = 0, channels = 0;
     if (!stbi_info_from_memory(bytes.data(), length, &width, &height, &channels)) {
-        why = std::string("not a PNG image the library reads: ") + stbi_failure_reason();
+        why = "not a PNG image the library reads: " + decoderReason();
         return false;
     }
     if (std::uint64_t{static_cast<std::uint32_t>(width)} * static_cast<std::uint32_t>(height) >
@@ -114,7 +120,7 @@ bool decodePng(const PngPull& pull, PngRecord& record, std::string& why) {
     std::unique_ptr<unsigned char, StbFree> pixels(
         stbi_load_from_memory(bytes.data(), length, &width, &height, &channels, wanted));
     if (!pixels) {
-        why = std::string("the image cannot be decoded: ") + stbi_failure_reason();
+        why = "the image cannot be decoded: " + decoderReason();
         return false;
     }
     if (!allocatePng(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),

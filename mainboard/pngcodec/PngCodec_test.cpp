@@ -80,6 +80,24 @@ TEST(PngCodec, GreyImagesAreDeliveredAsRgbOrRgba) {
               (std::vector<std::uint8_t>{102, 102, 102, 128, 102, 102, 102, 128}));
 }
 
+// A test of its own (a process of its own under CTest): the decoder keeps its last reason, so the
+// stream must be the first to fail in the process.
+TEST(PngCodec, ADamagedDataStreamTheDecoderGivesNoReasonForStillFailsWithOne) {
+    // A 2 x 2 grey image whose data stream is damaged so that the decoder fails without a reason
+    // (found by the fuzzer: the reason was taken from a null pointer).
+    const std::vector<std::uint8_t> reasonless = {
+        0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48, 0x44,
+        0x52, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x02, 0x08, 0x04, 0x00, 0x00, 0x00, 0xd8,
+        0xbf, 0xc5, 0xaf, 0x00, 0x00, 0x00, 0x12, 0x49, 0x44, 0x41, 0x54, 0x08, 0xd7, 0x27, 0x4c,
+        0x73, 0x60, 0x60, 0x60, 0x62, 0x60, 0x60, 0x60, 0x00, 0x00, 0x05, 0xb4, 0x00, 0xaa, 0x64,
+        0xab, 0x35, 0xb8, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
+    PngRecord record{};
+    std::string why;
+    EXPECT_FALSE(decodePng(pullFrom(reasonless, 1 << 20), record, why));
+    EXPECT_EQ(why, "the image cannot be decoded: the decoder gives no reason");
+    EXPECT_EQ(record.rows, nullptr);
+}
+
 TEST(PngCodec, HostileStreamsFailWithAReasonAndLeaveTheRecordEmpty) {
     const auto png = samplePng(kPngColourRgb, 4, 4);
     std::vector<std::uint8_t> truncated(png.begin(),
