@@ -13,6 +13,7 @@
 
 #include "e2e/mainboard/ToolRun.h"
 #include "e2e/server/ServerRun.h"
+#include "mainboard/machine/MachineLogic.h"
 #include "mainboard/tools/linkctl/ExitCodes.h"
 #include "win32/Text.h"
 
@@ -87,9 +88,7 @@ class LinkRecovery : public ServerTest {
     std::vector<std::uint32_t> flagsRead(std::uint64_t after) {
         std::vector<std::uint32_t> flags;
         for (const Call& c : calls(after))
-            if (c.library == "nuacpi" && c.entry == "Read" && c.args.size() >= 2 &&
-                c.args[0] == wire::kFlagRegister)
-                flags.push_back(c.args[1]);
+            if (simboard::isFlagAccess(c, "Read")) flags.push_back(c.args[1]);
         return flags;
     }
     // The words each request the server carried out read, in order.
@@ -112,9 +111,7 @@ class LinkRecovery : public ServerTest {
             [&] {
                 std::size_t flagWrites = 0;
                 for (const Call& c : calls(after))
-                    if (c.library == "nuacpi" && c.entry == "Write" && c.args.size() >= 2 &&
-                        c.args[0] == wire::kFlagRegister)
-                        ++flagWrites;
+                    if (simboard::isFlagAccess(c, "Write")) ++flagWrites;
                 return flagWrites >= notifications;
             },
             e2e::kPatienceMs);

@@ -3,6 +3,7 @@
 #include "e2e/server/ServerRun.h"
 #include "e2e/support/ProgramFolderFiles.h"
 #include "mainboard/machine/BoardSetupApi.h"
+#include "mainboard/machine/MachineLogic.h"
 #include "protocol/ServerWindows.h"
 #include "win32/Text.h"
 
@@ -149,17 +150,13 @@ std::vector<Call> ServerTest::callsOfRequest(const simboard::Words& words) {
     const std::uint64_t before = e2e::lastSeq();
     EXPECT_TRUE(request(words).ok());
     const std::vector<Call> all = calls(before);
-    const auto isFlag = [](const Call& c, const char* entry) {
-        return c.library == "nuacpi" && c.entry == entry && !c.args.empty() &&
-               c.args[0] == wire::kFlagRegister;
-    };
     std::size_t first = all.size();
     for (std::size_t i = 0; i < all.size(); ++i)
-        if (isFlag(all[i], "Read")) first = i;
+        if (simboard::isFlagAccess(all[i], "Read")) first = i;
     std::vector<Call> handled;
     for (std::size_t i = first; i < all.size(); ++i) {
         handled.push_back(all[i]);
-        if (isFlag(all[i], "Write")) break;
+        if (simboard::isFlagAccess(all[i], "Write")) break;
     }
     return handled;
 }

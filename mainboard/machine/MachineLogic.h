@@ -121,6 +121,14 @@ struct JournalRecord {
     std::vector<std::uint32_t> args;
 };
 
+// Whether a journaled call (a JournalRecord, or a test's copy of one) is the platform service's
+// access to the flag register, entry "Read" or "Write", its value in args[1].
+template <typename Call>
+bool isFlagAccess(const Call& call, std::string_view entry) {
+    return call.library == "nuacpi" && call.entry == entry && call.args.size() >= 2 &&
+           call.args[0] == wire::kFlagRegister;
+}
+
 // A call's entry is reserved before its effect is stored and filled in after it, so that the journal
 // and the state are never caught half-way: whoever sees the effect (a register, a card's clock) and
 // then reads the journal finds the entry, since a read waits for every entry reserved before it began;

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "mainboard/machine/MachineLogic.h"
-#include "protocol/RemoteLink.h"
 
 namespace simboard {
 
@@ -21,13 +20,11 @@ class HandlingTimes {
     void scan() {
         for (const JournalRecord& e : readJournal(m_machine, m_seen)) {
             m_seen = e.seq;
-            if (e.processId != m_pid || e.library != "nuacpi" || e.args.empty() ||
-                e.args[0] != wire::kFlagRegister)
-                continue;
-            if (e.entry == "Read") {
+            if (e.processId != m_pid) continue;
+            if (isFlagAccess(e, "Read")) {
                 ++flagReads;
                 m_flagReadUs = e.timeUs;
-            } else if (e.entry == "Write" && e.args.size() > 1 && e.args[1] == 0 && m_flagReadUs) {
+            } else if (isFlagAccess(e, "Write") && e.args[1] == 0 && m_flagReadUs) {
                 times.push_back(static_cast<double>(e.timeUs - m_flagReadUs));
                 flagReadsUs.push_back(m_flagReadUs);
                 m_flagReadUs = 0;

@@ -142,10 +142,8 @@ int waitDefaults(Machine& m, int argc, char** argv) {
     for (std::uint64_t seen = 0;;) {
         for (const JournalRecord& e : readJournal(m.state(), seen)) {
             seen = e.seq;
-            if (e.library == "nuacpi" && e.args.size() >= 2 && e.args[0] == wire::kFlagRegister) {
-                if (e.entry == "Read") handlingRequest = e.args[1] == wire::kFlagRequestWaiting;
-                if (e.entry == "Write") handlingRequest = false;
-            }
+            if (isFlagAccess(e, "Read")) handlingRequest = e.args[1] == wire::kFlagRequestWaiting;
+            if (isFlagAccess(e, "Write")) handlingRequest = false;
             if (e.entry == kDefaultFanEntry && !handlingRequest) ++settings;
         }
         if (settings >= kDefaultFanSettings) {
